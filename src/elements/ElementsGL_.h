@@ -1,0 +1,206 @@
+// What the ten element kinds share: the base class with its settings and derived wedge, the
+// drifting colour and moving polar point records with their motion helpers, the drawing
+// skeleton (reflection copies and the 28-tile full-screen lattice), the owning element list,
+// and the ten kinds themselves.
+#pragma once
+
+#include "elements/GeometryGL_.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+namespace lumivex {
+
+using TColor = std::uint32_t; // COLORREF 0x00BBGGRR
+constexpr TColor clNone = 0x1FFFFFFF;
+constexpr TColor clBlack = 0x00000000;
+constexpr TColor clBlue = 0x00FF0000;
+
+struct TElementColor {
+    float Opacity, OpacityDrift, Blue, BlueDrift, Green, GreenDrift, Red, RedDrift;
+};
+
+struct TPolarPoint {
+    float Angle, AngleSpeed, Radius, RadiusSpeed;
+};
+
+void ZeroElementColor(TElementColor& color);
+void ZeroPolarPoint(TPolarPoint& point);
+void RandomElementColor(bool alpha, TElementColor& color);
+void DriftElementColor(bool alpha, TElementColor& color);
+void RandomPolarPoint(std::int32_t count, bool fastSpin, TPolarPoint& point, float radiusMin,
+                      float radiusMax, float angleMin, float angleMax);
+void MoveRadius(TPolarPoint& point, std::int32_t count, bool fastSpin, float lo, float hi);
+void MoveAngle(TPolarPoint& point, std::int32_t count, bool fastSpin, float lo, float hi);
+void MovePolarPoint(TPolarPoint& point, std::int32_t count, bool fastSpin, float radiusMin,
+                    float radiusMax, float angleMin, float angleMax);
+void LimitPointDistance(TPolarPoint& p, TPolarPoint& q, std::int32_t count, bool fastSpin,
+                        float maxDistance, float radiusMin, float radiusMax, float angleMin,
+                        float angleMax);
+
+// Offsets of the full-screen tiles, in drawing order (bottom row first, left to right).
+struct TileOffset {
+    float dx, dy;
+};
+constexpr int FullScreenTileCount = 28;
+extern const TileOffset FullScreenTiles[FullScreenTileCount];
+
+class TElement {
+public:
+    TElement();
+    virtual ~TElement() = default;
+    TElement(const TElement&) = delete;
+    TElement& operator=(const TElement&) = delete;
+
+    void SetAlpha(bool value);
+    void SetBaseAngle(float value);
+    void SetFullScreen(bool value);
+    void SetMonochrome(bool value);
+    void SetMonoColor(TColor value);
+    void SetNumOfReflections(TNumOfReflections value);
+    void SetReflected(bool value);
+
+    // Fresh random wedge, colour, points and speeds; the base part alone leaves Prepared false.
+    virtual void Prepare();
+    virtual void Move() = 0;
+    virtual void Draw() = 0;
+
+    float AngleStep = 0;
+    float BaseAngle = 0;
+    float AngleMax = 0;
+    float RadiusMax = 0;
+    float AngleMin = 0;
+    float RadiusMin = 0;
+    float MonoBlue = 0;
+    float MonoGreen = 0;
+    float MonoRed = 0;
+    std::int32_t FastSpin = 1;
+    bool Alpha = false;
+    bool FullScreen = false;
+    bool Monochrome = false;
+    TColor MonoColor = clNone;
+    TNumOfReflections NumOfReflections = 12;
+    bool Reflected = true;
+    bool Prepared = false;
+};
+
+// "List index out of bounds (%d)"
+class EListError : public std::out_of_range {
+public:
+    explicit EListError(std::int32_t index);
+};
+
+// Owns its elements: removing, deleting, clearing or destroying the list destroys them.
+class TElementList {
+public:
+    TElementList();
+    virtual ~TElementList();
+    TElementList(const TElementList&) = delete;
+    TElementList& operator=(const TElementList&) = delete;
+
+    virtual TElement* Get(std::int32_t index) const;
+    // Stores element at index and hands the element that was there back to the caller, who
+    // then owns it (it is not destroyed).
+    virtual TElement* Put(std::int32_t index, TElement* element);
+    virtual std::int32_t Add(TElement* element);
+    virtual void Remove(TElement* element);
+    virtual void Delete(std::int32_t index);
+    virtual void Clear();
+    std::int32_t Count() const { return static_cast<std::int32_t>(items_.size()); }
+
+private:
+    std::vector<TElement*> items_;
+};
+
+// --- line kinds -----------------------------------------------------------------------------
+class TLine : public TElement {
+public:
+    TLine();
+    void Prepare() override;
+    void Move() override;
+    void Draw() override;
+
+    float MaxLength = 0;
+    TElementColor Color{};
+    TPolarPoint P1{}, P2{};
+};
+
+class TLine2 : public TLine {
+public:
+    void Move() override;
+};
+
+class TLine3 : public TLine {
+public:
+    void Draw() override;
+};
+
+// --- Bezier kinds ---------------------------------------------------------------------------
+class TBezier : public TElement {
+public:
+    TBezier();
+    void Prepare() override;
+    void Move() override;
+    void Draw() override;
+
+    float MaxLength = 0;
+    TElementColor Color{};
+    TPolarPoint P1{}, P2{}, P3{}, P4{};
+};
+
+class TBezier2 : public TElement {
+public:
+    TBezier2();
+    void Prepare() override;
+    void Move() override;
+    void Draw() override;
+
+    float MaxLength = 0;
+    TElementColor Color{};
+    TPolarPoint P1{}, P2{};
+};
+
+// --- circle kinds ---------------------------------------------------------------------------
+class TCircle : public TElement {
+public:
+    TCircle();
+    void Prepare() override;
+    void Move() override;
+    void Draw() override;
+
+    float CircleRadius = 0;
+    TElementColor Color{};
+    TPolarPoint Centre{};
+    TPolarPoint Spoke{};
+};
+
+class TCircle2 : public TCircle {
+public:
+    void Draw() override;
+};
+
+class TCircle3 : public TCircle {
+public:
+    void Draw() override;
+};
+
+// --- triangle kinds -------------------------------------------------------------------------
+class TTriangle : public TElement {
+public:
+    TTriangle();
+    void Prepare() override;
+    void Move() override;
+    void Draw() override;
+
+    float MaxLength = 0;
+    TElementColor Color{};
+    TPolarPoint P1{}, P2{}, P3{};
+};
+
+class TTriangle2 : public TTriangle {
+public:
+    void Draw() override;
+};
+
+} // namespace lumivex

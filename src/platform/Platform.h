@@ -1,0 +1,196 @@
+// The one interface through which the portable code reaches the operating system.
+//
+// Every service the saver needs from the system - the single-instance guard, windows and
+// their events, timers, the idle loop, the keyboard state, the cursor, the registry, dynamic
+// libraries, the help, message boxes, the GL context, the clock - is a virtual here. Each back
+// end (x11/, win32/) implements it once; unit tests use the recording fake in tests/support.
+// No OS header may be included by this file or by anything portable.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lumivex {
+
+using WindowHandle = std::intptr_t; // HWND / X Window; 0 = none
+using LibraryHandle = void*;        // HMODULE / dlopen handle; nullptr = none
+using KeyHandle = std::intptr_t;    // HKEY; 0 = none
+using GuardHandle = std::intptr_t;  // semaphore / lock file; 0 = none
+using DeviceContext = std::intptr_t;
+using RenderContext = std::intptr_t;
+
+// Registry value types, with their Windows numbers (they are what the file format stores).
+enum : std::uint32_t {
+    REG_NONE = 0,
+    REG_SZ = 1,
+    REG_EXPAND_SZ = 2,
+    REG_BINARY = 3,
+    REG_DWORD = 4,
+    REG_DWORD_BIG_ENDIAN = 5,
+    REG_LINK = 6,
+    REG_MULTI_SZ = 7,
+    REG_QWORD = 11,
+};
+
+enum class RegAccess { AllAccess, Read };
+
+// Raw registry value: its type and its bytes exactly as stored (strings keep their NUL).
+struct RegistryValue {
+    std::uint32_t Type = REG_NONE;
+    std::vector<std::uint8_t> Data;
+};
+
+struct PlatformVersion {
+    std::uint32_t PlatformId = 2; // 1 = Windows 95/98/ME, 2 = NT family
+    std::uint32_t Major = 0;
+    std::uint32_t Minor = 0;
+};
+
+// Message box kinds (the Windows MB_* bits the program uses).
+enum : std::uint32_t { MB_OK = 0x0, MB_ICONINFORMATION = 0x40 };
+// Help command used in configure mode.
+enum : std::uint32_t { HELP_CONTEXT = 1 };
+
+// Timers of the saver window.
+enum TimerId : int { TimerHideMouse = 1, TimerTick = 2 };
+
+// Cursor shapes of the view.
+enum : int { crDefault = 0, crNone = -1 };
+
+// Windows virtual-key codes the saver window understands; back ends translate to these.
+enum : std::uint16_t {
+    VK_BACK = 8,
+    VK_MENU = 18,
+    VK_CAPITAL = 20,
+    VK_ESCAPE = 27,
+    VK_LEFT = 37,
+    VK_UP = 38,
+    VK_RIGHT = 39,
+    VK_DOWN = 40,
+    VK_DELETE = 46,
+    VK_NUMPAD0 = 96,
+    VK_NUMPAD9 = 105,
+    VK_ADD = 107,
+    VK_SUBTRACT = 109,
+    VK_NUMLOCK = 144,
+};
+
+// What the saver window hears from the system. The portable form implements it; the back end's
+// modal loop calls it. Every call happens on the one window thread.
+class WindowEvents {
+public:
+    virtual ~WindowEvents() = default;
+    virtual void OnKeyDown(std::uint16_t virtualKey) = 0;
+    virtual void OnMouseDown() = 0;
+    virtual void OnMouseMove(int x, int y) = 0;
+    virtual void OnTimer(TimerId timer) = 0;
+    virtual void OnPaint() = 0;
+    virtual void OnResize(int width, int height) = 0;
+    // The close query: true lets the modal loop end.
+    virtual bool OnCloseQuery() = 0;
+    // After an allowed close query, before the modal loop ends.
+    virtual void OnClose() = 0;
+    // The application's idle handler; only called while installed (SetIdleHandler).
+    virtual void OnIdle() = 0;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // --- single-instance guard -------------------------------------------------------------
+    // Creates (or opens) the named guard. alreadyExists is true when another live process
+    // holds it. Returns 0 when no guard could be made at all.
+    virtual GuardHandle CreateInstanceGuard(const std::string& name, bool& alreadyExists) = 0;
+    virtual void CloseInstanceGuard(GuardHandle guard) = 0;
+
+    // --- top-level windows -----------------------------------------------------------------
+    virtual WindowHandle GetForegroundWindow() = 0;
+    virtual void SetForegroundWindow(WindowHandle window) = 0;
+    virtual WindowHandle GetDesktopWindow() = 0;
+    virtual WindowHandle GetActiveWindow() = 0;
+    virtual void SetActiveWindow(WindowHandle window) = 0;
+
+    // --- registry, under HKEY_CURRENT_USER; key paths use backslashes ----------------------
+    // Open an existing key; 0 when it does not exist or cannot be opened with that access.
+    virtual KeyHandle RegOpenKey(const std::string& path, RegAccess access) = 0;
+    // Open the key, creating it and missing parents; 0 on failure.
+    virtual KeyHandle RegCreateKey(const std::string& path) = 0;
+    // False when the value does not exist or cannot be read.
+    virtual bool RegQueryValue(KeyHandle key, const std::string& name, RegistryValue& value) = 0;
+    // False when the value could not be written.
+    virtual bool RegSetValue(KeyHandle key, const std::string& name, std::uint32_t type,
+                             const std::uint8_t* data, std::size_t size) = 0;
+    // Closing a key opened for writing commits what was written to it.
+    virtual void RegCloseKey(KeyHandle key) = 0;
+
+    // --- help, messages, screen-saver flag -------------------------------------------------
+    virtual void ShowHelp(WindowHandle owner, const std::string& file, std::uint32_t command,
+                          std::uint32_t context) = 0;
+    virtual void ShowMessage(const std::string& text, const std::string& caption,
+                             std::uint32_t flags) = 0;
+    virtual void SetScreenSaverRunning(bool running) = 0;
+
+    // --- dynamic libraries -----------------------------------------------------------------
+    virtual LibraryHandle LoadLibrary(const std::string& name) = 0;
+    virtual void* GetProcAddress(LibraryHandle library, const char* name) = 0;
+    virtual void FreeLibrary(LibraryHandle library) = 0;
+
+    // --- system facts and time -------------------------------------------------------------
+    virtual PlatformVersion GetVersion() = 0;
+    // The system directory as the system reports it (may or may not end in a backslash).
+    virtual std::string GetSystemDirectory() = 0;
+    virtual void Sleep(std::uint32_t milliseconds) = 0;
+    virtual std::uint32_t GetTickCount() = 0;
+    virtual std::uint32_t MillisecondsSinceMidnightUTC() = 0;
+    // The code of the last failed system call and the system's text for a code.
+    virtual std::uint32_t GetLastError() = 0;
+    virtual std::string ErrorText(std::uint32_t code) = 0;
+    // Mask every floating-point exception for the rest of the run.
+    virtual void MaskFloatingPointExceptions() = 0;
+
+    // --- the saver window ------------------------------------------------------------------
+    // Creates the full-screen saver window with its view; events go to `events`.
+    virtual WindowHandle CreateSaverWindow(WindowEvents* events) = 0;
+    // Runs the modal loop until a close request is allowed by the close query.
+    virtual void RunModal() = 0;
+    virtual void DestroySaverWindow() = 0;
+    // Keeps the application's own main window out of the task bar.
+    virtual void HideApplicationWindow() = 0;
+    virtual void GetScreenSize(int& width, int& height) = 0;
+    virtual void SetWindowBounds(int left, int top, int width, int height) = 0;
+    virtual void SetWindowColor(std::uint32_t color) = 0;
+    virtual void SetViewCursor(int cursor) = 0;
+    virtual void SetViewFocus() = 0;
+    virtual void SetTimerEnabled(TimerId timer, bool enabled) = 0;
+    virtual bool IsTimerEnabled(TimerId timer) = 0;
+    virtual void SetIdleHandler(bool installed) = 0;
+    virtual bool IsCapsLockOn() = 0;
+    // Asks the modal loop to end; the loop runs the close query once for all pending requests.
+    virtual void RequestClose() = 0;
+    // Handles every pending window event (keys, mouse, timers, paints, close requests).
+    virtual void ProcessMessages() = 0;
+    // Marks the view for repainting; the paint arrives as OnPaint.
+    virtual void InvalidateView() = 0;
+    // Without a GL context the view paints its background with the window system.
+    virtual void FillViewRect(std::uint32_t color, int width, int height) = 0;
+    virtual void GetViewSize(int& width, int& height) = 0;
+
+    // --- rendering context of the view -----------------------------------------------------
+    virtual DeviceContext GetViewDeviceContext() = 0;
+    virtual void ReleaseViewDeviceContext(DeviceContext dc) = 0;
+    // Makes a context on the device context; throws EWin32Error on failure.
+    virtual RenderContext CreateGLContext(DeviceContext dc, int colorBits, int stencilBits,
+                                          int accumBits, int auxBuffers, int layer) = 0;
+    virtual void ActivateGLContext(DeviceContext dc, RenderContext rc) = 0;
+    virtual void DeactivateGLContext() = 0;
+    virtual void DeleteGLContext(RenderContext rc) = 0;
+};
+
+// The process-wide platform; set once by main (or by a test) before anything else runs.
+Platform& GetPlatform();
+void SetPlatform(Platform* platform);
+
+} // namespace lumivex

@@ -1,0 +1,20 @@
+// Construction and teardown of the Linux back end.
+#include "platform/x11/x11_platform.h"
+
+#include <X11/Xlib.h>
+
+namespace lumivex {
+
+X11Platform::X11Platform() = default;
+
+X11Platform::~X11Platform() {
+    // The context goes before its window, the window before the display-independent parts.
+    Destroy(glx_);
+    Destroy(window_);
+    Destroy(system_);
+    Destroy(registry_);
+    if (display_ != nullptr)
+        XCloseDisplay(display_);
+}
+
+} // namespace lumivex

@@ -1,0 +1,109 @@
+// The Linux back end: X11 for windows and input, GLX for the rendering context, POSIX for the
+// rest. Its methods are spread over the x11_*.cpp files, one concern per file.
+#pragma once
+
+#include "platform/Platform.h"
+
+
+struct _XDisplay; // Xlib's Display
+
+namespace lumivex {
+
+class X11Platform final : public Platform {
+public:
+    X11Platform();
+    ~X11Platform() override;
+
+    // x11_instance.cpp
+    GuardHandle CreateInstanceGuard(const std::string& name, bool& alreadyExists) override;
+    void CloseInstanceGuard(GuardHandle guard) override;
+
+    // x11_desktop.cpp
+    // The one X connection, opened on first use; nullptr when there is no display. Closed by
+    // the destructor after every other part has been released.
+    _XDisplay* XConnection();
+    WindowHandle GetForegroundWindow() override;
+    void SetForegroundWindow(WindowHandle window) override;
+    WindowHandle GetDesktopWindow() override;
+    WindowHandle GetActiveWindow() override;
+    void SetActiveWindow(WindowHandle window) override;
+
+    // x11_registry.cpp
+    KeyHandle RegOpenKey(const std::string& path, RegAccess access) override;
+    KeyHandle RegCreateKey(const std::string& path) override;
+    bool RegQueryValue(KeyHandle key, const std::string& name, RegistryValue& value) override;
+    bool RegSetValue(KeyHandle key, const std::string& name, std::uint32_t type,
+                     const std::uint8_t* data, std::size_t size) override;
+    void RegCloseKey(KeyHandle key) override;
+
+    // x11_system.cpp
+    void ShowHelp(WindowHandle owner, const std::string& file, std::uint32_t command,
+                  std::uint32_t context) override;
+    void SetScreenSaverRunning(bool running) override;
+    LibraryHandle LoadLibrary(const std::string& name) override;
+    void* GetProcAddress(LibraryHandle library, const char* name) override;
+    void FreeLibrary(LibraryHandle library) override;
+    PlatformVersion GetVersion() override;
+    std::string GetSystemDirectory() override;
+    void Sleep(std::uint32_t milliseconds) override;
+    std::uint32_t GetTickCount() override;
+    std::uint32_t MillisecondsSinceMidnightUTC() override;
+    std::uint32_t GetLastError() override;
+    std::string ErrorText(std::uint32_t code) override;
+    void MaskFloatingPointExceptions() override;
+
+    // x11_message.cpp
+    void ShowMessage(const std::string& text, const std::string& caption,
+                     std::uint32_t flags) override;
+
+    // x11_window.cpp
+    WindowHandle CreateSaverWindow(WindowEvents* events) override;
+    void RunModal() override;
+    void DestroySaverWindow() override;
+    void HideApplicationWindow() override;
+    void GetScreenSize(int& width, int& height) override;
+    void SetWindowBounds(int left, int top, int width, int height) override;
+    void SetWindowColor(std::uint32_t color) override;
+    void SetViewCursor(int cursor) override;
+    void SetViewFocus() override;
+    void SetTimerEnabled(TimerId timer, bool enabled) override;
+    bool IsTimerEnabled(TimerId timer) override;
+    void SetIdleHandler(bool installed) override;
+    bool IsCapsLockOn() override;
+    void RequestClose() override;
+    void ProcessMessages() override;
+    void InvalidateView() override;
+    void FillViewRect(std::uint32_t color, int width, int height) override;
+    void GetViewSize(int& width, int& height) override;
+
+    // x11_glx.cpp
+    DeviceContext GetViewDeviceContext() override;
+    void ReleaseViewDeviceContext(DeviceContext dc) override;
+    RenderContext CreateGLContext(DeviceContext dc, int colorBits, int stencilBits, int accumBits,
+                                  int auxBuffers, int layer) override;
+    void ActivateGLContext(DeviceContext dc, RenderContext rc) override;
+    void DeactivateGLContext() override;
+    void DeleteGLContext(RenderContext rc) override;
+
+    // Each concern keeps its state in a struct defined in its own file, created there on first
+    // use and released by that file's Destroy overload (called from the destructor).
+    struct RegistryState;
+    struct SystemState;
+    struct WindowState;
+    struct GlxState;
+    static void Destroy(RegistryState* state);
+    static void Destroy(SystemState* state);
+    static void Destroy(WindowState* state);
+    static void Destroy(GlxState* state);
+
+private:
+    RegistryState* registry_ = nullptr;
+    SystemState* system_ = nullptr;
+    WindowState* window_ = nullptr;
+    GlxState* glx_ = nullptr;
+    _XDisplay* display_ = nullptr;
+    bool displayTried_ = false;
+    std::uint32_t lastError_ = 0; // errno or X error code of the last failed call
+};
+
+} // namespace lumivex

@@ -1,0 +1,8 @@
+// Placeholder until the saver window lands.
+#include "shell/fmCanvas.h"
+
+namespace lumivex {
+
+void RunSaverWindow() {}
+
+} // namespace lumivex
