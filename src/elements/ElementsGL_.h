@@ -5,6 +5,7 @@
 #pragma once
 
 #include "elements/GeometryGL_.h"
+#include "view/OpenGL12.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -46,8 +47,17 @@ struct TileOffset {
 constexpr int FullScreenTileCount = 28;
 extern const TileOffset FullScreenTiles[FullScreenTileCount];
 
+// A drawing position in view units.
+struct TDrawPoint {
+    float x, y;
+};
+
+// The curve of the Bezier kinds at parameter t over the drawing positions c1..c4. Its third
+// weight is t*t*s rather than 3*t*t*s, which pulls the middle of the curve toward the centre.
+TDrawPoint BezierPoint(float t, TDrawPoint c1, TDrawPoint c2, TDrawPoint c3, TDrawPoint c4);
+
 class TElement {
-public:
+  public:
     TElement();
     virtual ~TElement() = default;
     TElement(const TElement&) = delete;
@@ -83,17 +93,55 @@ public:
     TNumOfReflections NumOfReflections = 12;
     bool Reflected = true;
     bool Prepared = false;
+
+  protected:
+    struct TDrawColor {
+        float Red, Green, Blue, Alpha;
+    };
+    struct TNoShift {};
+
+    // Length limit of the kinds that keep points together: wide wedges never need one.
+    float RandomMaxLength() const;
+    // The element colour under the monochrome rule.
+    TDrawColor DrawingColor(const TElementColor& color) const;
+    // Near black and a little more transparent than the element.
+    static TDrawColor ShadeColor(const TElementColor& color);
+    // State every kind sets before glBegin; the circle kinds leave the line width alone.
+    static void SetDrawState(bool setLineWidth);
+    static void EndDraw();
+    static void SetColor(const TDrawColor& color) {
+        GL.glColor4f(color.Red, color.Green, color.Blue, color.Alpha);
+    }
+    // Drawing position of a point in reflection copy `copy`.
+    TDrawPoint CopyPosition(std::int32_t copy, const TPolarPoint& point) const {
+        const float angle = ReflectionAngle(Reflected, copy, AngleStep, point.Angle, BaseAngle);
+        return {PolarX(point.Radius, angle), PolarY(point.Radius, angle)};
+    }
+    static void Vertex(TNoShift, TDrawPoint p) { GL.glVertex2f(p.x, p.y); }
+    static void Vertex(const TileOffset& shift, TDrawPoint p) {
+        GL.glVertex2f(p.x + shift.dx, p.y + shift.dy);
+    }
+    // Calls group(shift) once unshifted, or in full-screen mode once per tile in tiling order;
+    // group passes shift on to Vertex.
+    template <typename Group> void EmitTiled(Group&& group) const {
+        if (!FullScreen) {
+            group(TNoShift{});
+            return;
+        }
+        for (const TileOffset& shift : FullScreenTiles)
+            group(shift);
+    }
 };
 
 // "List index out of bounds (%d)"
 class EListError : public std::out_of_range {
-public:
+  public:
     explicit EListError(std::int32_t index);
 };
 
 // Owns its elements: removing, deleting, clearing or destroying the list destroys them.
 class TElementList {
-public:
+  public:
     TElementList();
     virtual ~TElementList();
     TElementList(const TElementList&) = delete;
@@ -109,13 +157,13 @@ public:
     virtual void Clear();
     std::int32_t Count() const { return static_cast<std::int32_t>(items_.size()); }
 
-private:
+  private:
     std::vector<TElement*> items_;
 };
 
 // --- line kinds -----------------------------------------------------------------------------
 class TLine : public TElement {
-public:
+  public:
     TLine();
     void Prepare() override;
     void Move() override;
@@ -127,18 +175,18 @@ public:
 };
 
 class TLine2 : public TLine {
-public:
+  public:
     void Move() override;
 };
 
 class TLine3 : public TLine {
-public:
+  public:
     void Draw() override;
 };
 
 // --- Bezier kinds ---------------------------------------------------------------------------
 class TBezier : public TElement {
-public:
+  public:
     TBezier();
     void Prepare() override;
     void Move() override;
@@ -150,7 +198,7 @@ public:
 };
 
 class TBezier2 : public TElement {
-public:
+  public:
     TBezier2();
     void Prepare() override;
     void Move() override;
@@ -163,7 +211,7 @@ public:
 
 // --- circle kinds ---------------------------------------------------------------------------
 class TCircle : public TElement {
-public:
+  public:
     TCircle();
     void Prepare() override;
     void Move() override;
@@ -173,21 +221,34 @@ public:
     TElementColor Color{};
     TPolarPoint Centre{};
     TPolarPoint Spoke{};
+
+  protected:
+    // One spoke per copy (per tile in full-screen mode) through emit(shift, centre, end), then
+    // glEnd and glFlush. The spoke's direction is mirrored and turned like a point's angle.
+    template <typename EmitSpoke> void DrawSpokes(EmitSpoke&& emit) const {
+        for (std::int32_t copy = 0; copy < NumOfReflections; ++copy) {
+            const TDrawPoint centre = CopyPosition(copy, Centre);
+            const TDrawPoint spoke = CopyPosition(copy, Spoke);
+            const TDrawPoint end{centre.x + spoke.x, centre.y + spoke.y};
+            EmitTiled([&](const auto& shift) { emit(shift, centre, end); });
+        }
+        EndDraw();
+    }
 };
 
 class TCircle2 : public TCircle {
-public:
+  public:
     void Draw() override;
 };
 
 class TCircle3 : public TCircle {
-public:
+  public:
     void Draw() override;
 };
 
 // --- triangle kinds -------------------------------------------------------------------------
 class TTriangle : public TElement {
-public:
+  public:
     TTriangle();
     void Prepare() override;
     void Move() override;
@@ -199,7 +260,7 @@ public:
 };
 
 class TTriangle2 : public TTriangle {
-public:
+  public:
     void Draw() override;
 };
 

@@ -23,6 +23,9 @@ std::int32_t Random(std::int32_t n);
 
 // Round to nearest, ties to even.
 std::int32_t Round(double value);
+// Toward zero. Both give INT32_MIN for NaN and values outside the 32-bit range, as the FPU's
+// masked invalid-operation result would.
+std::int32_t Trunc(double value);
 
 bool ClampToRange(float& value, float lo, float hi);
 float PolarX(float radius, float angle);

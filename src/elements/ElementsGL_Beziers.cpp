@@ -1,0 +1,170 @@
+// The Bezier kinds: TBezier bends a curve over four wandering control points; TBezier2 runs a
+// curve between two wandering points that bows toward the centre of the picture.
+#include "elements/ElementsGL_.h"
+
+namespace lumivex {
+
+namespace {
+constexpr std::int32_t BezierSpeedCount = 6;
+// t is stepped in single precision while t <= 1, which gives 25 samples: 1 itself is missed.
+constexpr float CurveStep = 0.04f;
+
+struct CurveWeights {
+    double w1, w2, w3, w4;
+};
+
+constexpr CurveWeights Weights(float t) {
+    const double u = t;
+    const double s = 1.0 - u;
+    return {s * s * s, 3.0 * u * s * s, u * u * s, u * u * u};
+}
+
+constexpr int CountSamples() {
+    int count = 0;
+    for (float t = 0.0f; t <= 1.0f; t += CurveStep)
+        ++count;
+    return count;
+}
+constexpr int CurveSamples = CountSamples();
+static_assert(CurveSamples == 25);
+
+struct CurveTable {
+    CurveWeights at[CurveSamples];
+};
+
+constexpr CurveTable MakeCurveTable() {
+    CurveTable table{};
+    int index = 0;
+    for (float t = 0.0f; t <= 1.0f; t += CurveStep)
+        table.at[index++] = Weights(t);
+    return table;
+}
+constexpr CurveTable Curve = MakeCurveTable();
+
+TDrawPoint Blend(const CurveWeights& w, TDrawPoint c1, TDrawPoint c2, TDrawPoint c3,
+                 TDrawPoint c4) {
+    return {static_cast<float>(w.w1 * c1.x + w.w2 * c2.x + w.w3 * c3.x + w.w4 * c4.x),
+            static_cast<float>(w.w1 * c1.y + w.w2 * c2.y + w.w3 * c3.y + w.w4 * c4.y)};
+}
+
+// The polyline of one copy: c1 followed by the 25 samples, so its first segment has zero length.
+using CurvePolyline = TDrawPoint[CurveSamples + 1];
+
+void SampleCurve(CurvePolyline& polyline, TDrawPoint c1, TDrawPoint c2, TDrawPoint c3,
+                 TDrawPoint c4) {
+    polyline[0] = c1;
+    for (int k = 0; k < CurveSamples; ++k)
+        polyline[k + 1] = Blend(Curve.at[k], c1, c2, c3, c4);
+}
+} // namespace
+
+TDrawPoint BezierPoint(float t, TDrawPoint c1, TDrawPoint c2, TDrawPoint c3, TDrawPoint c4) {
+    return Blend(Weights(t), c1, c2, c3, c4);
+}
+
+TBezier::TBezier() {
+    ZeroElementColor(Color);
+    ZeroPolarPoint(P1);
+    ZeroPolarPoint(P2);
+    ZeroPolarPoint(P3);
+    ZeroPolarPoint(P4);
+}
+
+void TBezier::Prepare() {
+    TElement::Prepare();
+    MaxLength = RandomMaxLength();
+    RandomElementColor(Alpha, Color);
+    for (TPolarPoint* point : {&P1, &P2, &P3, &P4})
+        RandomPolarPoint(BezierSpeedCount, FastSpin != 0, *point, RadiusMin, RadiusMax, AngleMin,
+                         AngleMax);
+    Prepared = true;
+}
+
+void TBezier::Move() {
+    if (!Prepared)
+        return;
+    const bool fastSpin = FastSpin != 0;
+    DriftElementColor(Alpha, Color);
+    for (TPolarPoint* point : {&P1, &P2, &P3, &P4})
+        MovePolarPoint(*point, BezierSpeedCount, fastSpin, RadiusMin, RadiusMax, AngleMin,
+                       AngleMax);
+    LimitPointDistance(P1, P2, BezierSpeedCount, fastSpin, MaxLength, RadiusMin, RadiusMax,
+                       AngleMin, AngleMax);
+    LimitPointDistance(P2, P3, BezierSpeedCount, fastSpin, MaxLength, RadiusMin, RadiusMax,
+                       AngleMin, AngleMax);
+    LimitPointDistance(P3, P4, BezierSpeedCount, fastSpin, MaxLength, RadiusMin, RadiusMax,
+                       AngleMin, AngleMax);
+}
+
+void TBezier::Draw() {
+    if (!Prepared)
+        return;
+    SetDrawState(true);
+    GL.glBegin(GL_LINES);
+    SetColor(DrawingColor(Color));
+    for (std::int32_t copy = 0; copy < NumOfReflections; ++copy) {
+        const TDrawPoint c1 = CopyPosition(copy, P1);
+        const TDrawPoint c2 = CopyPosition(copy, P2);
+        const TDrawPoint c3 = CopyPosition(copy, P3);
+        CurvePolyline polyline;
+        SampleCurve(polyline, c1, c2, c3, CopyPosition(copy, P4));
+        // Samples are computed once per copy and only shifted per tile.
+        EmitTiled([&](const auto& shift) {
+            for (int k = 0; k < CurveSamples; ++k) {
+                Vertex(shift, polyline[k]);
+                Vertex(shift, polyline[k + 1]);
+            }
+        });
+    }
+    EndDraw();
+}
+
+TBezier2::TBezier2() {
+    ZeroElementColor(Color);
+    ZeroPolarPoint(P1);
+    ZeroPolarPoint(P2);
+}
+
+void TBezier2::Prepare() {
+    TElement::Prepare();
+    MaxLength = RandomMaxLength();
+    RandomElementColor(Alpha, Color);
+    RandomPolarPoint(BezierSpeedCount, FastSpin != 0, P1, RadiusMin, RadiusMax, AngleMin, AngleMax);
+    RandomPolarPoint(BezierSpeedCount, FastSpin != 0, P2, RadiusMin, RadiusMax, AngleMin, AngleMax);
+    Prepared = true;
+}
+
+void TBezier2::Move() {
+    if (!Prepared)
+        return;
+    const bool fastSpin = FastSpin != 0;
+    DriftElementColor(Alpha, Color);
+    MovePolarPoint(P1, BezierSpeedCount, fastSpin, RadiusMin, RadiusMax, AngleMin, AngleMax);
+    MovePolarPoint(P2, BezierSpeedCount, fastSpin, RadiusMin, RadiusMax, AngleMin, AngleMax);
+    LimitPointDistance(P1, P2, BezierSpeedCount, fastSpin, MaxLength, RadiusMin, RadiusMax,
+                       AngleMin, AngleMax);
+}
+
+void TBezier2::Draw() {
+    if (!Prepared)
+        return;
+    SetDrawState(true);
+    GL.glBegin(GL_LINES);
+    SetColor(DrawingColor(Color));
+    for (std::int32_t copy = 0; copy < NumOfReflections; ++copy) {
+        const TDrawPoint c1 = CopyPosition(copy, P1);
+        const TDrawPoint c2 = CopyPosition(copy, P2);
+        // Control sequence c1, c2, c1, c2: the odd third weight turns the chord into a curve.
+        CurvePolyline polyline;
+        SampleCurve(polyline, c1, c2, c1, c2);
+        EmitTiled([&](const auto& shift) {
+            for (int k = 0; k < CurveSamples; ++k) {
+                Vertex(shift, polyline[k]);
+                Vertex(shift, polyline[k + 1]);
+            }
+        });
+    }
+    EndDraw();
+}
+
+} // namespace lumivex
