@@ -2,8 +2,18 @@
 #include "platform/x11/x11_platform.h"
 #include "shell/unInitialize.h"
 
+#include <cstdio>
+#include <exception>
+
 int main(int argc, char** argv) {
     lumivex::X11Platform platform;
     lumivex::SetPlatform(&platform);
-    return lumivex::RunProgram(argc, argv);
+    try {
+        return lumivex::RunProgram(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "lumivex-gl: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "lumivex-gl: unknown error\n");
+    }
+    return 1;
 }

@@ -1,0 +1,166 @@
+// Start-up in a fixed order - every step relies on the ones before it: guard, decode, seed,
+// defaults, floating-point mask, load, act on the mode, restore the foreground window, save,
+// release.
+#include "shell/unInitialize.h"
+
+#include "elements/GeometryGL_.h"
+#include "shell/fmCanvas.h"
+#include "system/unGlobals.h"
+#include "system/unPassword.h"
+#include "system/unRegistry.h"
+#include "view/OpenGL12.h"
+
+#include <cctype>
+#include <charconv>
+#include <cstdint>
+
+namespace lumivex {
+
+std::uint8_t RunMode = 0;
+WindowHandle ParentWindow = 0;
+WindowHandle PreviousForegroundWindow = 0;
+GuardHandle InstanceSemaphore = 0;
+void (*SaverWindowRunner)() = &RunSaverWindow;
+
+namespace {
+
+constexpr const char* SemaphoreName = "LumivexGLSemaphore";
+constexpr const char* HelpFile = "LMVXSVGL.HLP";
+constexpr std::uint32_t HelpContext = 1000;
+constexpr const char* OpenGLFailure = "Lumivex GL cannot initialize OpenGL library: ";
+constexpr const char* MessageCaption = "Information";
+constexpr std::uint32_t RunDelay = 250; // ms before the saver window appears
+
+// A whole signed 32-bit decimal number, or 0.
+WindowHandle ParseWindowHandle(const std::string& text) {
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (first != last && *first == '+')
+        ++first; // from_chars takes no plus sign
+    std::int32_t number = 0;
+    auto [end, error] = std::from_chars(first, last, number);
+    if (error != std::errc() || end != last || first == last)
+        return 0;
+    return number;
+}
+
+void RunSaver() {
+    Platform& platform = GetPlatform();
+    platform.Sleep(RunDelay);
+    if (!LoadOpenGL(Settings.OpenGLDLL, Settings.OpenGLUDLL)) {
+        // The GL library is named even when it was the GLU library that failed.
+        platform.ShowMessage(OpenGLFailure + Settings.OpenGLDLL, MessageCaption,
+                             MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    platform.SetScreenSaverRunning(true);
+    try {
+        SaverWindowRunner();
+    } catch (...) {
+        platform.SetScreenSaverRunning(false);
+        CloseOpenGL();
+        throw;
+    }
+    platform.SetScreenSaverRunning(false);
+    CloseOpenGL();
+}
+
+void ActOnMode() {
+    Platform& platform = GetPlatform();
+    switch (RunMode) {
+    case rmConfigure:
+        platform.ShowHelp(platform.GetDesktopWindow(), HelpFile, HELP_CONTEXT, HelpContext);
+        break;
+    case rmPreview:
+        break;
+    case rmChangePassword:
+        if (ParentWindow != 0)
+            ChangePassword(ParentWindow);
+        break;
+    default:
+        RunSaver();
+        break;
+    }
+}
+
+// The way out of every mode that passed the guard: save while the guard is still held.
+void Finish() {
+    SaveSettings();
+    CloseOpenGL();
+    if (InstanceSemaphore != 0) {
+        GetPlatform().CloseInstanceGuard(InstanceSemaphore);
+        InstanceSemaphore = 0;
+    }
+}
+
+} // namespace
+
+void ResetStartupGlobals() {
+    RunMode = 0;
+    ParentWindow = 0;
+    PreviousForegroundWindow = 0;
+    InstanceSemaphore = 0;
+}
+
+void DecodeCommandLine(const std::vector<std::string>& arguments) {
+    PreviousForegroundWindow = GetPlatform().GetForegroundWindow();
+    if (arguments.empty()) {
+        RunMode = rmConfigure;
+        return;
+    }
+    // "/s", "-s" and "/c:1234" carry the letter second; a bare "s" carries it first.
+    const std::string& mode = arguments[0];
+    char letter = '\0';
+    if (mode.size() >= 2)
+        letter = mode[1];
+    else if (mode.size() == 1)
+        letter = mode[0];
+    switch (std::toupper(static_cast<unsigned char>(letter))) {
+    case 'C':
+        RunMode = rmConfigure;
+        break;
+    case 'P':
+        RunMode = rmPreview;
+        break;
+    case 'A':
+        RunMode = rmChangePassword;
+        break;
+    default:
+        RunMode = rmRun;
+        break;
+    }
+    if (arguments.size() >= 2)
+        ParentWindow = ParseWindowHandle(arguments[1]);
+}
+
+int RunProgram(int argc, char** argv) {
+    Platform& platform = GetPlatform();
+    ResetStartupGlobals();
+
+    bool alreadyExists = false;
+    InstanceSemaphore = platform.CreateInstanceGuard(SemaphoreName, alreadyExists);
+    if (InstanceSemaphore != 0 && alreadyExists) {
+        // Another instance runs: leave at once, touching nothing.
+        platform.CloseInstanceGuard(InstanceSemaphore);
+        InstanceSemaphore = 0;
+        return 0;
+    }
+
+    try {
+        DecodeCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+        SetRandSeed(platform.MillisecondsSinceMidnightUTC());
+        SetDefaultSettings();
+        platform.MaskFloatingPointExceptions();
+        LoadSettings();
+        ActOnMode();
+        platform.SetForegroundWindow(PreviousForegroundWindow);
+    } catch (...) {
+        // An error skips the foreground restore but not the way out.
+        Finish();
+        throw;
+    }
+    Finish();
+    return 0;
+}
+
+} // namespace lumivex
