@@ -1,0 +1,273 @@
+// The view's rendering context on X11: GLX, bound by name from the GL library the program loaded
+// (nothing links libGL). The view asks for a single-buffered RGBA surface; the visual closest to
+// its request is the one its window is made with.
+#include "platform/x11/x11_glx.h"
+
+#include "platform/x11/x11_errors.h"
+#include "platform/x11/x11_window.h"
+#include "view/OpenGL12.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <type_traits>
+
+namespace lumivex {
+
+namespace {
+
+// GLX attribute numbers (GL/glx.h), written out so that building needs no GL headers.
+enum : int {
+    GLX_USE_GL = 1,
+    GLX_BUFFER_SIZE = 2,
+    GLX_LEVEL = 3,
+    GLX_RGBA = 4,
+    GLX_DOUBLEBUFFER = 5,
+    GLX_STEREO = 6,
+    GLX_AUX_BUFFERS = 7,
+    GLX_DEPTH_SIZE = 12,
+    GLX_STENCIL_SIZE = 13,
+    GLX_ACCUM_RED_SIZE = 14,
+    GLX_ACCUM_GREEN_SIZE = 15,
+    GLX_ACCUM_BLUE_SIZE = 16,
+    GLX_ACCUM_ALPHA_SIZE = 17,
+};
+
+using GLXContextHandle = void*;
+using GLXQueryExtensionProc = Bool (*)(Display*, int*, int*);
+using GLXCreateContextProc = GLXContextHandle (*)(Display*, XVisualInfo*, GLXContextHandle, Bool);
+using GLXMakeCurrentProc = Bool (*)(Display*, XID, GLXContextHandle);
+using GLXDestroyContextProc = void (*)(Display*, GLXContextHandle);
+
+// Lower is closer; compared in order, so a wrong depth weighs more than any buffer size.
+std::array<int, 7> Distance(const GLVisualTraits& visual, const GLVisualRequest& request) {
+    return {visual.ScreenDepth ? 0 : 1,
+            std::abs(visual.BufferSize - request.ColorBits),
+            std::abs(visual.DepthSize - request.DepthBits),
+            std::abs(visual.StencilSize - request.StencilBits),
+            std::abs(visual.AccumSize - request.AccumBits),
+            std::abs(visual.AuxBuffers - request.AuxBuffers),
+            visual.DirectPixels ? 0 : 1};
+}
+
+} // namespace
+
+struct X11Platform::GlxState {
+    LibraryHandle library = nullptr; // the GL library the entry points came from
+    Display* display = nullptr;
+    GLXQueryExtensionProc queryExtension = nullptr;
+    GLXGetConfigProc getConfig = nullptr;
+    GLXCreateContextProc createContext = nullptr;
+    GLXMakeCurrentProc makeCurrent = nullptr;
+    GLXDestroyContextProc destroyContext = nullptr;
+    std::vector<GLXContextHandle> contexts; // made and not yet deleted
+    GLXContextHandle current = nullptr;
+
+    bool Usable() const { return library != nullptr && library == GLLibrary; }
+};
+
+namespace {
+
+using GlxState = X11Platform::GlxState;
+
+// Binds the GLX entry points from the loaded GL library; the names it lacks go to `missing`.
+void BindGlx(X11Platform& platform, GlxState& glx, Display* display, std::string& missing) {
+    if (glx.Usable() && glx.display == display)
+        return;
+    glx = GlxState{};
+    glx.library = GLLibrary;
+    glx.display = display;
+    auto bind = [&](auto& entry, const char* name) {
+        entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(
+            platform.GetProcAddress(GLLibrary, name));
+        if (entry == nullptr)
+            missing += missing.empty() ? name : std::string(", ") + name;
+    };
+    bind(glx.queryExtension, "glXQueryExtension");
+    bind(glx.getConfig, "glXGetConfig");
+    bind(glx.createContext, "glXCreateContext");
+    bind(glx.makeCurrent, "glXMakeCurrent");
+    bind(glx.destroyContext, "glXDestroyContext");
+}
+
+void MakeNoneCurrent(GlxState& glx) {
+    if (glx.current == nullptr)
+        return;
+    XErrorTrap trap(glx.display);
+    glx.makeCurrent(glx.display, None, nullptr);
+    glx.current = nullptr;
+}
+
+} // namespace
+
+int ClosestGLVisual(const std::vector<GLVisualTraits>& candidates, const GLVisualRequest& request) {
+    int best = -1;
+    std::array<int, 7> bestDistance{};
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        const GLVisualTraits& visual = candidates[i];
+        // Nothing is ever swapped, so only a single-buffered surface shows what is drawn.
+        if (!visual.UsesGL || !visual.Rgba || visual.DoubleBuffered || visual.Stereo ||
+            visual.Level != request.Layer)
+            continue;
+        const std::array<int, 7> distance = Distance(visual, request);
+        if (best < 0 || distance < bestDistance) {
+            best = static_cast<int>(i);
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+bool ChooseGLVisual(Display* display, int screen, const GLVisualRequest& request,
+                    GLXGetConfigProc getConfig, XVisualInfo& chosen) {
+    if (display == nullptr || getConfig == nullptr)
+        return false;
+    XVisualInfo pattern{};
+    pattern.screen = screen;
+    int count = 0;
+    XVisualInfo* visuals = XGetVisualInfo(display, VisualScreenMask, &pattern, &count);
+    if (visuals == nullptr)
+        return false;
+    std::vector<GLVisualTraits> candidates(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        XVisualInfo* visual = &visuals[i];
+        bool answered = true;
+        auto get = [&](int attribute) {
+            int value = 0;
+            if (getConfig(display, visual, attribute, &value) != 0)
+                answered = false;
+            return value;
+        };
+        GLVisualTraits& traits = candidates[static_cast<std::size_t>(i)];
+        traits.UsesGL = get(GLX_USE_GL) != 0;
+        traits.Rgba = get(GLX_RGBA) != 0;
+        traits.DoubleBuffered = get(GLX_DOUBLEBUFFER) != 0;
+        traits.Stereo = get(GLX_STEREO) != 0;
+        traits.Level = get(GLX_LEVEL);
+        traits.BufferSize = get(GLX_BUFFER_SIZE);
+        traits.DepthSize = get(GLX_DEPTH_SIZE);
+        traits.StencilSize = get(GLX_STENCIL_SIZE);
+        traits.AccumSize = get(GLX_ACCUM_RED_SIZE) + get(GLX_ACCUM_GREEN_SIZE) +
+                           get(GLX_ACCUM_BLUE_SIZE) + get(GLX_ACCUM_ALPHA_SIZE);
+        traits.AuxBuffers = get(GLX_AUX_BUFFERS);
+        traits.ScreenDepth = visual->depth == DefaultDepth(display, screen);
+        traits.DirectPixels = visual->c_class == TrueColor;
+        traits.UsesGL = traits.UsesGL && answered;
+    }
+    const int best = ClosestGLVisual(candidates, request);
+    if (best >= 0)
+        chosen = visuals[best];
+    XFree(visuals);
+    return best >= 0;
+}
+
+void ReleaseViewContexts(X11Platform::GlxState* state) {
+    if (state == nullptr)
+        return;
+    // Entry points of a library that has been released since cannot be called any more.
+    if (state->Usable()) {
+        MakeNoneCurrent(*state);
+        XErrorTrap trap(state->display);
+        for (GLXContextHandle context : state->contexts)
+            state->destroyContext(state->display, context);
+    }
+    state->contexts.clear();
+    state->current = nullptr;
+}
+
+DeviceContext X11Platform::GetViewDeviceContext() {
+    return reinterpret_cast<DeviceContext>(SaverViewSurface(window_));
+}
+
+// The view's surface is the window's own, as with a private device context: nothing to give back.
+void X11Platform::ReleaseViewDeviceContext(DeviceContext) {}
+
+RenderContext X11Platform::CreateGLContext(DeviceContext dc, int colorBits, int stencilBits,
+                                           int accumBits, int auxBuffers, int layer) {
+    ViewSurface* view = SaverViewSurface(window_);
+    Display* display = view != nullptr ? view->display : XConnection();
+    auto fail = [&](std::uint32_t code, const std::string& text) {
+        lastError_ = code;
+        return EWin32Error(code, text);
+    };
+    if (view == nullptr || dc != reinterpret_cast<DeviceContext>(view))
+        throw fail(BadDrawable, XErrorText(display, BadDrawable));
+    if (!EnsureOpenGL()) {
+        const std::uint32_t code = GetLastError();
+        throw fail(code, ErrorText(code));
+    }
+    if (glx_ == nullptr)
+        glx_ = new GlxState;
+    std::string missing;
+    BindGlx(*this, *glx_, display, missing);
+    if (!missing.empty()) {
+        glx_->library = nullptr; // bind again next time
+        throw fail(ENOSYS, std::string(std::strerror(ENOSYS)) + " (" + missing + ")");
+    }
+    int errorBase = 0;
+    int eventBase = 0;
+    if (!glx_->queryExtension(display, &errorBase, &eventBase))
+        throw fail(BadImplementation,
+                   XErrorText(display, BadImplementation) + " (no GLX on the display)");
+
+    const GLVisualRequest request{colorBits, 32, stencilBits, accumBits, auxBuffers, layer};
+    XVisualInfo chosen{};
+    if (!ChooseGLVisual(display, view->screen, request, glx_->getConfig, chosen))
+        throw fail(BadMatch, XErrorText(display, BadMatch));
+    // The window was made before GL was loaded, or for another request.
+    if (chosen.visualid != view->visual)
+        if (const int code = RebuildViewWindow(window_, chosen); code != 0)
+            throw fail(static_cast<std::uint32_t>(code), XErrorText(display, code));
+
+    GLXContextHandle context = nullptr;
+    int code = 0;
+    {
+        XErrorTrap trap(display);
+        context = glx_->createContext(display, &chosen, nullptr, True);
+        code = trap.Sync();
+    }
+    if (context == nullptr)
+        throw fail(static_cast<std::uint32_t>(code), code != 0 ? XErrorText(display, code) : "");
+    glx_->contexts.push_back(context);
+    return reinterpret_cast<RenderContext>(context);
+}
+
+void X11Platform::ActivateGLContext(DeviceContext dc, RenderContext rc) {
+    ViewSurface* view = SaverViewSurface(window_);
+    if (view == nullptr || dc != reinterpret_cast<DeviceContext>(view) || glx_ == nullptr ||
+        !glx_->Usable())
+        return;
+    auto* context = reinterpret_cast<GLXContextHandle>(rc);
+    XErrorTrap trap(view->display);
+    if (glx_->makeCurrent(view->display, view->window, context))
+        glx_->current = context;
+}
+
+void X11Platform::DeactivateGLContext() {
+    if (glx_ != nullptr && glx_->Usable())
+        MakeNoneCurrent(*glx_);
+}
+
+void X11Platform::DeleteGLContext(RenderContext rc) {
+    if (rc == 0 || glx_ == nullptr || !glx_->Usable())
+        return;
+    auto* context = reinterpret_cast<GLXContextHandle>(rc);
+    auto found = std::find(glx_->contexts.begin(), glx_->contexts.end(), context);
+    if (found == glx_->contexts.end())
+        return;
+    if (glx_->current == context)
+        MakeNoneCurrent(*glx_);
+    XErrorTrap trap(glx_->display);
+    glx_->destroyContext(glx_->display, context);
+    glx_->contexts.erase(found);
+}
+
+void X11Platform::Destroy(GlxState* state) {
+    ReleaseViewContexts(state);
+    delete state;
+}
+
+} // namespace lumivex
