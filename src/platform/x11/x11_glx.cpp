@@ -7,6 +7,8 @@
 #include "platform/x11/x11_window.h"
 #include "view/OpenGL12.h"
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -53,6 +55,15 @@ std::array<int, 7> Distance(const GLVisualTraits& visual, const GLVisualRequest&
             visual.DirectPixels ? 0 : 1};
 }
 
+// Once GLX has touched the display, its client library has a hook in the display's close; the
+// library must stay mapped until then, even after the program releases the GL library.
+void KeepGLXLoaded(void* entryPoint) {
+    Dl_info where{};
+    if (entryPoint == nullptr || dladdr(entryPoint, &where) == 0 || where.dli_fname == nullptr)
+        return;
+    dlopen(where.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
 } // namespace
 
 struct X11Platform::GlxState {
@@ -91,6 +102,7 @@ void BindGlx(X11Platform& platform, GlxState& glx, Display* display, std::string
     bind(glx.createContext, "glXCreateContext");
     bind(glx.makeCurrent, "glXMakeCurrent");
     bind(glx.destroyContext, "glXDestroyContext");
+    KeepGLXLoaded(reinterpret_cast<void*>(glx.queryExtension));
 }
 
 void MakeNoneCurrent(GlxState& glx) {
@@ -125,6 +137,7 @@ bool ChooseGLVisual(Display* display, int screen, const GLVisualRequest& request
                     GLXGetConfigProc getConfig, XVisualInfo& chosen) {
     if (display == nullptr || getConfig == nullptr)
         return false;
+    KeepGLXLoaded(reinterpret_cast<void*>(getConfig));
     XVisualInfo pattern{};
     pattern.screen = screen;
     int count = 0;
