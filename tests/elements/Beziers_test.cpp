@@ -1,0 +1,175 @@
+// The Bezier kinds. Expected values are worked out by hand or with a short Python model of the
+// generator and the curve (float32 rounding via struct), never by running the code under test:
+//
+//     t = 0.0; ts = []
+//     while t <= 1.0: ts.append(t); t = f32(t + f32(0.04))   # 25 values, the last 0.96000016
+//     s = 1 - t;  B = s**3*C1 + 3*t*s*s*C2 + t*t*s*C3 + t**3*C4
+#include "elements/ElementsGL_.h"
+#include "support/RecordingGL.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace lumivex;
+using lumivex::testing::RecordingGL;
+
+namespace {
+TDrawPoint At(const lumivex::testing::GLCall& vertex) {
+    return {static_cast<float>(vertex.Args[0]), static_cast<float>(vertex.Args[1])};
+}
+} // namespace
+
+TEST(BezierTest, CurveIsPulledTowardTheCentreInItsMiddle) {
+    // t = 0.5: weights 1/8, 3/8, 1/8, 1/8 -> (1.25 + 7.5 + 3.75 + 5, 3.75 + 1.25)
+    const TDrawPoint b = BezierPoint(0.5f, {10, 0}, {20, 10}, {30, 10}, {40, 0});
+    EXPECT_FLOAT_EQ(b.x, 17.5f);
+    EXPECT_FLOAT_EQ(b.y, 5.0f);
+    // Two points as c1, c2, c1, c2: (1/8 + 1/8) * c1 + (3/8 + 1/8) * c2
+    const TDrawPoint b2 = BezierPoint(0.5f, {10, 0}, {20, 10}, {10, 0}, {20, 10});
+    EXPECT_FLOAT_EQ(b2.x, 12.5f);
+    EXPECT_FLOAT_EQ(b2.y, 5.0f);
+    // Coincident points give a radial stroke: 0.75 of the way out at 1/2, 19/27 at 2/3.
+    const TDrawPoint c{27, -54};
+    const TDrawPoint half = BezierPoint(0.5f, c, c, c, c);
+    EXPECT_FLOAT_EQ(half.x, 20.25f);
+    EXPECT_FLOAT_EQ(half.y, -40.5f);
+    const TDrawPoint twoThirds = BezierPoint(2.0f / 3.0f, c, c, c, c);
+    EXPECT_NEAR(twoThirds.x, 19.0f, 1e-5);
+    EXPECT_NEAR(twoThirds.y, -38.0f, 1e-5);
+}
+
+TEST(BezierTest, PrepareDrawOrderWithAlpha) {
+    // seed 777, 12 copies, Alpha: draw(100) -> fast spin; draw(6) -> 31; opacity and its drift
+    // first, then the colours; P1, P2 with Count 6. Seed then 347933586.
+    TBezier2 curve;
+    curve.SetAlpha(true);
+    SetRandSeed(777);
+    curve.Prepare();
+    EXPECT_TRUE(curve.Prepared);
+    EXPECT_EQ(curve.FastSpin, 1);
+    EXPECT_EQ(curve.MaxLength, 31.0f);
+    EXPECT_FLOAT_EQ(curve.Color.Opacity, 0.2317f);
+    EXPECT_FLOAT_EQ(curve.Color.OpacityDrift, 0.003569f);
+    EXPECT_FLOAT_EQ(curve.Color.Blue, 0.0885f);
+    EXPECT_FLOAT_EQ(curve.Color.BlueDrift, -0.000808f);
+    EXPECT_FLOAT_EQ(curve.Color.Green, 0.4106f);
+    EXPECT_FLOAT_EQ(curve.Color.GreenDrift, 0.001759f);
+    EXPECT_FLOAT_EQ(curve.Color.Red, 0.8915f);
+    EXPECT_FLOAT_EQ(curve.Color.RedDrift, -0.000994f);
+    EXPECT_EQ(curve.P1.Radius, 15.0f);
+    EXPECT_EQ(curve.P1.RadiusSpeed, 0.0f); // a zero that survived its retry draw
+    EXPECT_EQ(curve.P1.Angle, 16.0f);
+    EXPECT_FLOAT_EQ(curve.P1.AngleSpeed, -0.2809f);
+    EXPECT_EQ(curve.P2.Radius, 23.0f);
+    EXPECT_FLOAT_EQ(curve.P2.RadiusSpeed, -0.0403f);
+    EXPECT_EQ(curve.P2.Angle, 12.0f);
+    EXPECT_FLOAT_EQ(curve.P2.AngleSpeed, -0.2809f);
+    EXPECT_EQ(RandSeed, 347933586u);
+}
+
+TEST(BezierTest, DrawStateAndVertexCounts) {
+    TBezier curve;
+    TBezier2 curve2;
+    for (TElement* element : {static_cast<TElement*>(&curve), static_cast<TElement*>(&curve2)}) {
+        element->Prepare();
+        {
+            RecordingGL gl;
+            element->Draw();
+            const std::vector<std::string> head = {"glEnable",  "glEnable",    "glBlendFunc",
+                                                   "glHint",    "glLineWidth", "glBegin",
+                                                   "glColor4f", "glVertex2f"};
+            const std::vector<std::string> names = gl.Names();
+            EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 8), head);
+            EXPECT_EQ(gl.Count("glColor4f"), 1u);
+            EXPECT_EQ(gl.Count("glVertex2f"), 12u * 50u);
+            EXPECT_EQ(names.back(), "glFlush");
+        }
+        element->SetFullScreen(true);
+        element->Prepare();
+        RecordingGL gl;
+        element->Draw();
+        EXPECT_EQ(gl.Count("glVertex2f"), 12u * 1400u);
+        EXPECT_EQ(gl.Count("glColor4f"), 1u);
+    }
+}
+
+TEST(BezierTest, CopyIsAChainOfSegmentsStoppingShortOfTheEnd) {
+    // One copy: drawing angle = 360 - point angle, so the control points sit at 0, 90, 180 and
+    // 270 degrees on a circle of radius 10: (10, 0), (0, -10), (-10, 0), (0, 10).
+    TBezier curve;
+    curve.SetNumOfReflections(1);
+    curve.Prepare();
+    curve.P1 = {360, 0, 10, 0};
+    curve.P2 = {270, 0, 10, 0};
+    curve.P3 = {180, 0, 10, 0};
+    curve.P4 = {90, 0, 10, 0};
+    RecordingGL gl;
+    curve.Draw();
+    const auto vertices = gl.Only("glVertex2f");
+    ASSERT_EQ(vertices.size(), 50u);
+    // The first segment has zero length at C1.
+    EXPECT_FLOAT_EQ(At(vertices[0]).x, 10.0f);
+    EXPECT_NEAR(At(vertices[0]).y, 0.0f, 1e-6);
+    EXPECT_FLOAT_EQ(At(vertices[1]).x, 10.0f);
+    // Each segment starts where the one before ended.
+    for (std::size_t k = 2; k < vertices.size(); k += 2) {
+        EXPECT_EQ(vertices[k].Args, vertices[k - 1].Args) << k;
+    }
+    // B(0.04) = (8.847360 - 0.015360, -1.105920 + 0.000640); the last sample is B(0.96).
+    EXPECT_NEAR(At(vertices[3]).x, 8.832f, 1e-5);
+    EXPECT_NEAR(At(vertices[3]).y, -1.10528f, 1e-5);
+    EXPECT_NEAR(At(vertices[49]).x, -0.3679987f, 1e-5);
+    EXPECT_NEAR(At(vertices[49]).y, 8.801285f, 1e-5);
+}
+
+TEST(BezierTest, FullScreenShiftsEverySegmentByEachTile) {
+    TBezier2 curve;
+    curve.SetNumOfReflections(1);
+    curve.SetFullScreen(true);
+    curve.Prepare();
+    RecordingGL gl;
+    curve.Draw();
+    const auto vertices = gl.Only("glVertex2f");
+    ASSERT_EQ(vertices.size(), 1400u);
+    // The tiles of one copy come one after another, each with the whole 25-segment chain.
+    for (int tile = 1; tile < 28; ++tile) {
+        const TDrawPoint first = At(vertices[0]);
+        const TDrawPoint shifted = At(vertices[static_cast<std::size_t>(tile) * 50]);
+        EXPECT_NEAR(shifted.x - first.x, FullScreenTiles[tile].dx - FullScreenTiles[0].dx, 1e-4);
+        EXPECT_NEAR(shifted.y - first.y, FullScreenTiles[tile].dy - FullScreenTiles[0].dy, 1e-4);
+    }
+}
+
+TEST(BezierTest, EveryConsecutivePairIsLimited) {
+    // Only P3 and P4 are too far apart: (10, 0) and (10, 180) against a limit of 5. P4's outward
+    // radial speed is the only one that lengthens that side.
+    TBezier curve;
+    curve.SetNumOfReflections(1);
+    curve.Prepare();
+    curve.MaxLength = 5;
+    curve.Color = {1, 0, 0.5f, 0, 0.5f, 0, 0.5f, 0};
+    curve.P1 = {0, 0.5f, 10, 0};
+    curve.P2 = {0, 0.5f, 10, 0};
+    curve.P3 = {0, 0.5f, 10, 0};
+    curve.P4 = {180, -0.5f, 10, 0.5f};
+    SetRandSeed(3);
+    curve.Move();
+    EXPECT_EQ(curve.P1.AngleSpeed, 0.5f);
+    EXPECT_EQ(curve.P2.AngleSpeed, 0.5f);
+    EXPECT_EQ(curve.P3.AngleSpeed, 0.5f);
+    EXPECT_EQ(curve.P4.AngleSpeed, -0.5f);
+    EXPECT_LE(curve.P4.RadiusSpeed, 0.0f);
+
+    TBezier2 curve2;
+    curve2.SetNumOfReflections(1);
+    curve2.Prepare();
+    curve2.MaxLength = 5;
+    curve2.Color = curve.Color;
+    curve2.P1 = {0, 0.5f, 10, 0};
+    curve2.P2 = {180, -0.5f, 10, 0.5f};
+    curve2.Move();
+    EXPECT_LE(curve2.P2.RadiusSpeed, 0.0f);
+    EXPECT_EQ(curve2.P1.AngleSpeed, 0.5f);
+}
