@@ -387,6 +387,13 @@ TEST_F(ViewTest, RandomizeSettingsReseedsFromTheTimeOfDayAndDrawsInOrder) {
         {32513000, true, 300.0f, true, 0x0000CC00, 1, 12, false, true},
         {758000, true, 270.0f, false, 0x000000FF, 1, 8, true, true},
         {86399999, false, 345.0f, false, 0x003366FF, 1, 2, true, true},
+        // Each of these lands one draw exactly on its threshold: Alpha 90, Monochrome 95,
+        // Reflected 90, FullScreen 20 (count 6) and 60 (count 10).
+        {220, false, 195.0f, true, 0x00FF0000, 3, 2, true, false},
+        {12, false, 345.0f, false, 0x1FFFFFFF, 1, 6, true, true},
+        {9, false, 165.0f, false, 0x00CC33CC, 3, 6, false, false},
+        {100, false, 345.0f, false, 0x003366FF, 1, 6, true, false},
+        {368, false, 120.0f, false, 0x1FFFFFFF, 1, 10, true, false},
     };
     for (const RandomizedView& c : cases) {
         fake.MillisecondsOfDay = c.MillisecondsOfDay;
