@@ -221,14 +221,14 @@ TEST(LineTest, SegmentOfZeroLengthIsNeverKicked) {
 }
 
 TEST(LineTest, LengthLimitSteersTheEndsBackTogether) {
-    // Ends 20 apart at (10, 0) and (10, 180) with a limit of 20: P1 moving outward is turned.
+    // Ends 20 apart at (10, 90) and (10, 270) with a limit of 20: P1 moving outward is turned.
     TLine line;
     line.SetNumOfReflections(1);
     line.Prepare();
     line.MaxLength = 20;
     line.Color = {1, 0, 0.5f, 0, 0.5f, 0, 0.5f, 0};
-    line.P1 = {0, 0, 9.5f, 0.5f};
-    line.P2 = {180, 0, 10, 0};
+    line.P1 = {90, 0, 9.5f, 0.5f};
+    line.P2 = {270, 0, 10, 0};
     SetRandSeed(12345); // the stopped P2 stays stopped: draw(10000) = 3853
     line.Move();
     EXPECT_EQ(line.P1.Radius, 10.0f);
