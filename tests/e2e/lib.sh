@@ -1,0 +1,159 @@
+# Helpers shared by the end-to-end scripts: a private X server, a private home and settings
+# directory, the saver started and waited for, its settings file written and read, screenshots.
+# Everything waits by polling with a deadline; whatever was started is stopped on exit.
+#
+# Usage in a script:   source "$(dirname "$0")/lib.sh"; e2e_init "$1"
+# where $1 is the lumivex-gl binary (or set LUMIVEX_GL).
+
+set -euo pipefail
+
+E2E_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+SETTINGS_KEY='HKEY_CURRENT_USER\Software\Orvantix\Lumivex GL\Version 3.0'
+XVFB_PID=""
+SAVER_PID=""
+SAVER_RC=""
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "${SAVER_OUT:-}" ] && [ -s "$SAVER_OUT" ]; then
+        echo "--- saver output:" >&2
+        cat "$SAVER_OUT" >&2
+    fi
+    exit 1
+}
+
+note() { echo "== $*"; }
+
+e2e_init() {
+    LUMIVEX_GL="${1:-${LUMIVEX_GL:-}}"
+    [ -x "$LUMIVEX_GL" ] || fail "no lumivex-gl binary given (argument 1 or LUMIVEX_GL)"
+    for tool in Xvfb xdotool xwininfo import python3; do
+        command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps.sh)"
+    done
+    E2E_TMP="$(mktemp -d "${TMPDIR:-/tmp}/lumivex-e2e.XXXXXX")"
+    export HOME="$E2E_TMP/home"
+    export XDG_CONFIG_HOME="$E2E_TMP/config"
+    export XDG_RUNTIME_DIR="$E2E_TMP/runtime"
+    mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    SETTINGS_FILE="$XDG_CONFIG_HOME/lumivex-gl/registry.reg"
+    SAVER_OUT="$E2E_TMP/saver.out"
+    # A message box would wait for a click nobody makes.
+    export LUMIVEX_NO_DIALOG=1
+    unset LUMIVEX_FPS
+    trap e2e_cleanup EXIT
+}
+
+e2e_cleanup() {
+    local status=$?
+    stop_saver
+    stop_xvfb
+    if [ "$status" -ne 0 ] || [ -n "${E2E_KEEP:-}" ]; then
+        echo "files kept in $E2E_TMP" >&2
+    else
+        rm -rf "$E2E_TMP"
+    fi
+}
+
+# Polls `command...` every 50 ms until it succeeds; false after `seconds`.
+poll_until() {
+    local seconds=$1
+    shift
+    local deadline=$((SECONDS + seconds))
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.05
+    done
+}
+
+# A new X server on a display number it picks itself (no clash with parallel tests).
+start_xvfb() {
+    local geometry=${1:-800x600}
+    stop_xvfb
+    local fdfile="$E2E_TMP/display.$RANDOM"
+    : >"$fdfile"
+    Xvfb -displayfd 3 -screen 0 "${geometry}x24" -nolisten tcp -noreset 3>"$fdfile" \
+        >"$E2E_TMP/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    poll_until 20 test -s "$fdfile" || fail "Xvfb did not start"
+    export DISPLAY=":$(tr -d '[:space:]' <"$fdfile")"
+}
+
+stop_xvfb() {
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+        XVFB_PID=""
+    fi
+}
+
+start_saver() {
+    "$LUMIVEX_GL" "$@" >"$SAVER_OUT" 2>&1 &
+    SAVER_PID=$!
+}
+
+stop_saver() {
+    if [ -n "$SAVER_PID" ]; then
+        kill -9 "$SAVER_PID" 2>/dev/null || true
+        wait "$SAVER_PID" 2>/dev/null || true
+        SAVER_PID=""
+    fi
+}
+
+saver_running() { [ -n "$SAVER_PID" ] && kill -0 "$SAVER_PID" 2>/dev/null; }
+
+# The saver window's X id (decimal), empty while it is not shown.
+saver_window() { timeout 5 xdotool search --onlyvisible --name '^Lumivex GL$' 2>/dev/null | head -n1; }
+
+# Ready = the view (the saver window's only child) has the keyboard focus, which the saver sets
+# after it has grabbed keyboard and pointer: from then on every key and movement reaches it.
+saver_ready() {
+    saver_running || fail "the saver ended before it was ready"
+    local frame child focus
+    frame=$(saver_window)
+    [ -n "$frame" ] || return 1
+    child=$(timeout 5 xwininfo -children -id "$frame" 2>/dev/null | awk '$1 ~ /^0x/ {print $1; exit}')
+    focus=$(timeout 5 xdotool getwindowfocus 2>/dev/null) || return 1
+    [ -n "$child" ] && [ "$((child))" -eq "$focus" ]
+}
+
+wait_for_saver_ready() { poll_until "${1:-20}" saver_ready || fail "the saver window did not appear"; }
+
+# Waits for the saver to end and keeps its exit code in SAVER_RC.
+wait_for_saver_exit() {
+    local seconds=${1:-15}
+    poll_until "$seconds" bash -c "! kill -0 $SAVER_PID 2>/dev/null" ||
+        fail "the saver is still running after ${seconds} s"
+    SAVER_RC=0
+    wait "$SAVER_PID" || SAVER_RC=$?
+    SAVER_PID=""
+}
+
+send() { timeout 10 xdotool "$@" || fail "xdotool $* failed"; }
+
+screenshot() { timeout 20 import -window root "$1" || fail "screenshot failed"; }
+
+# Writes the settings file with the given dword values: write_settings Rest=0 NumOfElements=10
+write_settings() {
+    mkdir -p "$(dirname "$SETTINGS_FILE")"
+    {
+        printf 'REGEDIT4\r\n\r\n[%s]\r\n' "$SETTINGS_KEY"
+        local pair
+        for pair in "$@"; do
+            printf '"%s"=dword:%08x\r\n' "${pair%%=*}" "$((${pair#*=}))"
+        done
+    } >"$SETTINGS_FILE"
+}
+
+# The stored dword value of a setting, as an unsigned decimal number; empty when absent.
+read_setting() {
+    local hex
+    hex=$(tr -d '\r' <"$SETTINGS_FILE" | sed -n "s/^\"$1\"=dword:\([0-9a-fA-F]\{8\}\)\$/\1/p")
+    [ -n "$hex" ] && echo $((16#$hex))
+}
+
+expect_setting() {
+    local actual
+    actual=$(read_setting "$1")
+    [ "$actual" = "$(($2))" ] || fail "setting $1 is '${actual}', expected $(($2))"
+}

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# After two seconds of /s the screen shows a picture that differs from the background and has
+# the symmetry the settings ask for: 12 reflections, alternately mirrored, give a picture that a
+# turn by 2 x 360/12 = 60 degrees about the screen centre maps onto itself.
+source "$(dirname "$0")/lib.sh"
+e2e_init "${1:-}"
+
+start_xvfb 640x480
+write_settings NumOfReflections=12 Reflected=1 FullScreen=0 NumOfElements=3 Rest=20
+start_saver /s
+wait_for_saver_ready
+sleep 2
+screenshot "$E2E_TMP/picture.png"
+timeout 20 convert "$E2E_TMP/picture.png" -depth 8 "$E2E_TMP/picture.ppm" ||
+    fail "cannot convert the screenshot"
+note "symmetry of the picture"
+python3 "$E2E_DIR/symmetry_check.py" "$E2E_TMP/picture.ppm" 60 0.9 0.005 ||
+    fail "the picture is not there or not symmetric (screenshot kept in $E2E_TMP)"
+if [ -n "${E2E_SHOTS:-}" ]; then
+    cp "$E2E_TMP/picture.png" "$E2E_SHOTS/saver_picture.png"
+fi
+
+send key Escape
+wait_for_saver_exit
+[ "$SAVER_RC" -eq 0 ] || fail "the saver ended with code $SAVER_RC"
+echo "PASS"
