@@ -1,0 +1,234 @@
+// The registry file: both headers, every value form, escapes, continuations, and damaged input
+// that must still be read as far as it can be.
+#include "platform/x11/x11_registry_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace lumivex {
+namespace {
+
+using namespace regfile;
+using Bytes = std::vector<std::uint8_t>;
+
+const Value* Find(const Document& document, const std::string& key, const std::string& name) {
+    const Key* found = FindKey(document, key);
+    return found == nullptr ? nullptr : FindValue(*found, name);
+}
+
+Bytes Text(const std::string& text) { // a string value's data: the text and its NUL
+    Bytes data(text.begin(), text.end());
+    data.push_back(0);
+    return data;
+}
+
+TEST(RegistryFileTest, ReadsEveryValueFormOfARegedit4File) {
+    Document document = Parse("REGEDIT4\n"
+                              "\n"
+                              "[HKEY_CURRENT_USER\\Software\\Test]\n"
+                              "\"Name\"=\"Open GL\"\n"
+                              "\"Escaped\"=\"a\\\\b\\\"c\"\n"
+                              "\"Count\"=dword:0000000c\n"
+                              "\"Negative\"=dword:ffffffff\n"
+                              "\"Expand\"=hex(2):25,50,25,00\n"
+                              "\"Multi\"=hex(7):61,00,62,00,00\n"
+                              "\"Binary\"=hex:01,02,03,\\\n"
+                              "  04,05\n"
+                              "\"Quad\"=hex(b):01,00,00,00,00,00,00,00\n"
+                              "@=\"default\"\n");
+    EXPECT_FALSE(document.Version5);
+    const std::string key = "HKEY_CURRENT_USER\\Software\\Test";
+    EXPECT_EQ(Find(document, key, "Name")->Data.Data, Text("Open GL"));
+    EXPECT_EQ(Find(document, key, "Escaped")->Data.Data, Text("a\\b\"c"));
+    EXPECT_EQ(Find(document, key, "Count")->Data.Type, REG_DWORD);
+    EXPECT_EQ(Find(document, key, "Count")->Data.Data, (Bytes{12, 0, 0, 0}));
+    EXPECT_EQ(Find(document, key, "Negative")->Data.Data, (Bytes{255, 255, 255, 255}));
+    EXPECT_EQ(Find(document, key, "Expand")->Data.Type, REG_EXPAND_SZ);
+    EXPECT_EQ(Find(document, key, "Expand")->Data.Data, Text("%P%"));
+    EXPECT_EQ(Find(document, key, "Multi")->Data.Type, REG_MULTI_SZ);
+    EXPECT_EQ(Find(document, key, "Binary")->Data.Type, REG_BINARY);
+    EXPECT_EQ(Find(document, key, "Binary")->Data.Data, (Bytes{1, 2, 3, 4, 5}));
+    EXPECT_EQ(Find(document, key, "Quad")->Data.Type, REG_QWORD);
+    EXPECT_EQ(Find(document, key, "")->Data.Data, Text("default"));
+    // Names compare without regard to case, as on Windows.
+    EXPECT_NE(Find(document, "hkey_current_user\\SOFTWARE\\test", "COUNT"), nullptr);
+}
+
+TEST(RegistryFileTest, Version5StringDataIsUtf16AndIsReadAsNarrowText) {
+    // "C:\" in UTF-16LE is 43 00 3a 00 5c 00, then the NUL 00 00.
+    Document document = Parse("Windows Registry Editor Version 5.00\r\n"
+                              "\r\n"
+                              "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
+                              "\"Wallpaper\"=hex(2):43,00,3a,00,5c,00,00,00\r\n"
+                              "\"Plain\"=\"text\"\r\n");
+    EXPECT_TRUE(document.Version5);
+    EXPECT_TRUE(document.Crlf);
+    const Value* wallpaper =
+        Find(document, "HKEY_CURRENT_USER\\Control Panel\\Desktop", "Wallpaper");
+    ASSERT_NE(wallpaper, nullptr);
+    EXPECT_EQ(NarrowData(*wallpaper).Data, Text("C:\\"));
+    EXPECT_EQ(NarrowData(*wallpaper).Type, REG_EXPAND_SZ);
+    // Unchanged values are written back exactly as they were.
+    EXPECT_NE(Write(document).find("\"Wallpaper\"=hex(2):43,00,3a,00,5c,00,00,00\r\n"),
+              std::string::npos);
+}
+
+TEST(RegistryFileTest, AUtf16FileWithByteOrderMarkIsRead) {
+    std::string ascii = "Windows Registry Editor Version 5.00\r\n[K]\r\n\"x\"=\"y\"\r\n";
+    std::string wide = "\xFF\xFE";
+    for (char c : ascii) {
+        wide += c;
+        wide += '\0';
+    }
+    Document document = Parse(wide);
+    EXPECT_TRUE(document.Version5);
+    ASSERT_NE(Find(document, "K", "x"), nullptr);
+    EXPECT_EQ(Find(document, "K", "x")->Data.Data, Text("y"));
+}
+
+TEST(RegistryFileTest, WritesTheProgramsValuesInRegeditForm) {
+    Document document;
+    Key& key = AddKey(document, "HKEY_CURRENT_USER\\Software\\Test");
+    Bytes name = Text("OpenGL32.DLL");
+    SetValue(key, "OpenGLDLL", REG_SZ, name.data(), name.size());
+    Bytes clNone = {0xFF, 0xFF, 0xFF, 0x1F};
+    SetValue(key, "MonoColor", REG_DWORD, clNone.data(), clNone.size());
+    Bytes quoted = Text("say \"hi\" C:\\");
+    SetValue(key, "Q", REG_SZ, quoted.data(), quoted.size());
+    EXPECT_EQ(Write(document), "REGEDIT4\n"
+                               "\n"
+                               "[HKEY_CURRENT_USER\\Software\\Test]\n"
+                               "\"OpenGLDLL\"=\"OpenGL32.DLL\"\n"
+                               "\"MonoColor\"=dword:1fffffff\n"
+                               "\"Q\"=\"say \\\"hi\\\" C:\\\\\"\n"
+                               "\n");
+}
+
+TEST(RegistryFileTest, StringsThatQuotesCannotHoldAreWrittenAsHex) {
+    Document document;
+    Key& key = AddKey(document, "K");
+    Bytes twoLines = {'a', '\n', 'b', 0};
+    SetValue(key, "Lines", REG_SZ, twoLines.data(), twoLines.size());
+    Bytes noNul = {'a', 'b'};
+    SetValue(key, "NoNul", REG_SZ, noNul.data(), noNul.size());
+    std::string text = Write(document);
+    EXPECT_NE(text.find("\"Lines\"=hex(1):61,0a,62,00\n"), std::string::npos);
+    EXPECT_NE(text.find("\"NoNul\"=hex(1):61,62\n"), std::string::npos);
+    Document again = Parse(text);
+    EXPECT_EQ(Find(again, "K", "Lines")->Data.Data, twoLines);
+    EXPECT_EQ(Find(again, "K", "NoNul")->Data.Data, noNul);
+}
+
+TEST(RegistryFileTest, LongHexDataIsWrappedAndReadBack) {
+    Document document;
+    Bytes data(200);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = std::uint8_t(i * 7);
+    SetValue(AddKey(document, "K"), "Blob", REG_BINARY, data.data(), data.size());
+    std::string text = Write(document);
+    std::size_t longest = 0, start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        longest = std::max(longest, end - start);
+    EXPECT_LE(longest, 90u);
+    EXPECT_EQ(Find(Parse(text), "K", "Blob")->Data.Data, data);
+}
+
+TEST(RegistryFileTest, DamagedLinesAreSkippedAndTheRestIsRead) {
+    Document document = Parse("REGEDIT4\n"
+                              "\"Orphan\"=\"before any key\"\n"
+                              "[K]\n"
+                              "\"Unknown\"=float:1.5\n"
+                              "\"NoQuote\"=\"abc\n"
+                              "\"BadDword\"=dword:123456789\n"
+                              "\"BadHex\"=hex:01,zz\n"
+                              "\"CutHex\"=hex:01,02,\\\n"
+                              "\"After\"=dword:00000001\n"
+                              "Name=\"unquoted\"\n"
+                              "\"BadType\"=hex(:00\n"
+                              "[Cut\n"
+                              "\"Lost\"=\"belongs to no key\"\n"
+                              "[L]\n"
+                              "\"Last\"=\"x\"");
+    ASSERT_NE(FindKey(document, "K"), nullptr);
+    // Only the one complete value of K survives; nothing is put in the wrong key.
+    ASSERT_EQ(FindKey(document, "K")->Values.size(), 1u);
+    EXPECT_EQ(Find(document, "K", "After")->Data.Data, (Bytes{1, 0, 0, 0}));
+    EXPECT_EQ(Find(document, "L", "Last")->Data.Data, Text("x")); // no line end at all
+    EXPECT_EQ(document.Keys.size(), 2u);
+}
+
+TEST(RegistryFileTest, ANulInsideAStringIsKept) {
+    std::string file = "REGEDIT4\n[K]\n\"S\"=\"a";
+    file += '\0';
+    file += "b\"\n";
+    Document document = Parse(file);
+    EXPECT_EQ(Find(document, "K", "S")->Data.Data, (Bytes{'a', 0, 'b', 0}));
+    EXPECT_EQ(Find(Parse(Write(document)), "K", "S")->Data.Data, (Bytes{'a', 0, 'b', 0}));
+}
+
+TEST(RegistryFileTest, DuplicatesMergeAndTheLastValueWins) {
+    Document document = Parse("REGEDIT4\n"
+                              "[K]\n\"A\"=dword:00000001\n\"B\"=\"b\"\n"
+                              "[k]\n\"a\"=dword:00000002\n");
+    ASSERT_EQ(document.Keys.size(), 1u);
+    EXPECT_EQ(document.Keys[0].Path, "K");
+    ASSERT_EQ(document.Keys[0].Values.size(), 2u);
+    EXPECT_EQ(document.Keys[0].Values[0].Name, "A"); // first spelling, first place
+    EXPECT_EQ(document.Keys[0].Values[0].Data.Data, (Bytes{2, 0, 0, 0}));
+}
+
+TEST(RegistryFileTest, DeletionsRemoveKeysWithTheirSubkeysAndSingleValues) {
+    Document document = Parse("REGEDIT4\n"
+                              "[A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n"
+                              "[A\\B]\n\"z\"=\"3\"\n"
+                              "[AB]\n\"w\"=\"4\"\n"
+                              "[C]\n\"x\"=\"1\"\n"
+                              "[-A]\n"
+                              "[C]\n\"x\"=-\n");
+    EXPECT_FALSE(KeyExists(document, "A"));
+    EXPECT_FALSE(KeyExists(document, "A\\B"));
+    EXPECT_TRUE(KeyExists(document, "AB"));
+    ASSERT_NE(FindKey(document, "C"), nullptr);
+    EXPECT_TRUE(FindKey(document, "C")->Values.empty());
+}
+
+TEST(RegistryFileTest, AParentExistsThroughItsSubkeys) {
+    Document document = Parse("REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Orvantix\\X]\n");
+    EXPECT_TRUE(KeyExists(document, "HKEY_CURRENT_USER\\Software"));
+    EXPECT_FALSE(KeyExists(document, "HKEY_CURRENT_USER\\Soft"));
+    EXPECT_EQ(FindKey(document, "HKEY_CURRENT_USER\\Software"), nullptr);
+}
+
+TEST(RegistryFileTest, ValuesOfOneKeyKeepTheirOrderWhenAnotherIsChanged) {
+    // The fuzzer's first find: compacting the values moved each one onto itself and emptied it.
+    std::string ascii = "Windows Registry Editor Version 5.00\r\n[A]\r\n\"x\"=\"y\"\r\n";
+    std::string wide = "\xFF\xFE";
+    for (char c : ascii) {
+        wide += c;
+        wide += '\0';
+    }
+    Document document = Parse(wide);
+    ASSERT_EQ(document.Keys.size(), 1u);
+    ASSERT_EQ(document.Keys[0].Values.size(), 1u);
+    EXPECT_EQ(document.Keys[0].Values[0].Name, "x");
+    EXPECT_EQ(Write(document),
+              "Windows Registry Editor Version 5.00\r\n\r\n[A]\r\n\"x\"=\"y\"\r\n\r\n");
+}
+
+TEST(RegistryFileTest, ManyKeysAndValuesAreReadInReasonableTime) {
+    // Quadratic lookups would take minutes here; the indexes keep it to a moment.
+    std::string file = "REGEDIT4\n";
+    for (int i = 0; i < 20000; ++i)
+        file += "[K" + std::to_string(i) + "]\n\"v" + std::to_string(i) + "\"=\"x\"\n";
+    file += "[Big]\n";
+    for (int i = 0; i < 20000; ++i)
+        file += "\"v" + std::to_string(i) + "\"=dword:00000001\n";
+    Document document = Parse(file);
+    EXPECT_EQ(document.Keys.size(), 20001u);
+    EXPECT_EQ(document.Keys.back().Values.size(), 20000u);
+}
+
+} // namespace
+} // namespace lumivex

@@ -1,0 +1,251 @@
+// The Linux back end's registry file store, instance guard, libraries and floating-point mask,
+// on real files in a private directory.
+#include "platform/x11/x11_platform.h"
+#include "platform/x11/x11_registry_file.h"
+#include "system/unGlobals.h"
+#include "system/unRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <cfenv>
+#include <cmath>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lumivex {
+namespace {
+
+const std::string KeyPath = "HKEY_CURRENT_USER\\Software\\Orvantix\\Lumivex GL\\Version 3.0";
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<std::string> FilesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* entry = readdir(d))
+            if (entry->d_name[0] != '.')
+                names.push_back(entry->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
+// A private XDG_CONFIG_HOME and XDG_RUNTIME_DIR for each test, removed afterwards.
+class X11SystemTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/lumivex-x11-test.XXXXXX";
+        root = mkdtemp(pattern);
+        config = root + "/config";
+        runtime = root + "/runtime";
+        mkdir(config.c_str(), 0700);
+        mkdir(runtime.c_str(), 0700);
+        dir = config + "/lumivex-gl";
+        file = dir + "/registry.reg";
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        SetPlatform(&platform);
+        SetDefaultSettings();
+    }
+    void TearDown() override {
+        SetPlatform(nullptr);
+        std::string command = "rm -rf '" + root + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+    void MakeDir() { mkdir(dir.c_str(), 0700); }
+
+    std::string root, config, runtime, dir, file;
+    X11Platform platform;
+};
+
+TEST_F(X11SystemTest, TheFirstSaveCreatesTheDirectoryAndTheFile) {
+    LoadSettings();
+    SaveSettings();
+    regfile::Document document = regfile::Parse(ReadFile(file));
+    const regfile::Key* key = regfile::FindKey(document, KeyPath);
+    ASSERT_NE(key, nullptr);
+    ASSERT_EQ(key->Values.size(), 10u);
+    EXPECT_EQ(key->Values[0].Name, "OpenGLDLL");
+    EXPECT_EQ(key->Values[9].Name, "Rest");
+    struct stat info {};
+    ASSERT_EQ(stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << "settings are private to the user";
+}
+
+TEST_F(X11SystemTest, SavingKeepsEverythingTheProgramDoesNotOwn) {
+    MakeDir();
+    WriteFile(file, "Windows Registry Editor Version 5.00\r\n"
+                    "\r\n"
+                    "[HKEY_CURRENT_USER\\Software\\Other]\r\n"
+                    "\"Keep\"=hex(2):41,00,00,00\r\n"
+                    "\r\n"
+                    "[" +
+                        KeyPath +
+                        "]\r\n"
+                        "\"Background\"=dword:00ff0000\r\n"
+                        "\"WallpaperDir\"=\"/home/me/pictures\"\r\n"
+                        "\"MyNote\"=\"added by hand\"\r\n"
+                        "\"Rest\"=dword:00000028\r\n");
+    chmod(file.c_str(), 0640);
+    LoadSettings();
+    EXPECT_EQ(Settings.Background, 0x00FF0000u);
+    EXPECT_EQ(Settings.Rest, 40);
+    Settings.NumOfElements = 7;
+    SaveSettings();
+
+    std::string text = ReadFile(file);
+    EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u) << text;
+    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=hex(2):41,00,00,00\r\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("\"Background\"=dword:00ff0000\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\"WallpaperDir\"=\"/home/me/pictures\"\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\"MyNote\"=\"added by hand\"\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\"NumOfElements\"=dword:00000007\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\"Rest\"=dword:00000028\r\n"), std::string::npos);
+
+    // Replaced by rename: no temporary file is left, and the mode is the file's own.
+    EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"registry.reg"});
+    struct stat info {};
+    ASSERT_EQ(stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST_F(X11SystemTest, AFileTooLargeToReadWholeIsReadInPartAndNeverOverwritten) {
+    MakeDir();
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << "REGEDIT4\n\n[" << KeyPath << "]\n\"NumOfElements\"=dword:00000007\n";
+    }
+    ASSERT_EQ(truncate(file.c_str(), 100 << 20), 0); // 100 MB, the rest NUL bytes
+    LoadSettings();
+    EXPECT_EQ(Settings.NumOfElements, 7);
+    Settings.NumOfElements = 2;
+    SaveSettings();
+    struct stat info {};
+    ASSERT_EQ(stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_size, 100 << 20);
+    EXPECT_NE(ReadFile(file).find("\"NumOfElements\"=dword:00000007\n"), std::string::npos);
+    EXPECT_EQ(FilesIn(dir).size(), 1u);
+}
+
+TEST_F(X11SystemTest, SomethingOtherThanAFileInItsPlaceIsLeftAlone) {
+    MakeDir();
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0); // opening it for reading must not hang
+    LoadSettings();
+    SaveSettings();
+    struct stat info {};
+    ASSERT_EQ(lstat(file.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_EQ(Settings.NumOfElements, 3);
+}
+
+TEST_F(X11SystemTest, ASymbolicLinkKeepsPointingAtTheSettings) {
+    MakeDir();
+    std::string real = root + "/elsewhere.reg";
+    WriteFile(real, "REGEDIT4\n");
+    ASSERT_EQ(symlink(real.c_str(), file.c_str()), 0);
+    SaveSettings();
+    struct stat info {};
+    ASSERT_EQ(lstat(file.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_NE(ReadFile(real).find("\"Rest\"=dword:00000014"), std::string::npos);
+}
+
+TEST_F(X11SystemTest, KeysOpenOnlyWhenTheyExistAndValuesKeepTheirTypes) {
+    EXPECT_EQ(platform.RegOpenKey("Software\\Orvantix", RegAccess::Read), 0);
+    MakeDir();
+    WriteFile(file, "REGEDIT4\n[" + KeyPath + "]\n\"Alpha\"=\"yes\"\n");
+    KeyHandle parent = platform.RegOpenKey("Software\\Orvantix", RegAccess::Read);
+    EXPECT_NE(parent, 0) << "a parent exists through its subkey";
+    platform.RegCloseKey(parent);
+    KeyHandle key =
+        platform.RegOpenKey("software\\orvantix\\lumivex gl\\version 3.0", RegAccess::Read);
+    ASSERT_NE(key, 0);
+    RegistryValue value;
+    ASSERT_TRUE(platform.RegQueryValue(key, "ALPHA", value));
+    EXPECT_EQ(value.Type, REG_SZ);
+    EXPECT_FALSE(platform.RegQueryValue(key, "Rest", value));
+    std::uint8_t one[4] = {1, 0, 0, 0};
+    EXPECT_FALSE(platform.RegSetValue(key, "Rest", REG_DWORD, one, 4)) << "opened for reading";
+    platform.RegCloseKey(key);
+}
+
+TEST_F(X11SystemTest, TheGuardAdmitsOneHolderAtATime) {
+    bool exists = true;
+    GuardHandle first = platform.CreateInstanceGuard("LumivexGLSemaphore", exists);
+    ASSERT_NE(first, 0);
+    EXPECT_FALSE(exists);
+    EXPECT_EQ(access((runtime + "/LumivexGLSemaphore.lock").c_str(), F_OK), 0);
+
+    GuardHandle second = platform.CreateInstanceGuard("LumivexGLSemaphore", exists);
+    EXPECT_NE(second, 0);
+    EXPECT_TRUE(exists);
+    platform.CloseInstanceGuard(second);
+
+    platform.CloseInstanceGuard(first);
+    GuardHandle third = platform.CreateInstanceGuard("LumivexGLSemaphore", exists);
+    EXPECT_FALSE(exists);
+    platform.CloseInstanceGuard(third);
+}
+
+TEST_F(X11SystemTest, WithoutARuntimeDirectoryTheGuardIsPerUserInTheTemporaryDirectory) {
+    unsetenv("XDG_RUNTIME_DIR");
+    setenv("TMPDIR", root.c_str(), 1);
+    bool exists = true;
+    GuardHandle guard = platform.CreateInstanceGuard("LumivexGLSemaphore", exists);
+    EXPECT_FALSE(exists);
+    std::string expected = root + "/LumivexGLSemaphore-" + std::to_string(getuid()) + ".lock";
+    EXPECT_EQ(access(expected.c_str(), F_OK), 0);
+    platform.CloseInstanceGuard(guard);
+    unsetenv("TMPDIR");
+}
+
+TEST_F(X11SystemTest, WindowsLibraryNamesMapToTheSystemGLInAnyCase) {
+    if (access("/usr/lib/x86_64-linux-gnu/libGLU.so.1", F_OK) != 0 &&
+        access("/usr/lib/libGLU.so.1", F_OK) != 0)
+        GTEST_SKIP() << "no libGLU on this machine";
+    LibraryHandle glu = platform.LoadLibrary("glu32.dll");
+    ASSERT_NE(glu, nullptr);
+    EXPECT_NE(platform.GetProcAddress(glu, "gluErrorString"), nullptr);
+    EXPECT_EQ(platform.GetProcAddress(glu, "NoSuchFunction"), nullptr);
+    platform.FreeLibrary(glu);
+    EXPECT_EQ(platform.LoadLibrary("GLU32.DLL.missing"), nullptr);
+    EXPECT_NE(platform.GetLastError(), 0u);
+}
+
+TEST_F(X11SystemTest, FloatingPointExceptionsAreMasked) {
+    platform.MaskFloatingPointExceptions();
+#if defined(__x86_64__) || defined(__i386__)
+    unsigned short control = 0;
+    __asm__ volatile("fnstcw %0" : "=m"(control));
+    EXPECT_EQ(control & ~0x40, 0x133F); // bit 6 is reserved and reads as one
+    unsigned int mxcsr = 0;
+    __asm__ volatile("stmxcsr %0" : "=m"(mxcsr));
+    EXPECT_EQ(mxcsr & 0x1F80u, 0x1F80u);
+#endif
+    EXPECT_EQ(fegetexcept(), 0);
+    volatile double zero = 0.0;
+    EXPECT_TRUE(std::isinf(1.0 / zero));
+}
+
+TEST_F(X11SystemTest, TheSystemIsTheNtFamilyAndTheClockStaysWithinOneDay) {
+    EXPECT_EQ(platform.GetVersion().PlatformId, 2u);
+    EXPECT_LT(platform.MillisecondsSinceMidnightUTC(), 86400000u);
+}
+
+} // namespace
+} // namespace lumivex
