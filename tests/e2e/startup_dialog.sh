@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# With a display, the failure message is also a modal dialog (caption "Information") that
+# Return closes. While it is shown the program holds the guard; killed with SIGKILL it leaves
+# no guard behind that could block the next start.
+source "$(dirname "$0")/lib.sh"
+e2e_init "${1:-}"
+unset LUMIVEX_NO_DIALOG
+start_xvfb 640x480
+
+missing_library() {
+    mkdir -p "$(dirname "$SETTINGS_FILE")"
+    printf 'REGEDIT4\n\n[%s]\n"OpenGLDLL"="libNoSuchGL.so.9"\n' "$SETTINGS_KEY" >"$SETTINGS_FILE"
+}
+dialog_shown() { timeout 5 xdotool search --onlyvisible --name '^Information$' >/dev/null 2>&1; }
+
+# 1. The dialog appears, holds the guard, and Return closes it.
+missing_library
+start_saver /s
+poll_until 20 dialog_shown || fail "no dialog appeared"
+grep -q "cannot initialize OpenGL library: libNoSuchGL.so.9" "$SAVER_OUT" ||
+    fail "the message is not on standard error"
+cp "$SETTINGS_FILE" "$E2E_TMP/before.reg"
+rc=0
+timeout 10 env LUMIVEX_NO_DIALOG=1 "$LUMIVEX_GL" /p >/dev/null 2>&1 || rc=$?
+[ "$rc" -eq 0 ] || fail "a second instance ended with code $rc"
+cmp -s "$SETTINGS_FILE" "$E2E_TMP/before.reg" || fail "the second instance wrote the settings"
+send key Return
+wait_for_saver_exit 15
+[ "$SAVER_RC" -eq 0 ] || fail "the program ended with code $SAVER_RC after the dialog"
+expect_setting Rest 20
+
+# 2. Killed while it holds the guard: the next start is not blocked.
+missing_library
+start_saver /s
+poll_until 20 dialog_shown || fail "no dialog appeared the second time"
+kill -9 "$SAVER_PID"
+wait "$SAVER_PID" 2>/dev/null || true
+SAVER_PID=""
+rm -f "$SETTINGS_FILE"
+rc=0
+timeout 10 env LUMIVEX_NO_DIALOG=1 "$LUMIVEX_GL" /p >/dev/null 2>&1 || rc=$?
+[ "$rc" -eq 0 ] || fail "the start after the kill ended with code $rc"
+[ -f "$SETTINGS_FILE" ] || fail "the start after the kill did not run (no settings written)"
+expect_setting NumOfElements 3
+echo "PASS"
