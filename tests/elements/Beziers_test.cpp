@@ -124,24 +124,6 @@ TEST(BezierTest, CopyIsAChainOfSegmentsStoppingShortOfTheEnd) {
     EXPECT_NEAR(At(vertices[49]).y, 8.801285f, 1e-5);
 }
 
-TEST(BezierTest, FullScreenShiftsEverySegmentByEachTile) {
-    TBezier2 curve;
-    curve.SetNumOfReflections(1);
-    curve.SetFullScreen(true);
-    curve.Prepare();
-    RecordingGL gl;
-    curve.Draw();
-    const auto vertices = gl.Only("glVertex2f");
-    ASSERT_EQ(vertices.size(), 1400u);
-    // The tiles of one copy come one after another, each with the whole 25-segment chain.
-    for (int tile = 1; tile < 28; ++tile) {
-        const TDrawPoint first = At(vertices[0]);
-        const TDrawPoint shifted = At(vertices[static_cast<std::size_t>(tile) * 50]);
-        EXPECT_NEAR(shifted.x - first.x, FullScreenTiles[tile].dx - FullScreenTiles[0].dx, 1e-4);
-        EXPECT_NEAR(shifted.y - first.y, FullScreenTiles[tile].dy - FullScreenTiles[0].dy, 1e-4);
-    }
-}
-
 TEST(BezierTest, EveryConsecutivePairIsLimited) {
     // Only P3 and P4 are too far apart: (10, 0) and (10, 180) against a limit of 5. P4's outward
     // radial speed is the only one that lengthens that side.

@@ -33,20 +33,6 @@ class TProbe : public TElement {
 
 // --- settings and Prepared -------------------------------------------------------------------
 
-TEST(ElementTest, DefaultsAfterCreate) {
-    TProbe element;
-    EXPECT_EQ(element.AngleStep, 0.0f);
-    EXPECT_EQ(element.RadiusMax, 0.0f);
-    EXPECT_EQ(element.FastSpin, 1);
-    EXPECT_FALSE(element.Alpha);
-    EXPECT_FALSE(element.FullScreen);
-    EXPECT_FALSE(element.Monochrome);
-    EXPECT_EQ(element.MonoColor, 0x1FFFFFFFu);
-    EXPECT_EQ(element.NumOfReflections, 12);
-    EXPECT_TRUE(element.Reflected);
-    EXPECT_FALSE(element.Prepared);
-}
-
 TEST(ElementTest, EverySetterUnpreparesOnlyOnARealChange) {
     TLine line;
     const auto check = [&](auto setSame, auto setOther) {
@@ -101,14 +87,6 @@ TEST(ElementTest, BasePrepareSetsTheWedgeButNotPrepared) {
     EXPECT_FLOAT_EQ(element.MonoRed, 0.6f);
     EXPECT_FLOAT_EQ(element.MonoGreen, 0.4f);
     EXPECT_FLOAT_EQ(element.MonoBlue, 0.2f);
-}
-
-TEST(ElementTest, OneCopySpansTheWholeCircle) {
-    TProbe element;
-    element.SetNumOfReflections(1);
-    element.Prepare();
-    EXPECT_EQ(element.AngleStep, 360.0f);
-    EXPECT_EQ(element.AngleMax, 360.0f);
 }
 
 TEST(ElementTest, MaxLengthIsTheWedgeUpToSixCopiesThenAPrime) {
@@ -315,16 +293,6 @@ TEST(DrawingTest, MonochromeUsesTheLuminanceOfTheElementColour) {
     EXPECT_EQ(colors[0].Args, (std::vector<double>{0.6f, 0.4f, 0.2f, 0.5f}));
 }
 
-TEST(DrawingTest, NoCopiesAtAllWithZeroReflections) {
-    TLine line;
-    line.SetNumOfReflections(0);
-    line.Prepare();
-    RecordingGL gl;
-    line.Draw();
-    EXPECT_EQ(gl.Count("glVertex2f"), 0u);
-    EXPECT_EQ(gl.Names().back(), "glFlush");
-}
-
 // Every kind: an element that is not prepared neither moves nor draws.
 template <typename Kind> class UnpreparedElementTest : public ::testing::Test {};
 using ElementKinds = ::testing::Types<TLine, TLine2, TLine3, TBezier, TBezier2, TCircle, TCircle2,
@@ -370,18 +338,6 @@ class ElementListTest : public ::testing::Test {
     void SetUp() override { destroyed.clear(); }
 };
 } // namespace
-
-TEST_F(ElementListTest, AddGetAndCount) {
-    TElementList list;
-    EXPECT_EQ(list.Count(), 0);
-    auto* first = new TCounted(1);
-    auto* second = new TCounted(2);
-    EXPECT_EQ(list.Add(first), 0);
-    EXPECT_EQ(list.Add(second), 1);
-    EXPECT_EQ(list.Count(), 2);
-    EXPECT_EQ(list.Get(0), first);
-    EXPECT_EQ(list.Get(1), second);
-}
 
 TEST_F(ElementListTest, IndexErrorsNameTheIndexAndChangeNothing) {
     TElementList list;
@@ -433,9 +389,9 @@ TEST_F(ElementListTest, RemoveDestroysEvenAnElementNotInTheList) {
 TEST_F(ElementListTest, DeleteMovesLaterElementsDown) {
     TElementList list;
     auto* third = new TCounted(3);
-    list.Add(new TCounted(1));
-    list.Add(new TCounted(2));
-    list.Add(third);
+    EXPECT_EQ(list.Add(new TCounted(1)), 0);
+    EXPECT_EQ(list.Add(new TCounted(2)), 1);
+    EXPECT_EQ(list.Add(third), 2);
     list.Delete(1);
     EXPECT_EQ(destroyed, (std::vector<int>{2}));
     EXPECT_EQ(list.Count(), 2);

@@ -65,22 +65,6 @@ TEST(LineTest, PrepareDrawOrder) {
     EXPECT_EQ(RandSeed, 3009863924u);
 }
 
-TEST(LineTest, EndsStartOnWholeUnitsInsideTheWedge) {
-    TLine line;
-    line.SetFullScreen(true);
-    for (std::uint32_t seed = 1; seed < 300; ++seed) {
-        SetRandSeed(seed);
-        line.Prepare();
-        for (const TPolarPoint& p : {line.P1, line.P2}) {
-            ASSERT_EQ(p.Radius, static_cast<float>(static_cast<int>(p.Radius)));
-            ASSERT_GE(p.Radius, 0.0f);
-            ASSERT_LE(p.Radius, 18.0f);
-            ASSERT_GE(p.Angle, 0.0f);
-            ASSERT_LE(p.Angle, 29.0f);
-        }
-    }
-}
-
 TEST(LineTest, DrawStateCopiesAndVertexOrder) {
     TLine line;
     line.Prepare();
