@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Frames per second of the real saver on a virtual 1920x1080 display (Xvfb, Mesa's software
+# rasterizer), and the CPU time it takes at its default pace.
+#
+#   bench/fps.sh [lumivex-gl binary]       (default build/native/lumivex-gl, built if missing)
+#
+# Runs, each FPS_SECONDS long (default 10), with settings of their own:
+#   default picture, Rest 0      3 elements, 12 reflections, no tiling
+#   heavy picture, Rest 0        10 elements, 72 reflections, full-screen tiling
+#   default picture, Rest 20     CPU time and memory from /usr/bin/time -v
+# The frame counts come from the program itself (LUMIVEX_FPS=1). The elements are random, so
+# figures vary from run to run; this is a measurement, not a test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+binary="${1:-$PWD/build/native/lumivex-gl}"
+if [ ! -x "$binary" ]; then
+    cmake --preset native >/dev/null
+    cmake --build --preset native --target lumivex-gl
+fi
+seconds=${FPS_SECONDS:-10}
+geometry=1920x1080
+key='HKEY_CURRENT_USER\Software\Orvantix\Lumivex GL\Version 3.0'
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/lumivex-fps.XXXXXX")"
+xvfb_pid=""
+saver_pid=""
+finish() {
+    [ -z "$saver_pid" ] || kill -9 "$saver_pid" 2>/dev/null || true
+    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap finish EXIT
+
+wait_until() { # seconds command...
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.05
+    done
+}
+
+: >"$work/display"
+Xvfb -displayfd 3 -screen 0 "${geometry}x24" -nolisten tcp -noreset 3>"$work/display" \
+    >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+wait_until 20 test -s "$work/display" || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+export LUMIVEX_NO_DIALOG=1 LUMIVEX_FPS=1
+
+# run NAME [prefix command...] -- Setting=value...
+run() {
+    local name=$1
+    shift
+    local prefix=()
+    while [ "$1" != "--" ]; do
+        prefix+=("$1")
+        shift
+    done
+    shift
+    export HOME="$work/$name" XDG_CONFIG_HOME="$work/$name/config" XDG_RUNTIME_DIR="$work/$name/run"
+    mkdir -p "$XDG_CONFIG_HOME/lumivex-gl" "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    {
+        printf 'REGEDIT4\r\n\r\n[%s]\r\n' "$key"
+        local pair
+        for pair in "$@"; do
+            printf '"%s"=dword:%08x\r\n' "${pair%%=*}" "$((${pair#*=}))"
+        done
+    } >"$XDG_CONFIG_HOME/lumivex-gl/registry.reg"
+
+    "${prefix[@]}" "$binary" /s >"$work/$name.out" 2>&1 &
+    saver_pid=$!
+    shown() { timeout 5 xdotool search --onlyvisible --name '^Lumivex GL$' >/dev/null 2>&1; }
+    wait_until 30 shown || { echo "$name: no saver window" >&2; cat "$work/$name.out" >&2; exit 1; }
+    sleep "$seconds"
+    timeout 10 xdotool key Escape
+    # A heavy frame takes a while on a software rasterizer; Escape is read between frames.
+    wait_until 60 bash -c "! kill -0 $saver_pid 2>/dev/null" || { echo "$name: no exit" >&2; exit 1; }
+    wait "$saver_pid" || true
+    saver_pid=""
+    echo "== $name (${geometry}): $(grep -h '^lumivex-gl: .* frames in' "$work/$name.out" || echo 'no frame count')"
+}
+
+run default-rest0 -- NumOfElements=3 NumOfReflections=12 FullScreen=0 Rest=0
+run heavy-rest0 -- NumOfElements=10 NumOfReflections=72 FullScreen=1 Rest=0
+run default-rest20 /usr/bin/time -v -- NumOfElements=3 NumOfReflections=12 FullScreen=0 Rest=20
+grep -E 'User time|System time|Percent of CPU|Elapsed|Maximum resident' "$work/default-rest20.out" |
+    sed 's/^\s*/   /'
