@@ -93,7 +93,9 @@ Settings file: $XDG_CONFIG_HOME/lumivex-gl/registry.reg (default
 Values out of range are brought into range. The program writes every value but
 "Background" and "WallpaperDir" when it ends and keeps everything else in the file.
 
-Environment: LUMIVEX_NO_DIALOG=1 shows messages on standard error only.
+Environment: LUMIVEX_NO_DIALOG=1 shows messages on standard error only, without a
+dialog; LUMIVEX_FPS=1 reports the frame rate on standard error when the saver ends.
+See also lumivex-gl(1).
 )";
 
 } // namespace
