@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -37,13 +38,10 @@ void operator delete(void* p, std::size_t) noexcept {
 namespace lumivex {
 namespace {
 
-using testing::RecordingGL;
+using Log = std::vector<std::string>;
+using Keys = std::initializer_list<std::uint16_t>;
 
-constexpr std::uint16_t Key(char c) {
-    return static_cast<std::uint16_t>(c);
-}
-
-// Password.cpl's answer for the 95/98/ME path of the close check.
+// Password.cpl's answer on the 95/98/ME path of the close check.
 std::int32_t Refuse(WindowHandle) {
     return 0;
 }
@@ -56,7 +54,7 @@ class CanvasTest : public ::testing::Test {
     }
     ~CanvasTest() override { SetPlatform(nullptr); }
 
-    // The window as RunSaverWindow leaves it when the modal loop starts.
+    // The window as RunSaverWindow has it when the modal loop starts.
     void Create() {
         form.Handle = fake.CreateSaverWindow(&form);
         form.ApplyDesignProperties();
@@ -66,45 +64,17 @@ class CanvasTest : public ::testing::Test {
         gl.Clear();
     }
 
-    void RefuseCloses() {
-        fake.Version.PlatformId = 1;
-        fake.SetRegistryString("Control Panel\\Desktop", "ScreenSaveUsePassword", "1");
-        fake.AddLibrary("C:\\WINDOWS\\SYSTEM32\\Password.cpl",
-                        {{"VerifyScreenSavePwd", reinterpret_cast<void*>(&Refuse)}});
-    }
-
-    // A rebuilt picture always invalidates the view once more.
+    // Every rebuilt picture invalidates the view; every random one reads the time of day.
     std::size_t Rebuilds() const { return fake.CountOf("InvalidateView"); }
     std::size_t Randomizations() const { return fake.CountOf("MillisecondsSinceMidnightUTC"); }
 
-    void ExpectViewHoldsSettings() {
-        const TLumivexGL& v = form.LumivexGL;
-        EXPECT_EQ(v.Alpha, Settings.Alpha);
-        EXPECT_EQ(v.FullScreen, Settings.FullScreen);
-        EXPECT_EQ(v.Monochrome, Settings.Monochrome);
-        EXPECT_EQ(v.MonoColor, Settings.MonoColor);
-        EXPECT_EQ(v.NumOfElements, Settings.NumOfElements);
-        EXPECT_EQ(v.NumOfReflections, Settings.NumOfReflections);
-        EXPECT_EQ(v.Reflected, Settings.Reflected);
-        EXPECT_EQ(v.Rest, Settings.Rest);
-    }
-
     FakePlatform fake;
-    RecordingGL gl;
+    testing::RecordingGL gl;
     TfrmCanvas form;
 };
 
-// --- creation and the frame ----------------------------------------------------------------
-
 TEST_F(CanvasTest, FormCreateCoversTheScreenCopiesTheSettingsAndStartsTheAnimation) {
-    Settings.Alpha = true;
-    Settings.Background = 0x00112233;
-    Settings.FullScreen = true;
-    Settings.MonoColor = 0x0000CC00;
-    Settings.NumOfElements = 7;
-    Settings.NumOfReflections = 24;
-    Settings.Reflected = false;
-    Settings.Rest = 7;
+    Settings = {"", "", true, 0x00112233, true, false, 0xCC00, 7, 24, false, 7, ""};
     form.Handle = fake.CreateSaverWindow(&form);
     form.ApplyDesignProperties();
     EXPECT_EQ(fake.ViewCursor, crNone);
@@ -113,35 +83,29 @@ TEST_F(CanvasTest, FormCreateCoversTheScreenCopiesTheSettingsAndStartsTheAnimati
     form.LumivexGL.InitRendering();
     fake.ClearLog();
     form.FormCreate();
-    EXPECT_EQ(fake.Log, (std::vector<std::string>{"HideApplicationWindow()", "GetScreenSize()",
-                                                  "SetWindowBounds(0,0,1024,768)",
-                                                  "SetWindowColor(1122867)", "InvalidateView()",
-                                                  "InvalidateView()", "SetIdleHandler(1)"}));
-    ExpectViewHoldsSettings();
-    EXPECT_EQ(form.LumivexGL.BackColor, 0x00112233u);
-    EXPECT_TRUE(form.LumivexGL.ElementsReady);
-    EXPECT_EQ(form.LumivexGL.Elements.Count(), 7);
-    EXPECT_FALSE(form.CloseAllowed);
-    EXPECT_EQ(form.LastMouseX, -1);
-    EXPECT_EQ(form.RegeneratePeriod, 300);
+    EXPECT_EQ(fake.Log, (Log{"HideApplicationWindow()", "GetScreenSize()",
+                             "SetWindowBounds(0,0,1024,768)", "SetWindowColor(1122867)",
+                             "InvalidateView()", "InvalidateView()", "SetIdleHandler(1)"}));
+    const TLumivexGL& v = form.LumivexGL;
+    EXPECT_TRUE(v.Alpha && v.FullScreen && !v.Monochrome && !v.Reflected && v.ElementsReady);
+    EXPECT_EQ(v.BackColor, 0x00112233u);
+    EXPECT_EQ(v.MonoColor, 0xCC00u);
+    EXPECT_EQ(v.NumOfReflections, 24);
+    EXPECT_EQ(v.Rest, 7);
+    EXPECT_EQ(v.Elements.Count(), 7);
 }
 
-TEST_F(CanvasTest, AnIdlePassMovesDrawsAndThenRests) {
+TEST_F(CanvasTest, AFrameDrawsEveryElementRestsAndWithoutRestAllocatesNothing) {
+    Settings.NumOfElements = 10;
+    Settings.FullScreen = true;
     Create();
     form.IdleFrame();
-    EXPECT_GT(gl.Count("glVertex2f"), 0u);
-    EXPECT_EQ(gl.Count("glFlush"), 3u); // one per element
+    EXPECT_EQ(gl.Count("glFlush"), 10u);
     EXPECT_EQ(fake.CountOf("Sleep(5)"), 4u);
     EXPECT_EQ(form.FramesDrawn, 1u);
-}
 
-TEST_F(CanvasTest, AFrameWithoutRestAllocatesNothing) {
-    Settings.Rest = 0;
-    Settings.FullScreen = true;
-    Settings.NumOfElements = 10;
-    Create();
+    form.LumivexGL.SetRest(0);
     const GLEntryPoints recording = testing::BindSilentGL();
-    form.IdleFrame(); // the first pass may warm anything up
     allocations = 0;
     countAllocations = true;
     for (int i = 0; i < 20; ++i)
@@ -149,372 +113,232 @@ TEST_F(CanvasTest, AFrameWithoutRestAllocatesNothing) {
     countAllocations = false;
     GL = recording;
     EXPECT_EQ(allocations, 0);
-    EXPECT_TRUE(fake.Log.empty());
 }
 
-TEST_F(CanvasTest, NothingIsDrawnOnceTheCloseIsAllowed) {
+TEST_F(CanvasTest, OutsideInteractiveModeAnyInputButCapsLockAltAndBackspaceCloses) {
     Create();
-    form.CloseAllowed = true;
-    form.IdleFrame();
-    EXPECT_TRUE(gl.Empty());
-    EXPECT_TRUE(fake.Log.empty());
+    form.FormKeyDown(VK_MENU);
+    form.FormKeyDown(VK_CAPITAL);
+    form.Ticks = 7;
+    form.FormKeyDown(VK_BACK); // a new random picture, the count untouched
+    EXPECT_EQ(Randomizations(), 1u);
+    EXPECT_EQ(form.Ticks, 7);
+    EXPECT_EQ(fake.CloseRequests, 0);
+    for (std::uint16_t key : Keys{'T', 'Q', VK_UP, VK_ADD, VK_NUMPAD0}) {
+        form.FormKeyDown(key);
+        EXPECT_EQ(fake.CloseRequests, 1) << key;
+        fake.CloseRequests = 0;
+    }
+    form.FormMouseDown();
+    EXPECT_EQ(fake.CloseRequests, 1);
+    form.FormKeyDown(VK_ESCAPE); // twice; the loop asks the close query once
+    EXPECT_EQ(fake.CloseRequests, 3);
 }
 
-// --- keys ----------------------------------------------------------------------------------
-
-TEST_F(CanvasTest, CapsLockOnBringsBackTheSavedSettings) {
+TEST_F(CanvasTest, CapsLockOnRestoresTheSavedSettingsAndOffSavesTheEditedOnes) {
     Settings.Monochrome = true;
     Settings.MonoColor = 0x00FF0000;
     Create();
     fake.MillisecondsOfDay = 32513000; // randomizes to 1 element, 12 reflections, alpha
     form.FormKeyDown(VK_BACK);
-    const float angle = form.LumivexGL.BaseAngle;
-    form.LumivexGL.SetBackColor(0x00404040);
-    fake.ClearLog();
     fake.CapsLock = true;
     form.FormKeyDown(VK_CAPITAL);
-    ExpectViewHoldsSettings();
-    EXPECT_EQ(form.LumivexGL.BaseAngle, angle);
-    EXPECT_EQ(form.LumivexGL.BackColor, 0x00404040u);
-    EXPECT_EQ(Rebuilds(), 1u);
-    EXPECT_EQ(fake.CloseRequests, 0);
-}
+    const TLumivexGL& v = form.LumivexGL;
+    EXPECT_TRUE(!v.Alpha && v.Monochrome && v.Reflected && !v.FullScreen && v.ElementsReady);
+    EXPECT_EQ(v.MonoColor, 0x00FF0000u);
+    EXPECT_EQ(v.NumOfElements, 3);
 
-TEST_F(CanvasTest, CapsLockOffSavesTheEditedPicture) {
-    Create();
-    fake.CapsLock = true;
-    form.FormKeyDown(VK_CAPITAL);
-    form.FormKeyDown(Key('T'));
-    form.FormKeyDown(Key('W'));
-    form.FormKeyDown(VK_UP);
-    form.FormKeyDown(VK_LEFT);
-    form.FormKeyDown(VK_NUMPAD0 + 8);
-    form.FormKeyDown(VK_SUBTRACT);
+    for (std::uint16_t key : Keys{'T', 'W', VK_UP, VK_LEFT, VK_NUMPAD0 + 8, VK_SUBTRACT, 'Q'})
+        form.FormKeyDown(key);
     fake.CapsLock = false;
-    fake.ClearLog();
     form.FormKeyDown(VK_CAPITAL);
-    EXPECT_TRUE(Settings.Alpha);
-    EXPECT_TRUE(Settings.FullScreen);
+    EXPECT_TRUE(Settings.Alpha && Settings.FullScreen && Settings.Monochrome);
     EXPECT_EQ(Settings.NumOfReflections, 18);
     EXPECT_EQ(Settings.Rest, 24);
-    EXPECT_TRUE(Settings.Monochrome);
     EXPECT_EQ(Settings.MonoColor, 0x00CC33CCu);
     EXPECT_EQ(Settings.NumOfElements, 2);
-    EXPECT_EQ(Rebuilds(), 0u);
     EXPECT_EQ(fake.CloseRequests, 0);
 }
-
-TEST_F(CanvasTest, AltAndCapsLockNeverClose) {
-    Create();
-    form.FormKeyDown(VK_MENU);
-    form.FormKeyDown(VK_CAPITAL);
-    fake.CapsLock = true;
-    form.FormKeyDown(VK_MENU);
-    EXPECT_EQ(fake.CloseRequests, 0);
-}
-
-TEST_F(CanvasTest, BackspaceShowsANewRandomPictureInEitherMode) {
-    Create();
-    for (bool caps : {false, true}) {
-        fake.CapsLock = caps;
-        form.Ticks = 7;
-        fake.ClearLog();
-        form.FormKeyDown(VK_BACK);
-        EXPECT_EQ(Randomizations(), 1u);
-        EXPECT_TRUE(form.LumivexGL.ElementsReady);
-        EXPECT_EQ(form.Ticks, 7);
-        EXPECT_EQ(fake.CloseRequests, 0);
-    }
-}
-
-TEST_F(CanvasTest, EscapeClosesInEitherModeAndOtherKeysOnlyWithoutCapsLock) {
-    Create();
-    form.FormKeyDown(VK_ESCAPE);
-    EXPECT_EQ(fake.CloseRequests, 2); // the platform runs one close query for both
-    for (std::uint16_t key : {Key('T'), Key('A'), std::uint16_t(VK_UP), std::uint16_t(VK_ADD)}) {
-        fake.CloseRequests = 0;
-        form.FormKeyDown(key);
-        EXPECT_EQ(fake.CloseRequests, 1) << key;
-    }
-    fake.CapsLock = true;
-    form.Ticks = 9;
-    fake.CloseRequests = 0;
-    form.FormKeyDown(VK_ESCAPE);
-    EXPECT_EQ(fake.CloseRequests, 1);
-    EXPECT_EQ(form.Ticks, 0);
-    fake.CloseRequests = 0;
-    form.FormKeyDown(Key('A'));
-    EXPECT_EQ(fake.CloseRequests, 0);
-}
-
-struct InteractiveKey {
-    const char* Name;
-    std::uint16_t Key;
-    void (*Before)(TLumivexGL&);
-    void (*Expect)(const TLumivexGL&);
-    bool Rebuilds;
-};
-
-void Nothing(TLumivexGL&) {}
-
-const InteractiveKey InteractiveKeys[] = {
-    {"0 turns monochrome off", '0', [](TLumivexGL& v) { v.SetMonochrome(true); },
-     [](const TLumivexGL& v) {
-         EXPECT_FALSE(v.Monochrome);
-         EXPECT_EQ(v.MonoColor, 0x1FFFFFFFu);
-     },
-     true},
-    {"3 picks yellow", '3', Nothing,
-     [](const TLumivexGL& v) {
-         EXPECT_TRUE(v.Monochrome);
-         EXPECT_EQ(v.MonoColor, 0x0033FFFFu);
-     },
-     true},
-    {"keypad 6 picks blue", VK_NUMPAD0 + 6, Nothing,
-     [](const TLumivexGL& v) {
-         EXPECT_TRUE(v.Monochrome);
-         EXPECT_EQ(v.MonoColor, 0x00FF0000u);
-     },
-     true},
-    {"keypad 0 turns monochrome off", VK_NUMPAD0, [](TLumivexGL& v) { v.SetMonochrome(true); },
-     [](const TLumivexGL& v) { EXPECT_FALSE(v.Monochrome); }, true},
-    {"plus adds an element", VK_ADD, Nothing,
-     [](const TLumivexGL& v) { EXPECT_EQ(v.NumOfElements, 4); }, true},
-    {"plus stops at 5", VK_ADD, [](TLumivexGL& v) { v.SetNumOfElements(5); },
-     [](const TLumivexGL& v) { EXPECT_EQ(v.NumOfElements, 5); }, false},
-    {"plus cannot raise 8", VK_ADD, [](TLumivexGL& v) { v.SetNumOfElements(8); },
-     [](const TLumivexGL& v) { EXPECT_EQ(v.NumOfElements, 8); }, false},
-    {"minus removes an element", VK_SUBTRACT, Nothing,
-     [](const TLumivexGL& v) { EXPECT_EQ(v.NumOfElements, 2); }, true},
-    {"minus stops at 1", VK_SUBTRACT, [](TLumivexGL& v) { v.SetNumOfElements(1); },
-     [](const TLumivexGL& v) { EXPECT_EQ(v.NumOfElements, 1); }, false},
-    {"minus lowers 8", VK_SUBTRACT, [](TLumivexGL& v) { v.SetNumOfElements(8); },
-     [](const TLumivexGL& v) { EXPECT_EQ(v.NumOfElements, 7); }, true},
-    {"T toggles translucency", 'T', Nothing, [](const TLumivexGL& v) { EXPECT_TRUE(v.Alpha); },
-     true},
-    {"V toggles mirroring", 'V', Nothing, [](const TLumivexGL& v) { EXPECT_FALSE(v.Reflected); },
-     true},
-    {"W toggles tiling", 'W', Nothing, [](const TLumivexGL& v) { EXPECT_TRUE(v.FullScreen); },
-     true},
-    {"up adds reflections", VK_UP, Nothing,
-     [](const TLumivexGL& v) { EXPECT_EQ(v.NumOfReflections, 18); }, true},
-    {"down removes reflections", VK_DOWN, Nothing,
-     [](const TLumivexGL& v) { EXPECT_EQ(v.NumOfReflections, 10); }, true},
-    {"left slows down", VK_LEFT, Nothing, [](const TLumivexGL& v) { EXPECT_EQ(v.Rest, 24); },
-     false},
-    {"right speeds up", VK_RIGHT, Nothing, [](const TLumivexGL& v) { EXPECT_EQ(v.Rest, 16); },
-     false},
-    {"delete makes a new picture", VK_DELETE, Nothing,
-     [](const TLumivexGL& v) {
-         EXPECT_EQ(v.NumOfElements, 3);
-         EXPECT_EQ(v.NumOfReflections, 12);
-     },
-     true},
-    {"an unknown key does nothing", 'A', Nothing,
-     [](const TLumivexGL& v) { EXPECT_EQ(v.NumOfElements, 3); }, false},
-};
 
 TEST_F(CanvasTest, EveryInteractiveKeyEditsThePictureAndRestartsTheCount) {
+    // Each row starts from the defaults with its own element count; monochrome is on for the
+    // rows of the 0 keys, which turn it off.
+    struct Row {
+        std::uint16_t key;
+        int startElements;
+        bool mono;
+        TColor color;
+        int elements, reflections, rest;
+        bool alpha, reflected, full, rebuilds;
+    };
+    const Row rows[] = {
+        {'0', 3, false, clNone, 3, 12, 20, false, true, false, true},
+        {'3', 3, true, 0x0033FFFF, 3, 12, 20, false, true, false, true},
+        {VK_NUMPAD0 + 6, 3, true, 0x00FF0000, 3, 12, 20, false, true, false, true},
+        {VK_NUMPAD0, 3, false, clNone, 3, 12, 20, false, true, false, true},
+        {VK_ADD, 3, false, clNone, 4, 12, 20, false, true, false, true},
+        {VK_ADD, 5, false, clNone, 5, 12, 20, false, true, false, false},
+        {VK_ADD, 8, false, clNone, 8, 12, 20, false, true, false, false},
+        {VK_SUBTRACT, 3, false, clNone, 2, 12, 20, false, true, false, true},
+        {VK_SUBTRACT, 1, false, clNone, 1, 12, 20, false, true, false, false},
+        {VK_SUBTRACT, 8, false, clNone, 7, 12, 20, false, true, false, true},
+        {'T', 3, false, clNone, 3, 12, 20, true, true, false, true},
+        {'V', 3, false, clNone, 3, 12, 20, false, false, false, true},
+        {'W', 3, false, clNone, 3, 12, 20, false, true, true, true},
+        {VK_UP, 3, false, clNone, 3, 18, 20, false, true, false, true},
+        {VK_DOWN, 3, false, clNone, 3, 10, 20, false, true, false, true},
+        {VK_LEFT, 3, false, clNone, 3, 12, 24, false, true, false, false},
+        {VK_RIGHT, 3, false, clNone, 3, 12, 16, false, true, false, false},
+        {VK_DELETE, 3, false, clNone, 3, 12, 20, false, true, false, true},
+        {'A', 3, false, clNone, 3, 12, 20, false, true, false, false},
+    };
     Create();
     fake.CapsLock = true;
-    for (const InteractiveKey& k : InteractiveKeys) {
-        SCOPED_TRACE(k.Name);
-        // Each key starts from the defaults: 3 elements, 12 reflections, Rest 20.
+    const TLumivexGL& v = form.LumivexGL;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.key);
+        Settings.NumOfElements = r.startElements;
         form.FormKeyDown(VK_CAPITAL);
-        k.Before(form.LumivexGL);
+        form.LumivexGL.SetMonochrome(r.key == '0' || r.key == VK_NUMPAD0);
         form.LumivexGL.CreateElements();
         form.Ticks = 42;
         fake.ClearLog();
-        form.FormKeyDown(k.Key);
-        k.Expect(form.LumivexGL);
-        EXPECT_EQ(Rebuilds(), k.Rebuilds ? 1u : 0u);
-        EXPECT_TRUE(form.LumivexGL.ElementsReady);
+        form.FormKeyDown(r.key);
+        EXPECT_EQ(v.Monochrome, r.mono);
+        EXPECT_EQ(v.MonoColor, r.color);
+        EXPECT_EQ(v.NumOfElements, r.elements);
+        EXPECT_EQ(v.NumOfReflections, r.reflections);
+        EXPECT_EQ(v.Rest, r.rest);
+        EXPECT_EQ(v.Alpha, r.alpha);
+        EXPECT_EQ(v.Reflected, r.reflected);
+        EXPECT_EQ(v.FullScreen, r.full);
+        EXPECT_EQ(Rebuilds(), r.rebuilds ? 1u : 0u);
+        EXPECT_TRUE(v.ElementsReady);
         EXPECT_EQ(form.Ticks, 0);
         EXPECT_EQ(fake.CloseRequests, 0);
     }
+    form.FormKeyDown(VK_ESCAPE);
+    EXPECT_EQ(fake.CloseRequests, 1);
 }
 
-// --- timers --------------------------------------------------------------------------------
-
-TEST_F(CanvasTest, EveryThreeHundredTicksAFreshRandomPicture) {
-    Create();
-    for (int i = 0; i < 299; ++i)
-        form.tmrTickTimer();
-    EXPECT_EQ(Randomizations(), 0u);
-    form.tmrTickTimer();
-    EXPECT_EQ(Randomizations(), 1u);
-    EXPECT_EQ(Rebuilds(), 2u); // the new settings and the new elements
-    EXPECT_TRUE(form.LumivexGL.ElementsReady);
-}
-
-TEST_F(CanvasTest, CapsLockHoldsThePictureAndKeysRestartTheCount) {
+TEST_F(CanvasTest, EveryThreeHundredTicksANewPictureUnlessCapsLockIsOn) {
     Create();
     fake.CapsLock = true;
     for (int i = 0; i < 300; ++i)
         form.tmrTickTimer();
     EXPECT_EQ(Randomizations(), 0u);
-    EXPECT_EQ(form.Ticks, 300);
-    form.FormKeyDown(VK_RIGHT); // Ticks back to 0
+    form.FormKeyDown(VK_RIGHT); // restarts the count
     fake.CapsLock = false;
     for (int i = 0; i < 299; ++i)
         form.tmrTickTimer();
     EXPECT_EQ(Randomizations(), 0u);
     form.tmrTickTimer();
     EXPECT_EQ(Randomizations(), 1u);
+    EXPECT_TRUE(form.LumivexGL.ElementsReady);
 }
 
-// --- mouse ---------------------------------------------------------------------------------
-
-TEST_F(CanvasTest, TheFirstMovementOnlyRecordsAndShowsTheCursor) {
+TEST_F(CanvasTest, MovementsOfFivePixelsCloseSmallerOnesDrift) {
     Create();
-    form.FormMouseMove(100, 200);
-    EXPECT_EQ(fake.CloseRequests, 0);
-    EXPECT_EQ(form.LastMouseX, 100);
-    EXPECT_EQ(form.LastMouseY, 200);
+    form.FormMouseMove(100, 100); // only recorded
     EXPECT_EQ(fake.ViewCursor, crDefault);
     EXPECT_TRUE(fake.TimerEnabled[TimerHideMouse]);
-    // A running cursor timer is left alone so the period counts from the first movement.
     fake.ClearLog();
-    form.FormMouseMove(101, 200);
+    form.FormMouseMove(101, 100); // the running cursor timer is not restarted
     EXPECT_EQ(fake.CountOf("SetTimerEnabled"), 0u);
-}
-
-TEST_F(CanvasTest, FourPixelsDriftFivePixelsClose) {
-    Create();
-    struct Step {
-        int dx, dy;
-        bool closes;
-    };
-    const Step steps[] = {{4, 4, false}, {-4, -4, false}, {4, -4, false}, {-4, 4, false},
-                          {0, 0, false}, {5, 0, true},    {-5, 0, true},  {0, 5, true},
-                          {0, -5, true}, {5, 5, true}};
-    for (const Step& step : steps) {
-        form.tmrHideMouseTimer(); // a new cursor period, so the event count is no factor
-        form.LastMouseX = -1;
-        form.LastMouseY = -1;
+    const int steps[][3] = {{4, 4, 0},  {-4, -4, 0}, {4, -4, 0}, {-4, 4, 0}, {5, 0, 1},
+                            {-5, 0, 1}, {0, 5, 1},   {0, -5, 1}, {5, 5, 1}};
+    for (auto [dx, dy, closes] : steps) {
+        form.tmrHideMouseTimer(); // a new cursor period, so the event count plays no part
+        form.LastMouseX = form.LastMouseY = -1;
         fake.CloseRequests = 0;
         form.FormMouseMove(100, 100);
-        form.FormMouseMove(100 + step.dx, 100 + step.dy);
-        EXPECT_EQ(fake.CloseRequests, step.closes ? 1 : 0) << step.dx << "," << step.dy;
-        if (step.closes) {
-            EXPECT_EQ(form.LastMouseX, -1);
-            EXPECT_EQ(form.LastMouseY, -1);
-        } else {
-            // A slow drift carries the reference along.
-            EXPECT_EQ(form.LastMouseX, 100 + step.dx);
-            EXPECT_EQ(form.LastMouseY, 100 + step.dy);
-        }
+        form.FormMouseMove(100 + dx, 100 + dy);
+        EXPECT_EQ(fake.CloseRequests, closes) << dx << "," << dy;
+        EXPECT_EQ(form.LastMouseX, closes ? -1 : 100 + dx);
+        EXPECT_EQ(form.LastMouseY, closes ? -1 : 100 + dy);
     }
 }
 
 TEST_F(CanvasTest, TheFourthMovementInOneCursorPeriodCloses) {
     Create();
-    form.FormMouseMove(10, 10);
-    form.FormMouseMove(11, 10);
-    form.FormMouseMove(12, 10);
-    EXPECT_EQ(fake.CloseRequests, 0);
+    fake.CapsLock = true;
+    for (int x : {10, 11, 12})
+        form.FormMouseMove(x, 10);
     form.tmrHideMouseTimer();
     EXPECT_EQ(fake.ViewCursor, crNone);
     EXPECT_FALSE(fake.TimerEnabled[TimerHideMouse]);
-    form.FormMouseMove(13, 10);
-    form.FormMouseMove(14, 10);
-    form.FormMouseMove(15, 10);
+    for (int x : {13, 14, 15})
+        form.FormMouseMove(x, 10);
     EXPECT_EQ(fake.CloseRequests, 0);
     form.FormMouseMove(16, 10);
     EXPECT_EQ(fake.CloseRequests, 1);
 }
 
-TEST_F(CanvasTest, AClickCloses) {
-    Create();
-    fake.CapsLock = true;
-    form.FormMouseDown();
-    EXPECT_EQ(fake.CloseRequests, 1);
-}
-
-// --- closing -------------------------------------------------------------------------------
-
 TEST_F(CanvasTest, ARefusedCloseKeepsThePictureTheFocusAndTheHiddenCursor) {
-    RefuseCloses();
+    fake.Version.PlatformId = 1;
+    fake.SetRegistryString("Control Panel\\Desktop", "ScreenSaveUsePassword", "1");
+    fake.AddLibrary("C:\\WINDOWS\\SYSTEM32\\Password.cpl",
+                    {{"VerifyScreenSavePwd", reinterpret_cast<void*>(&Refuse)}});
     Create();
     const TElement* first = form.LumivexGL.Elements.Get(0);
-    const auto saved = Settings;
     fake.CapsLock = true;
+    form.FormKeyDown(VK_RIGHT);
     form.FormMouseMove(5, 5);
     EXPECT_FALSE(form.FormCloseQuery());
     EXPECT_FALSE(form.CloseAllowed);
     EXPECT_EQ(fake.ViewFocusCount, 1);
     EXPECT_EQ(fake.ViewCursor, crNone);
     EXPECT_EQ(form.LumivexGL.Elements.Get(0), first);
-    EXPECT_TRUE(form.LumivexGL.ContextReady);
-    EXPECT_EQ(Settings.Rest, saved.Rest);
+    EXPECT_EQ(Settings.Rest, 20);
     gl.Clear();
     form.IdleFrame();
     EXPECT_GT(gl.Count("glVertex2f"), 0u);
 }
 
-TEST_F(CanvasTest, AnAllowedCloseInInteractiveModeSavesTheView) {
+TEST_F(CanvasTest, AnAllowedCloseSavesOnlyInInteractiveModeAndEndsTheFrames) {
     Create();
-    fake.CapsLock = true;
-    form.FormKeyDown(VK_UP);
-    form.FormKeyDown(VK_RIGHT);
-    EXPECT_TRUE(form.FormCloseQuery());
-    EXPECT_TRUE(form.CloseAllowed);
-    EXPECT_EQ(Settings.NumOfReflections, 18);
-    EXPECT_EQ(Settings.Rest, 16);
-}
-
-TEST_F(CanvasTest, AnAllowedCloseInNormalModeLeavesTheSettings) {
-    Create();
-    fake.MillisecondsOfDay = 758000;
+    fake.MillisecondsOfDay = 758000; // randomizes to 8 reflections
     form.FormKeyDown(VK_BACK);
     EXPECT_TRUE(form.FormCloseQuery());
     EXPECT_EQ(Settings.NumOfReflections, 12);
-    EXPECT_FALSE(Settings.Alpha);
-}
-
-TEST_F(CanvasTest, TheCloseEventDetachesTheFrameAndThenReleasesTheContext) {
-    Create();
+    fake.CapsLock = true;
+    form.FormKeyDown(VK_RIGHT);
+    EXPECT_TRUE(form.FormCloseQuery());
+    EXPECT_TRUE(form.CloseAllowed);
+    EXPECT_EQ(Settings.NumOfReflections, 8);
+    EXPECT_EQ(Settings.Rest, 16);
+    fake.ClearLog();
+    gl.Clear();
+    form.IdleFrame();
+    EXPECT_TRUE(gl.Empty());
     form.OnClose();
-    EXPECT_EQ(fake.Log, (std::vector<std::string>{"SetIdleHandler(0)", "SetWindowBounds(0,0,0,0)",
-                                                  "DeactivateGLContext()", "DeleteGLContext(108)",
-                                                  "ReleaseViewDeviceContext(220)"}));
+    EXPECT_EQ(fake.Log,
+              (Log{"SetIdleHandler(0)", "SetWindowBounds(0,0,0,0)", "DeactivateGLContext()",
+                   "DeleteGLContext(108)", "ReleaseViewDeviceContext(220)"}));
 }
 
-// --- the whole run -------------------------------------------------------------------------
-
-TEST_F(CanvasTest, RunSaverWindowShowsTheWindowModallyAndReleasesIt) {
+TEST_F(CanvasTest, RunSaverWindowReleasesTheWindowHoweverTheRunEnds) {
+    fake.CloseWhenIdle = false;
+    fake.MaxIdlePasses = 1000;
+    fake.OnRunModal = [](FakePlatform& f) { f.PostKeyDown('Q'); };
     RunSaverWindow();
-    const std::vector<std::string> milestones = {
-        "CreateSaverWindow()",  "CreateGLContext(220,32,0,0,0,0)",
-        "SetIdleHandler(1)",    "RunModal()",
-        "DeleteGLContext(108)", "RunModal:end",
-        "DestroySaverWindow()"};
+    const Log milestones = {"CreateSaverWindow()",  "CreateGLContext(220,32,0,0,0,0)",
+                            "SetIdleHandler(1)",    "RunModal()",
+                            "DeleteGLContext(108)", "RunModal:end",
+                            "DestroySaverWindow()"};
     std::size_t next = 0;
     for (const std::string& entry : fake.Log)
         if (next < milestones.size() && entry == milestones[next])
             ++next;
-    EXPECT_EQ(next, milestones.size()) << "missing " << milestones[next];
-    EXPECT_EQ(fake.Events, nullptr);
-}
+    EXPECT_EQ(next, milestones.size());
 
-TEST_F(CanvasTest, AKeyPressedWhileTheSaverRunsEndsIt) {
-    fake.CloseWhenIdle = false;
-    fake.MaxIdlePasses = 1000;
-    fake.OnRunModal = [](FakePlatform& f) { f.PostKeyDown(Key('Q')); };
-    RunSaverWindow();
-    EXPECT_EQ(fake.CountOf("RunModal:end"), 1u);
-    EXPECT_EQ(fake.CountOf("DeleteGLContext"), 1u);
-}
-
-TEST_F(CanvasTest, TheWindowIsReleasedWhenTheLoopFails) {
+    fake.ClearLog();
     fake.OnRunModal = [](FakePlatform&) { throw std::runtime_error("loop failed"); };
     EXPECT_THROW(RunSaverWindow(), std::runtime_error);
     EXPECT_EQ(fake.Log.back(), "DestroySaverWindow()");
-}
 
-TEST_F(CanvasTest, AContextFailureEndsTheRunAfterReleasingTheWindow) {
+    fake.ClearLog();
     fake.CreateContextFails = true;
-    fake.LastError = 5;
     EXPECT_THROW(RunSaverWindow(), EWin32Error);
     EXPECT_EQ(fake.Log.back(), "DestroySaverWindow()");
     EXPECT_EQ(fake.CountOf("RunModal"), 0u);
@@ -528,7 +352,6 @@ TEST_F(CanvasTest, TheFrameRateIsReportedOnRequest) {
     const std::string report = ::testing::internal::GetCapturedStderr();
     ::unsetenv("LUMIVEX_FPS");
     EXPECT_EQ(report, "lumivex-gl: 3 frames in 0.06 s (50.0 fps)\n");
-
     ::testing::internal::CaptureStderr();
     RunSaverWindow();
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
