@@ -18,7 +18,7 @@ extern const std::uint8_t SpeedPrimes[14];
 // seed := seed * 134775813 + 1 (mod 2^32) at every draw.
 extern std::uint32_t RandSeed;
 void SetRandSeed(std::uint32_t seed);
-// Uniform integer in [0, n); 0 when n <= 0.
+// Uniform integer in [0, n); 0 when n <= 0. Every call advances the seed.
 std::int32_t Random(std::int32_t n);
 
 // Round to nearest, ties to even.
