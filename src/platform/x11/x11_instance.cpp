@@ -48,6 +48,13 @@ GuardHandle X11Platform::CreateInstanceGuard(const std::string& name, bool& alre
         lastError_ = std::uint32_t(errno);
         return 0; // no guard: carry on as the only instance
     }
+    // In a shared temporary directory a file someone else made must not stand in for ours.
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || info.st_uid != getuid()) {
+        lastError_ = EACCES;
+        close(fd);
+        return 0;
+    }
     int result;
     do
         result = flock(fd, LOCK_EX | LOCK_NB);
