@@ -129,9 +129,27 @@ wait_for_saver_exit() {
     SAVER_PID=""
 }
 
-send() { timeout 10 xdotool "$@" || fail "xdotool $* failed"; }
+# A busy X server now and then refuses a connection; nothing was sent then, so it is retried.
+send() {
+    local attempt output=""
+    for attempt in 1 2 3 4 5; do
+        output=$(timeout 10 xdotool "$@" 2>&1) && return 0
+        case "$output" in
+        *"open display"*) sleep 0.2 ;;
+        *) break ;;
+        esac
+    done
+    fail "xdotool $* failed: $output"
+}
 
-screenshot() { timeout 20 import -window root "$1" || fail "screenshot failed"; }
+screenshot() {
+    local attempt
+    for attempt in 1 2 3; do
+        timeout 20 import -window root "$1" 2>>"$E2E_TMP/import.log" && return 0
+        sleep 0.2
+    done
+    fail "screenshot failed: $(cat "$E2E_TMP/import.log")"
+}
 
 # Writes the settings file with the given dword values: write_settings Rest=0 NumOfElements=10
 write_settings() {

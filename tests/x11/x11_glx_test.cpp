@@ -4,6 +4,16 @@
 #include <gtest/gtest.h>
 
 #include "platform/x11/x11_glx.h"
+#include "view/OpenGL12.h"
+#include "x11/DisplayTestSupport.h"
+
+#include <X11/Xutil.h>
+
+#include <array>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
 
 namespace lumivex {
 namespace {
@@ -81,6 +91,172 @@ TEST(ClosestGLVisual, ColourBitsNearestTheRequestThenTrueColorThenFirst) {
     directColor.DirectPixels = false;
     EXPECT_EQ(ClosestGLVisual({directColor, Visual(32)}, view), 1);
     EXPECT_EQ(ClosestGLVisual({Visual(32), Visual(32)}, view), 0);
+}
+
+} // namespace
+} // namespace lumivex
+
+// Contexts on a real display (skipped without one; tests/e2e/saver_window_loop.sh runs them on
+// a virtual display). What GL draws must reach the screen: the root window's pixels are read back.
+namespace lumivex {
+namespace {
+
+class DrawOnFirstPaint : public WindowEvents {
+  public:
+    std::function<void()> Draw;
+    int Paints = 0;
+    void OnKeyDown(std::uint16_t) override {}
+    void OnMouseDown() override {}
+    void OnMouseMove(int, int) override {}
+    void OnTimer(TimerId) override {}
+    void OnPaint() override {
+        if (Paints++ == 0 && Draw)
+            Draw();
+    }
+    void OnResize(int, int) override {}
+    bool OnCloseQuery() override { return true; }
+    void OnClose() override {}
+    void OnIdle() override {}
+};
+
+class GLContextOnDisplay : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* display = std::getenv("DISPLAY");
+        if (display == nullptr || *display == '\0')
+            GTEST_SKIP() << "no X display";
+        platform = ConnectedPlatform();
+        if (platform == nullptr)
+            GTEST_SKIP() << "the X display does not answer";
+        SetPlatform(platform.get());
+    }
+    void TearDown() override {
+        if (platform == nullptr)
+            return;
+        platform->DestroySaverWindow();
+        CloseOpenGL();
+        platform.reset();
+    }
+
+    // Makes the view's context, clears the view to pure red on its first paint and returns the
+    // screen's pixel at its centre, as red, green and blue.
+    std::array<int, 3> ClearToRedAndReadBack() {
+        DrawOnFirstPaint events;
+        frame = static_cast<Window>(platform->CreateSaverWindow(&events));
+        const DeviceContext dc = platform->GetViewDeviceContext();
+        const RenderContext rc = platform->CreateGLContext(dc, 32, 0, 0, 0, 0);
+        EXPECT_NE(rc, 0);
+        platform->ActivateGLContext(dc, rc);
+        events.Draw = [&] {
+            GL.glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+            GL.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            GL.glFlush();
+            platform->RequestClose();
+        };
+        platform->SetIdleHandler(true);
+        platform->RunModal();
+
+        Display* display = platform->XConnection();
+        const int screen = DefaultScreen(display);
+        XImage* image =
+            XGetImage(display, RootWindow(display, screen), DisplayWidth(display, screen) / 2,
+                      DisplayHeight(display, screen) / 2, 1, 1, AllPlanes, ZPixmap);
+        std::array<int, 3> rgb{-1, -1, -1};
+        if (image != nullptr) {
+            const unsigned long pixel = XGetPixel(image, 0, 0);
+            ::Visual* visual = DefaultVisual(display, screen);
+            auto channel = [&](unsigned long mask) {
+                return static_cast<int>((pixel & mask) * 255 / mask);
+            };
+            rgb = {channel(visual->red_mask), channel(visual->green_mask),
+                   channel(visual->blue_mask)};
+            XDestroyImage(image);
+        }
+        platform->DeactivateGLContext();
+        platform->DeleteGLContext(rc);
+        return rgb;
+    }
+
+    // Whether the view (the saver window's only child) has a single-buffered GL visual.
+    bool ViewIsSingleBuffered() {
+        Display* display = platform->XConnection();
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (XQueryTree(display, frame, &root, &parent, &children, &count) == 0 || count != 1)
+            return false;
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(display, children[0], &attributes);
+        XFree(children);
+        XVisualInfo pattern{};
+        pattern.visualid = XVisualIDFromVisual(attributes.visual);
+        int found = 0;
+        XVisualInfo* info = XGetVisualInfo(display, VisualIDMask, &pattern, &found);
+        const auto getConfig =
+            reinterpret_cast<GLXGetConfigProc>(platform->GetProcAddress(GLLibrary, "glXGetConfig"));
+        int doubleBuffered = 1;
+        const int GLX_DOUBLEBUFFER = 5;
+        if (info != nullptr && getConfig != nullptr)
+            getConfig(display, info, GLX_DOUBLEBUFFER, &doubleBuffered);
+        if (info != nullptr)
+            XFree(info);
+        return doubleBuffered == 0;
+    }
+
+    std::unique_ptr<X11Platform> platform;
+    Window frame = 0;
+};
+
+TEST_F(GLContextOnDisplay, WhatGLDrawsWithoutASwapReachesTheScreen) {
+    ASSERT_TRUE(LoadOpenGL("OpenGL32.DLL", "GLU32.DLL"));
+    EXPECT_EQ(ClearToRedAndReadBack(), (std::array<int, 3>{255, 0, 0}));
+    EXPECT_TRUE(ViewIsSingleBuffered());
+}
+
+// The window was made before GL was loaded, so with the screen's default visual.
+TEST_F(GLContextOnDisplay, GLLoadedOnlyByTheContextStillDrawsOnTheView) {
+    ASSERT_EQ(GLLibrary, nullptr);
+    EXPECT_EQ(ClearToRedAndReadBack(), (std::array<int, 3>{255, 0, 0}));
+    EXPECT_NE(GLLibrary, nullptr);
+    EXPECT_TRUE(ViewIsSingleBuffered());
+}
+
+TEST_F(GLContextOnDisplay, AContextForAnythingButTheViewFailsWithTheXError) {
+    ASSERT_TRUE(LoadOpenGL("OpenGL32.DLL", "GLU32.DLL"));
+    // X error 9 and Xlib's text for it.
+    const std::string badDrawable = "Win32 Error.  Code: 9.\nBadDrawable (invalid Pixmap or "
+                                    "Window parameter)";
+    try {
+        platform->CreateGLContext(platform->GetViewDeviceContext(), 32, 0, 0, 0, 0);
+        ADD_FAILURE() << "a context without a saver window";
+    } catch (const EWin32Error& error) {
+        EXPECT_EQ(error.what(), badDrawable);
+        EXPECT_EQ(platform->GetLastError(), 9u);
+    }
+    DrawOnFirstPaint events;
+    platform->CreateSaverWindow(&events);
+    EXPECT_THROW(platform->CreateGLContext(0x1234, 32, 0, 0, 0, 0), EWin32Error);
+}
+
+TEST_F(GLContextOnDisplay, AnOverlayNobodyOffersFailsWithBadMatch) {
+    ASSERT_TRUE(LoadOpenGL("OpenGL32.DLL", "GLU32.DLL"));
+    DrawOnFirstPaint events;
+    platform->CreateSaverWindow(&events);
+    try {
+        platform->CreateGLContext(platform->GetViewDeviceContext(), 32, 0, 0, 0, 5);
+        ADD_FAILURE() << "a context on overlay plane 5";
+    } catch (const EWin32Error& error) {
+        EXPECT_EQ(error.what(),
+                  std::string("Win32 Error.  Code: 8.\nBadMatch (invalid parameter attributes)"));
+    }
+}
+
+TEST_F(GLContextOnDisplay, DeletingNoContextOrAnUnknownOneDoesNothing) {
+    platform->DeleteGLContext(0);
+    platform->DeleteGLContext(0x5678);
+    platform->DeactivateGLContext();
+    SUCCEED();
 }
 
 } // namespace

@@ -4,8 +4,18 @@
 #include <gtest/gtest.h>
 
 #include "platform/x11/x11_window.h"
+#include "view/OpenGL12.h"
+#include "x11/DisplayTestSupport.h"
 
+#include <X11/Xlib.h>
 #include <X11/keysym.h>
+
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace lumivex {
 namespace {
@@ -68,6 +78,206 @@ TEST(VirtualKeyFromKeysym, OtherKeysStillArriveWithACode) {
     EXPECT_EQ(VirtualKeyFromKeysym(XK_EuroSign), VK_UNKNOWN);
     EXPECT_EQ(VirtualKeyFromKeysym(NoSymbol), VK_UNKNOWN);
     EXPECT_NE(VK_UNKNOWN, 0);
+}
+
+} // namespace
+} // namespace lumivex
+
+// The modal loop on a real display (skipped without one; tests/e2e/saver_window_loop.sh runs
+// them on a virtual display). Events are recorded in order, so the tests need no clock.
+namespace lumivex {
+namespace {
+
+class RecordingEvents : public WindowEvents {
+  public:
+    std::vector<std::string> Log; // idle passes, resizes, close queries and closes, in order
+    std::function<void(int pass)> Idle;
+    std::function<void(TimerId)> Timer;
+    std::function<bool(int query)> Answer = [](int) { return true; };
+    std::function<void()> Closing;
+    int IdlePasses = 0;
+    int Queries = 0;
+    int Paints = 0;
+    int Moves = 0;
+    std::map<TimerId, int> Fired;
+
+    void OnKeyDown(std::uint16_t) override {}
+    void OnMouseDown() override {}
+    void OnMouseMove(int, int) override { ++Moves; }
+    void OnTimer(TimerId timer) override {
+        ++Fired[timer];
+        if (Timer)
+            Timer(timer);
+    }
+    void OnPaint() override { ++Paints; }
+    void OnResize(int width, int height) override {
+        Log.push_back("Resize " + std::to_string(width) + "x" + std::to_string(height));
+    }
+    bool OnCloseQuery() override {
+        Log.push_back("CloseQuery");
+        return Answer(Queries++);
+    }
+    void OnClose() override {
+        Log.push_back("Close");
+        if (Closing)
+            Closing();
+    }
+    void OnIdle() override {
+        Log.push_back("Idle " + std::to_string(IdlePasses));
+        if (Idle)
+            Idle(IdlePasses);
+        ++IdlePasses;
+    }
+};
+
+class SaverWindowOnDisplay : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* display = std::getenv("DISPLAY");
+        if (display == nullptr || *display == '\0')
+            GTEST_SKIP() << "no X display";
+        platform = ConnectedPlatform();
+        if (platform == nullptr)
+            GTEST_SKIP() << "the X display does not answer";
+        SetPlatform(platform.get());
+    }
+    void TearDown() override {
+        if (platform == nullptr)
+            return;
+        platform->DestroySaverWindow();
+        CloseOpenGL();
+        platform.reset();
+    }
+    void Run() {
+        platform->CreateSaverWindow(&events);
+        platform->SetIdleHandler(true);
+        platform->RunModal();
+    }
+    // Handles events until the first paint has come, and then everything that followed it.
+    void SettleFirstPaint() {
+        while (events.Paints == 0)
+            platform->ProcessMessages();
+        XSync(platform->XConnection(), False);
+        platform->ProcessMessages();
+    }
+    std::vector<std::string> LogWithout(const std::string& prefix) const {
+        std::vector<std::string> kept;
+        for (const std::string& entry : events.Log)
+            if (entry.rfind(prefix, 0) != 0)
+                kept.push_back(entry);
+        return kept;
+    }
+
+    std::unique_ptr<X11Platform> platform;
+    RecordingEvents events;
+    Window saverWindow = 0;
+};
+
+using Entries = std::vector<std::string>;
+
+TEST_F(SaverWindowOnDisplay, CloseRequestsOfOnePassMeetOneCloseQueryAfterIt) {
+    events.Idle = [&](int) {
+        platform->RequestClose();
+        // Dispatching pending events inside the pass must not run the query early.
+        platform->ProcessMessages();
+        events.Log.push_back("after ProcessMessages");
+        platform->RequestClose();
+        platform->RequestClose();
+    };
+    Run();
+    EXPECT_EQ(events.Log, (Entries{"Idle 0", "after ProcessMessages", "CloseQuery", "Close"}));
+}
+
+TEST_F(SaverWindowOnDisplay, ARefusedCloseIsDroppedAndTheSaverRunsOn) {
+    events.Answer = [](int query) { return query > 0; };
+    events.Idle = [&](int pass) {
+        if (pass == 0 || pass == 3)
+            platform->RequestClose();
+    };
+    Run();
+    EXPECT_EQ(events.Log, (Entries{"Idle 0", "CloseQuery", "Idle 1", "Idle 2", "Idle 3",
+                                   "CloseQuery", "Close"}));
+}
+
+TEST_F(SaverWindowOnDisplay, TheWindowSystemsCloseRequestGoesThroughTheQuery) {
+    events.Answer = [](int query) { return query > 0; };
+    events.Idle = [&](int pass) {
+        if (pass > 1)
+            return;
+        Display* display = platform->XConnection();
+        XEvent message{};
+        message.xclient.type = ClientMessage;
+        message.xclient.window = saverWindow;
+        message.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+        message.xclient.format = 32;
+        message.xclient.data.l[0] =
+            static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+        XSendEvent(display, saverWindow, False, NoEventMask, &message);
+        XSync(display, False);
+    };
+    saverWindow = static_cast<Window>(platform->CreateSaverWindow(&events));
+    platform->SetIdleHandler(true);
+    platform->RunModal();
+    EXPECT_EQ(events.Queries, 2);
+}
+
+TEST_F(SaverWindowOnDisplay, TimersFireFromTheLoopAndStopWhenDisabled) {
+    platform->CreateSaverWindow(&events);
+    // Without an idle handler the loop waits for the timers instead of spinning.
+    platform->SetIdleHandler(false);
+    platform->SetTimerEnabled(TimerHideMouse, true);
+    ASSERT_TRUE(platform->IsTimerEnabled(TimerTick)); // running from the start
+    events.Timer = [&](TimerId timer) {
+        if (timer == TimerHideMouse)
+            platform->SetTimerEnabled(TimerHideMouse, false);
+        else if (events.Fired[TimerTick] == 2)
+            platform->RequestClose();
+    };
+    platform->RunModal();
+    EXPECT_EQ(events.Fired[TimerHideMouse], 1);
+    EXPECT_EQ(events.Fired[TimerTick], 2);
+    EXPECT_FALSE(platform->IsTimerEnabled(TimerHideMouse));
+}
+
+TEST_F(SaverWindowOnDisplay, InvalidationsMadeBeforeAPaintBringOnePaint) {
+    int paintsAfter = -1;
+    events.Idle = [&](int) {
+        SettleFirstPaint();
+        const int before = events.Paints;
+        platform->InvalidateView();
+        platform->InvalidateView();
+        platform->InvalidateView();
+        platform->ProcessMessages();
+        paintsAfter = events.Paints - before;
+        platform->RequestClose();
+    };
+    Run();
+    EXPECT_EQ(paintsAfter, 1);
+}
+
+TEST_F(SaverWindowOnDisplay, TheMousePositionIsReportedWhenTheWindowAppears) {
+    events.Idle = [&](int) { platform->RequestClose(); };
+    Run();
+    EXPECT_EQ(events.Moves, 1);
+}
+
+TEST_F(SaverWindowOnDisplay, AnEmptyBoundsHideTheWindowAndReportSizeZero) {
+    int screenWidth = 0;
+    int screenHeight = 0;
+    platform->GetScreenSize(screenWidth, screenHeight);
+    events.Idle = [&](int) {
+        // The window already covers the screen: setting the same bounds reports nothing.
+        platform->SetWindowBounds(0, 0, screenWidth, screenHeight);
+        platform->RequestClose();
+    };
+    events.Closing = [&] { platform->SetWindowBounds(0, 0, 0, 0); };
+    Run();
+    EXPECT_EQ(LogWithout("Idle"), (Entries{"CloseQuery", "Close", "Resize 0x0"}));
+    int width = -1;
+    int height = -1;
+    platform->GetViewSize(width, height);
+    EXPECT_EQ(width, 0);
+    EXPECT_EQ(height, 0);
 }
 
 } // namespace
