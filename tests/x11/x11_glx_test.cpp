@@ -96,8 +96,8 @@ TEST(ClosestGLVisual, ColourBitsNearestTheRequestThenTrueColorThenFirst) {
 } // namespace
 } // namespace lumivex
 
-// Contexts on a real display (skipped without one; tests/e2e/saver_window_loop.sh runs them on
-// a virtual display). What GL draws must reach the screen: the root window's pixels are read back.
+// Contexts on a real display; tests/e2e/saver_window_loop.sh runs these on a virtual one. What
+// GL draws must reach the screen, so the root window's pixels are read back.
 namespace lumivex {
 namespace {
 
@@ -122,9 +122,8 @@ class DrawOnFirstPaint : public WindowEvents {
 class GLContextOnDisplay : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* display = std::getenv("DISPLAY");
-        if (display == nullptr || *display == '\0')
-            GTEST_SKIP() << "no X display";
+        if (!DisplayTestsWanted())
+            GTEST_SKIP() << "runs on a virtual display: tests/e2e/saver_window_loop.sh";
         platform = ConnectedPlatform();
         if (platform == nullptr)
             GTEST_SKIP() << "the X display does not answer";

@@ -83,8 +83,8 @@ TEST(VirtualKeyFromKeysym, OtherKeysStillArriveWithACode) {
 } // namespace
 } // namespace lumivex
 
-// The modal loop on a real display (skipped without one; tests/e2e/saver_window_loop.sh runs
-// them on a virtual display). Events are recorded in order, so the tests need no clock.
+// The modal loop on a real display; tests/e2e/saver_window_loop.sh runs these on a virtual one.
+// Events are recorded in order, so the tests need no clock.
 namespace lumivex {
 namespace {
 
@@ -133,9 +133,8 @@ class RecordingEvents : public WindowEvents {
 class SaverWindowOnDisplay : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* display = std::getenv("DISPLAY");
-        if (display == nullptr || *display == '\0')
-            GTEST_SKIP() << "no X display";
+        if (!DisplayTestsWanted())
+            GTEST_SKIP() << "runs on a virtual display: tests/e2e/saver_window_loop.sh";
         platform = ConnectedPlatform();
         if (platform == nullptr)
             GTEST_SKIP() << "the X display does not answer";
