@@ -27,4 +27,21 @@ expect_setting Alpha 1
 expect_setting Reflected 0
 expect_setting FullScreen 1
 expect_setting Rest 24
+
+# Caps Lock is still on from the run above, so the next saver starts interactive. T edits,
+# Caps Lock off hands the edit to the settings, and the Escape that follows (now a plain close)
+# keeps it: Alpha 1 -> 0.
+start_saver /s
+wait_for_saver_ready
+# Separate presses with pauses, so the saver handles the Caps Lock press before its release
+# reaches the server - the moment the server still reports the lock as on.
+send key t
+sleep 0.3
+send key --delay 200 Caps_Lock
+sleep 0.3
+send key Escape
+wait_for_saver_exit
+[ "$SAVER_RC" -eq 0 ] || fail "the second saver ended with code $SAVER_RC"
+expect_setting Alpha 0
+expect_setting FullScreen 1
 echo "PASS"

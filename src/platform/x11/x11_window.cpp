@@ -119,6 +119,7 @@ struct X11Platform::WindowState {
     Atom wmDeleteWindow = 0;
     XErrorHandler previousErrorHandler = nullptr;
     unsigned int numLockMask = Mod2Mask;
+    int capsLockDuringPress = -1; // 0 or 1 while a Caps Lock press is handled, else -1
 
     int width = 0; // of the frame and the view
     int height = 0;
@@ -341,9 +342,19 @@ void TakeLatestMotion(Display* display, XEvent& event) {
 void Dispatch(WindowState& state, XEvent& event) {
     WindowEvents* events = state.events;
     switch (event.type) {
-    case KeyPress:
-        events->OnKeyDown(TranslateKey(state, event.xkey));
+    case KeyPress: {
+        const std::uint16_t key = TranslateKey(state, event.xkey);
+        if (key == VK_CAPITAL) {
+            // The server locks Caps Lock on the press but unlocks it only on the release, so
+            // while its press is handled the new state is the reverse of the one before it.
+            state.capsLockDuringPress = (event.xkey.state & LockMask) ? 0 : 1;
+            events->OnKeyDown(key);
+            state.capsLockDuringPress = -1;
+        } else {
+            events->OnKeyDown(key);
+        }
         break;
+    }
     case ButtonPress:
         // Buttons 4 to 7 are the wheel, which is no click on any system.
         if (event.xbutton.button < Button4 || event.xbutton.button > 7)
@@ -803,6 +814,8 @@ void X11Platform::SetIdleHandler(bool installed) {
 }
 
 bool X11Platform::IsCapsLockOn() {
+    if (window_ != nullptr && window_->capsLockDuringPress >= 0)
+        return window_->capsLockDuringPress == 1;
     Display* display = XConnection();
     if (display == nullptr)
         return false;
