@@ -1,44 +1,36 @@
 // The X connection and the desktop's windows: the foreground window is the window manager's
 // active window (_NET_ACTIVE_WINDOW), the desktop window is the root. Without a display every
 // query answers 0 and every request does nothing.
+#include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_platform.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <cerrno>
+#include <cstdlib>
+#include <unistd.h>
 
 namespace lumivex {
 
 namespace {
 
-int IgnoreXError(Display*, XErrorEvent*) {
-    return 0;
-}
-
-// Ignores X errors while it lives: a window named by another program may be gone by now.
-class IgnoreXErrors {
-  public:
-    explicit IgnoreXErrors(Display* display)
-        : display_(display), previous_(XSetErrorHandler(&IgnoreXError)) {}
-    ~IgnoreXErrors() {
-        XSync(display_, False);
-        XSetErrorHandler(previous_);
-    }
-    IgnoreXErrors(const IgnoreXErrors&) = delete;
-    IgnoreXErrors& operator=(const IgnoreXErrors&) = delete;
-
-  private:
-    Display* display_;
-    XErrorHandler previous_;
-};
+constexpr int DisplayOpenAttempts = 5;
+constexpr useconds_t DisplayRetryMicroseconds = 100000;
 
 } // namespace
 
 _XDisplay* X11Platform::XConnection() {
-    // One attempt only: a missing display stays missing for this process.
+    // Settled once per process: a missing display stays missing. A busy server may refuse a
+    // connection for a moment, so a named display gets a few tries before it counts as missing.
     if (!displayTried_) {
         displayTried_ = true;
-        display_ = XOpenDisplay(nullptr);
+        const char* name = std::getenv("DISPLAY");
+        const int attempts = (name != nullptr && *name != '\0') ? DisplayOpenAttempts : 1;
+        for (int attempt = 0; attempt < attempts && display_ == nullptr; ++attempt) {
+            if (attempt > 0)
+                usleep(DisplayRetryMicroseconds);
+            display_ = XOpenDisplay(nullptr);
+        }
         if (display_ == nullptr)
             lastError_ = ENXIO;
     }
@@ -51,8 +43,8 @@ WindowHandle X11Platform::GetForegroundWindow() {
         return 0;
     Atom active = XInternAtom(display, "_NET_ACTIVE_WINDOW", True);
     if (active == None)
-        return 0; // no window manager that tells
-    IgnoreXErrors ignore(display);
+        return 0;               // no window manager that tells
+    XErrorTrap ignore(display); // the window may be gone by now
     Atom type = None;
     int format = 0;
     unsigned long count = 0, remaining = 0;
@@ -79,7 +71,7 @@ void X11Platform::SetForegroundWindow(WindowHandle window) {
     event.xclient.format = 32;
     event.xclient.data.l[0] = 2; // source: a pager, which window managers always obey
     event.xclient.data.l[1] = CurrentTime;
-    IgnoreXErrors ignore(display);
+    XErrorTrap ignore(display); // the window may be gone by now
     XSendEvent(display, DefaultRootWindow(display), False,
                SubstructureRedirectMask | SubstructureNotifyMask, &event);
     XFlush(display);
@@ -104,7 +96,7 @@ void X11Platform::SetActiveWindow(WindowHandle window) {
     Display* display = XConnection();
     if (display == nullptr || window == 0)
         return;
-    IgnoreXErrors ignore(display);
+    XErrorTrap ignore(display); // the window may be gone by now
     XSetInputFocus(display, Window(window), RevertToParent, CurrentTime);
 }
 
