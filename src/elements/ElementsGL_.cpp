@@ -28,8 +28,7 @@ constexpr double ColumnSpacing = 0.87;
 constexpr double RowSpacing = 0.87;
 constexpr double RowHeight = 0.866025; // sqrt(3)/2
 constexpr TileOffset Tile(double column, double row) {
-    return {static_cast<float>(column * ColumnSpacing * TileWidth),
-            static_cast<float>(row * RowSpacing * TileWidth * RowHeight)};
+    return {column * ColumnSpacing * TileWidth, row * RowSpacing * TileWidth * RowHeight};
 }
 
 float ColorByte(TColor color, int shift) {

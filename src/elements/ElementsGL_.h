@@ -42,7 +42,7 @@ void LimitPointDistance(TPolarPoint& p, TPolarPoint& q, std::int32_t count, bool
 
 // Offsets of the full-screen tiles, in drawing order (bottom row first, left to right).
 struct TileOffset {
-    float dx, dy;
+    double dx, dy; // a shifted vertex is rounded to single once, after the shift
 };
 constexpr int FullScreenTileCount = 28;
 extern const TileOffset FullScreenTiles[FullScreenTileCount];
@@ -119,7 +119,7 @@ class TElement {
     }
     static void Vertex(TNoShift, TDrawPoint p) { GL.glVertex2f(p.x, p.y); }
     static void Vertex(const TileOffset& shift, TDrawPoint p) {
-        GL.glVertex2f(p.x + shift.dx, p.y + shift.dy);
+        GL.glVertex2f(static_cast<float>(p.x + shift.dx), static_cast<float>(p.y + shift.dy));
     }
     // Calls group(shift) once unshifted, or in full-screen mode once per tile in tiling order;
     // group passes shift on to Vertex.
