@@ -38,6 +38,9 @@ enum : int {
     GLX_ACCUM_ALPHA_SIZE = 17,
 };
 
+// Where the context functions come from when the configured GL library has none.
+const char* const SystemGLLibrary = "libGL.so.1";
+
 using GLXContextHandle = void*;
 using GLXQueryExtensionProc = Bool (*)(Display*, int*, int*);
 using GLXCreateContextProc = GLXContextHandle (*)(Display*, XVisualInfo*, GLXContextHandle, Bool);
@@ -84,7 +87,7 @@ namespace {
 
 using GlxState = X11Platform::GlxState;
 
-// Binds the GLX entry points from the loaded GL library; the names it lacks go to `missing`.
+// Binds the GLX entry points; the names found nowhere go to `missing`.
 void BindGlx(X11Platform& platform, GlxState& glx, Display* display, std::string& missing) {
     if (glx.Usable() && glx.display == display)
         return;
@@ -93,7 +96,7 @@ void BindGlx(X11Platform& platform, GlxState& glx, Display* display, std::string
     glx.display = display;
     auto bind = [&](auto& entry, const char* name) {
         entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(
-            platform.GetProcAddress(GLLibrary, name));
+            GlxEntryPoint(platform, name));
         if (entry == nullptr)
             missing += missing.empty() ? name : std::string(", ") + name;
     };
@@ -114,6 +117,16 @@ void MakeNoneCurrent(GlxState& glx) {
 }
 
 } // namespace
+
+void* GlxEntryPoint(Platform& platform, const char* name) {
+    if (GLLibrary == nullptr)
+        return nullptr;
+    if (void* address = platform.GetProcAddress(GLLibrary, name))
+        return address;
+    // Kept loaded for the rest of the run, like the GLX hooks in the display.
+    static void* const system = dlopen(SystemGLLibrary, RTLD_NOW | RTLD_NODELETE);
+    return system != nullptr ? dlsym(system, name) : nullptr;
+}
 
 int ClosestGLVisual(const std::vector<GLVisualTraits>& candidates, const GLVisualRequest& request) {
     int best = -1;

@@ -44,6 +44,11 @@ int ClosestGLVisual(const std::vector<GLVisualTraits>& candidates, const GLVisua
 using GLXGetConfigProc = int (*)(Display*, XVisualInfo*, int, int*);
 
 // The visual of `screen` closest to the request; false when GLX offers none.
+// A GLX function from the loaded GL library, or, when that library has none (one that only
+// implements drawing, say), from the system's GL library: as on Windows, where the context
+// functions are always the system's. nullptr when GL is not loaded or the name is found nowhere.
+void* GlxEntryPoint(Platform& platform, const char* name);
+
 bool ChooseGLVisual(Display* display, int screen, const GLVisualRequest& request,
                     GLXGetConfigProc getConfig, XVisualInfo& chosen);
 

@@ -210,7 +210,7 @@ void MakeInitialViewWindow(X11Platform& platform, WindowState& state) {
     Display* display = state.display;
     if (GLLibrary != nullptr) {
         const auto getConfig =
-            reinterpret_cast<GLXGetConfigProc>(platform.GetProcAddress(GLLibrary, "glXGetConfig"));
+            reinterpret_cast<GLXGetConfigProc>(GlxEntryPoint(platform, "glXGetConfig"));
         XVisualInfo chosen{};
         if (getConfig != nullptr &&
             ChooseGLVisual(display, state.view.screen, GLVisualRequest{}, getConfig, chosen) &&
