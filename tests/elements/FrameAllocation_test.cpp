@@ -1,38 +1,13 @@
-// A frame allocates nothing: every heap allocation of the test program is counted while armed,
-// and a heavy picture is moved and drawn several times in between.
+// A frame allocates nothing: a heavy picture is moved and drawn several times while every heap
+// allocation of the test program is counted.
 #include "elements/ElementsGL_.h"
+#include "support/AllocationCounter.h"
 #include "support/RecordingGL.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <vector>
-
-namespace {
-bool counting = false;
-long allocations = 0;
-} // namespace
-
-// The replacements pair malloc with free; GCC's mismatch check cannot see through them.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-void* operator new(std::size_t size) {
-    if (counting)
-        ++allocations;
-    if (void* block = std::malloc(size == 0 ? 1 : size))
-        return block;
-    throw std::bad_alloc();
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
 
 using namespace lumivex;
 
@@ -44,21 +19,13 @@ class FrameAllocationTest : public ::testing::Test {
     void SetUp() override { previous_ = lumivex::testing::BindSilentGL(); }
     void TearDown() override { GL = previous_; }
 
-    static long CountAllocations(const auto& work) {
-        allocations = 0;
-        counting = true;
-        work();
-        counting = false;
-        return allocations;
-    }
-
   private:
     GLEntryPoints previous_{};
 };
 } // namespace
 
 TEST_F(FrameAllocationTest, CounterSeesAnAllocation) {
-    const long seen = CountAllocations([] {
+    const long seen = lumivex::testing::CountAllocations([] {
         auto block = std::make_unique<std::vector<int>>(100);
         escape = block.get();
     });
@@ -87,7 +54,7 @@ TEST_F(FrameAllocationTest, MovingAndDrawingAHeavyPictureAllocatesNothing) {
         element->SetFullScreen(true);
         element->Prepare();
     }
-    const long seen = CountAllocations([&] {
+    const long seen = lumivex::testing::CountAllocations([&] {
         for (int frame = 0; frame < 20; ++frame) {
             for (std::int32_t i = 0; i < list.Count(); ++i) {
                 list.Get(i)->Move();

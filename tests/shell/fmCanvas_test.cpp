@@ -1,6 +1,7 @@
 // The saver window's handlers and RunSaverWindow, driven through the fake platform.
 #include "shell/fmCanvas.h"
 
+#include "support/AllocationCounter.h"
 #include "support/FakePlatform.h"
 #include "support/RecordingGL.h"
 #include "system/unGlobals.h"
@@ -8,32 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <initializer_list>
-#include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-// Counts allocations while a test asks for it, to show that a frame makes none.
-namespace {
-bool countAllocations = false;
-long allocations = 0;
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (countAllocations)
-        ++allocations;
-    if (void* p = std::malloc(size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace lumivex {
 namespace {
@@ -106,11 +85,10 @@ TEST_F(CanvasTest, AFrameDrawsEveryElementRestsAndWithoutRestAllocatesNothing) {
 
     form.LumivexGL.SetRest(0);
     const GLEntryPoints recording = testing::BindSilentGL();
-    allocations = 0;
-    countAllocations = true;
-    for (int i = 0; i < 20; ++i)
-        form.IdleFrame();
-    countAllocations = false;
+    const long allocations = testing::CountAllocations([&] {
+        for (int i = 0; i < 20; ++i)
+            form.IdleFrame();
+    });
     GL = recording;
     EXPECT_EQ(allocations, 0);
 }
