@@ -102,6 +102,17 @@ class TElement {
 
     // Length limit of the kinds that keep points together: wide wedges never need one.
     float RandomMaxLength() const;
+    // Point helpers over the element's own wedge and motion mode.
+    void RandomPointInWedge(std::int32_t count, TPolarPoint& point) const {
+        RandomPolarPoint(count, FastSpin != 0, point, RadiusMin, RadiusMax, AngleMin, AngleMax);
+    }
+    void MovePointInWedge(std::int32_t count, TPolarPoint& point) const {
+        MovePolarPoint(point, count, FastSpin != 0, RadiusMin, RadiusMax, AngleMin, AngleMax);
+    }
+    void LimitPair(std::int32_t count, float maxLength, TPolarPoint& p, TPolarPoint& q) const {
+        LimitPointDistance(p, q, count, FastSpin != 0, maxLength, RadiusMin, RadiusMax, AngleMin,
+                           AngleMax);
+    }
     // The element colour under the monochrome rule.
     TDrawColor DrawingColor(const TElementColor& color) const;
     // Near black and a little more transparent than the element.

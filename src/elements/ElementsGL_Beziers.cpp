@@ -75,25 +75,19 @@ void TBezier::Prepare() {
     MaxLength = RandomMaxLength();
     RandomElementColor(Alpha, Color);
     for (TPolarPoint* point : {&P1, &P2, &P3, &P4})
-        RandomPolarPoint(BezierSpeedCount, FastSpin != 0, *point, RadiusMin, RadiusMax, AngleMin,
-                         AngleMax);
+        RandomPointInWedge(BezierSpeedCount, *point);
     Prepared = true;
 }
 
 void TBezier::Move() {
     if (!Prepared)
         return;
-    const bool fastSpin = FastSpin != 0;
     DriftElementColor(Alpha, Color);
     for (TPolarPoint* point : {&P1, &P2, &P3, &P4})
-        MovePolarPoint(*point, BezierSpeedCount, fastSpin, RadiusMin, RadiusMax, AngleMin,
-                       AngleMax);
-    LimitPointDistance(P1, P2, BezierSpeedCount, fastSpin, MaxLength, RadiusMin, RadiusMax,
-                       AngleMin, AngleMax);
-    LimitPointDistance(P2, P3, BezierSpeedCount, fastSpin, MaxLength, RadiusMin, RadiusMax,
-                       AngleMin, AngleMax);
-    LimitPointDistance(P3, P4, BezierSpeedCount, fastSpin, MaxLength, RadiusMin, RadiusMax,
-                       AngleMin, AngleMax);
+        MovePointInWedge(BezierSpeedCount, *point);
+    LimitPair(BezierSpeedCount, MaxLength, P1, P2);
+    LimitPair(BezierSpeedCount, MaxLength, P2, P3);
+    LimitPair(BezierSpeedCount, MaxLength, P3, P4);
 }
 
 void TBezier::Draw() {
@@ -129,20 +123,18 @@ void TBezier2::Prepare() {
     TElement::Prepare();
     MaxLength = RandomMaxLength();
     RandomElementColor(Alpha, Color);
-    RandomPolarPoint(BezierSpeedCount, FastSpin != 0, P1, RadiusMin, RadiusMax, AngleMin, AngleMax);
-    RandomPolarPoint(BezierSpeedCount, FastSpin != 0, P2, RadiusMin, RadiusMax, AngleMin, AngleMax);
+    RandomPointInWedge(BezierSpeedCount, P1);
+    RandomPointInWedge(BezierSpeedCount, P2);
     Prepared = true;
 }
 
 void TBezier2::Move() {
     if (!Prepared)
         return;
-    const bool fastSpin = FastSpin != 0;
     DriftElementColor(Alpha, Color);
-    MovePolarPoint(P1, BezierSpeedCount, fastSpin, RadiusMin, RadiusMax, AngleMin, AngleMax);
-    MovePolarPoint(P2, BezierSpeedCount, fastSpin, RadiusMin, RadiusMax, AngleMin, AngleMax);
-    LimitPointDistance(P1, P2, BezierSpeedCount, fastSpin, MaxLength, RadiusMin, RadiusMax,
-                       AngleMin, AngleMax);
+    MovePointInWedge(BezierSpeedCount, P1);
+    MovePointInWedge(BezierSpeedCount, P2);
+    LimitPair(BezierSpeedCount, MaxLength, P1, P2);
 }
 
 void TBezier2::Draw() {

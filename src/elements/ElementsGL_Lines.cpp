@@ -21,8 +21,8 @@ void TLine::Prepare() {
     TElement::Prepare();
     MaxLength = RandomMaxLength();
     RandomElementColor(Alpha, Color);
-    RandomPolarPoint(LineSpeedCount, FastSpin != 0, P1, RadiusMin, RadiusMax, AngleMin, AngleMax);
-    RandomPolarPoint(LineSpeedCount, FastSpin != 0, P2, RadiusMin, RadiusMax, AngleMin, AngleMax);
+    RandomPointInWedge(LineSpeedCount, P1);
+    RandomPointInWedge(LineSpeedCount, P2);
     Prepared = true;
 }
 
@@ -30,10 +30,9 @@ void TLine::Move() {
     if (!Prepared)
         return;
     DriftElementColor(Alpha, Color);
-    MovePolarPoint(P1, LineSpeedCount, FastSpin != 0, RadiusMin, RadiusMax, AngleMin, AngleMax);
-    MovePolarPoint(P2, LineSpeedCount, FastSpin != 0, RadiusMin, RadiusMax, AngleMin, AngleMax);
-    LimitPointDistance(P1, P2, LineSpeedCount, FastSpin != 0, MaxLength, RadiusMin, RadiusMax,
-                       AngleMin, AngleMax);
+    MovePointInWedge(LineSpeedCount, P1);
+    MovePointInWedge(LineSpeedCount, P2);
+    LimitPair(LineSpeedCount, MaxLength, P1, P2);
 }
 
 void TLine::Draw() {
@@ -58,8 +57,8 @@ void TLine2::Move() {
         return;
     const bool fastSpin = FastSpin != 0;
     DriftElementColor(Alpha, Color);
-    MovePolarPoint(P1, LineSpeedCount, fastSpin, RadiusMin, RadiusMax, AngleMin, AngleMax);
-    MovePolarPoint(P2, LineSpeedCount, fastSpin, RadiusMin, RadiusMax, AngleMin, AngleMax);
+    MovePointInWedge(LineSpeedCount, P1);
+    MovePointInWedge(LineSpeedCount, P2);
     // The longer the segment against its limit, the likelier a kick.
     const float length = PolarDistance(P1.Radius, P1.Angle, P2.Radius, P2.Angle);
     if (Random(Trunc(MaxLength)) < length && Random(KickRange) < NumOfReflections) {
@@ -80,8 +79,7 @@ void TLine2::Move() {
         else
             Color.BlueDrift = RandomDrift();
     }
-    LimitPointDistance(P1, P2, LineSpeedCount, fastSpin, MaxLength, RadiusMin, RadiusMax, AngleMin,
-                       AngleMax);
+    LimitPair(LineSpeedCount, MaxLength, P1, P2);
 }
 
 void TLine3::Draw() {

@@ -20,25 +20,19 @@ void TTriangle::Prepare() {
     MaxLength = RandomMaxLength();
     RandomElementColor(Alpha, Color);
     for (TPolarPoint* corner : {&P1, &P2, &P3})
-        RandomPolarPoint(TriangleSpeedCount, FastSpin != 0, *corner, RadiusMin, RadiusMax, AngleMin,
-                         AngleMax);
+        RandomPointInWedge(TriangleSpeedCount, *corner);
     Prepared = true;
 }
 
 void TTriangle::Move() {
     if (!Prepared)
         return;
-    const bool fastSpin = FastSpin != 0;
     DriftElementColor(Alpha, Color);
     for (TPolarPoint* corner : {&P1, &P2, &P3})
-        MovePolarPoint(*corner, TriangleSpeedCount, fastSpin, RadiusMin, RadiusMax, AngleMin,
-                       AngleMax);
-    LimitPointDistance(P1, P2, TriangleSpeedCount, fastSpin, MaxLength, RadiusMin, RadiusMax,
-                       AngleMin, AngleMax);
-    LimitPointDistance(P2, P3, TriangleSpeedCount, fastSpin, MaxLength, RadiusMin, RadiusMax,
-                       AngleMin, AngleMax);
-    LimitPointDistance(P3, P1, TriangleSpeedCount, fastSpin, MaxLength, RadiusMin, RadiusMax,
-                       AngleMin, AngleMax);
+        MovePointInWedge(TriangleSpeedCount, *corner);
+    LimitPair(TriangleSpeedCount, MaxLength, P1, P2);
+    LimitPair(TriangleSpeedCount, MaxLength, P2, P3);
+    LimitPair(TriangleSpeedCount, MaxLength, P3, P1);
 }
 
 void TTriangle::Draw() {

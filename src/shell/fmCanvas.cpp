@@ -139,15 +139,13 @@ void TfrmCanvas::FormKeyDown(std::uint16_t key) {
     }
 
     Ticks = 0;
-    if (key >= VK_0 && key <= VK_9) {
-        const int index = key - VK_0;
-        LumivexGL.SetMonoColor(MonoColors[index]);
-        LumivexGL.SetMonochrome(index != 0);
-        LumivexGL.CreateElements();
-    } else if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) {
-        const int index = key - VK_NUMPAD0;
-        LumivexGL.SetMonoColor(MonoColors[index]);
-        LumivexGL.SetMonochrome(index != 0);
+    // Main keyboard and keypad digits pick the same colours.
+    const int digit = (key >= VK_0 && key <= VK_9)               ? key - VK_0
+                      : (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) ? key - VK_NUMPAD0
+                                                                 : -1;
+    if (digit >= 0) {
+        LumivexGL.SetMonoColor(MonoColors[digit]);
+        LumivexGL.SetMonochrome(digit != 0);
         LumivexGL.CreateElements();
     } else if (key == VK_ADD) {
         if (LumivexGL.NumOfElements < MaxKeyboardElements) {
