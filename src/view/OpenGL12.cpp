@@ -10,6 +10,26 @@ LibraryHandle GLULibrary = nullptr;
 namespace {
 const char* const DefaultGLName = "OpenGL32.DLL";
 const char* const DefaultGLUName = "GLU32.DLL";
+
+// Stand-ins for entry points a loaded library lacks: a library that loads but is no GL library
+// gives a blank picture instead of a jump through an empty pointer.
+#define LUMIVEX_GL_NOTHING(ret, name, params, args)                                                \
+    ret LMVX_APIENTRY Missing_##name params {                                                      \
+        return ret();                                                                              \
+    }
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+LUMIVEX_GL_FUNCTIONS(LUMIVEX_GL_NOTHING)
+#pragma GCC diagnostic pop
+#undef LUMIVEX_GL_NOTHING
+
+void FillMissingGLEntryPoints() {
+#define LUMIVEX_GL_FILL(ret, name, params, args)                                                   \
+    if (GL.name == nullptr)                                                                        \
+        GL.name = &Missing_##name;
+    LUMIVEX_GL_FUNCTIONS(LUMIVEX_GL_FILL)
+#undef LUMIVEX_GL_FILL
+}
 } // namespace
 
 const std::vector<const char*>& GLFunctionNames() {
@@ -21,7 +41,9 @@ const std::vector<const char*>& GLFunctionNames() {
     return names;
 }
 
-void ClearGLEntryPoints() { GL = GLEntryPoints{}; }
+void ClearGLEntryPoints() {
+    GL = GLEntryPoints{};
+}
 
 void CloseOpenGL() {
     Platform& platform = GetPlatform();
@@ -45,8 +67,9 @@ bool LoadOpenGL(const std::string& glName, const std::string& gluName) {
         CloseOpenGL();
         return false;
     }
-    // A name the library lacks stays empty; success depends only on the two loads.
+    // Success depends only on the two loads; a name the library lacks draws nothing.
     BindGLEntryPoints([&](const char* name) { return platform.GetProcAddress(GLLibrary, name); });
+    FillMissingGLEntryPoints();
     return true;
 }
 
