@@ -98,10 +98,6 @@ int ReportXError(Display* display, XErrorEvent* event) {
     return 0;
 }
 
-// Size of the saver window before its creation handler sizes it to the screen.
-constexpr int DesignWidth = 640;
-constexpr int DesignHeight = 480;
-
 struct Timer {
     bool Enabled = false;
     std::uint64_t Interval = 0;
@@ -643,9 +639,7 @@ WindowHandle X11Platform::CreateSaverWindow(WindowEvents* events) {
     state->view.screen = DefaultScreen(display);
     state->numLockMask = FindNumLockMask(display);
     const int screen = state->view.screen;
-    // Made at its design size, as a stored window description would make it; the creation
-    // handler then sizes it to the screen, and the view hears of that as a resize.
-    NoteViewSize(*state, DesignWidth, DesignHeight);
+    NoteViewSize(*state, DisplayWidth(display, screen), DisplayHeight(display, screen));
     state->reportedWidth = state->width;
     state->reportedHeight = state->height;
 
