@@ -23,31 +23,16 @@ geometry=1920x1080
 key='HKEY_CURRENT_USER\Software\Orvantix\Lumivex GL\Version 3.0'
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/lumivex-fps.XXXXXX")"
-xvfb_pid=""
+source scripts/xvfb.sh
 saver_pid=""
 finish() {
     [ -z "$saver_pid" ] || kill -9 "$saver_pid" 2>/dev/null || true
-    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
-    wait 2>/dev/null || true
+    stop_virtual_display
     rm -rf "$work"
 }
 trap finish EXIT
 
-wait_until() { # seconds command...
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.05
-    done
-}
-
-: >"$work/display"
-Xvfb -displayfd 3 -screen 0 "${geometry}x24" -nolisten tcp -noreset 3>"$work/display" \
-    >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-wait_until 20 test -s "$work/display" || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+start_virtual_display "$geometry" "$work" || { echo "Xvfb did not start" >&2; exit 1; }
 export LUMIVEX_NO_DIALOG=1 LUMIVEX_FPS=1
 
 # run NAME [prefix command...] -- Setting=value...
@@ -73,12 +58,11 @@ run() {
 
     "${prefix[@]}" "$binary" /s >"$work/$name.out" 2>&1 &
     saver_pid=$!
-    shown() { timeout 5 xdotool search --onlyvisible --name '^Lumivex GL$' >/dev/null 2>&1; }
-    wait_until 30 shown || { echo "$name: no saver window" >&2; cat "$work/$name.out" >&2; exit 1; }
+    poll_until 30 saver_shown || { echo "$name: no saver window" >&2; cat "$work/$name.out" >&2; exit 1; }
     sleep "$seconds"
     timeout 10 xdotool key Escape
     # A heavy frame takes a while on a software rasterizer; Escape is read between frames.
-    wait_until 60 bash -c "! kill -0 $saver_pid 2>/dev/null" || { echo "$name: no exit" >&2; exit 1; }
+    poll_until 60 bash -c "! kill -0 $saver_pid 2>/dev/null" || { echo "$name: no exit" >&2; exit 1; }
     wait "$saver_pid" || true
     saver_pid=""
     echo "== $name (${geometry}): $(grep -h '^lumivex-gl: .* frames in' "$work/$name.out" || echo 'no frame count')"

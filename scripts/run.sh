@@ -20,42 +20,25 @@ fi
 
 SECONDS_SHOWN=${LUMIVEX_RUN_SECONDS:-4}
 work="$(mktemp -d "${TMPDIR:-/tmp}/lumivex-run.XXXXXX")"
-xvfb_pid=""
+source scripts/xvfb.sh
 saver_pid=""
 finish() {
     [ -z "$saver_pid" ] || kill -9 "$saver_pid" 2>/dev/null || true
-    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -f "$work/display"
+    stop_virtual_display
 }
 trap finish EXIT
 
-wait_until() { # seconds command...
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.1
-    done
-}
-
 echo "no display: running the saver on a virtual 1280x720 display for ${SECONDS_SHOWN} s"
-: >"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp -noreset 3>"$work/display" \
-    >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-wait_until 20 test -s "$work/display" || {
+start_virtual_display 1280x720 "$work" || {
     echo "Xvfb did not start (see $work/xvfb.log)" >&2
     exit 1
 }
-export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
 # A message box on a display nobody sees would wait forever.
 export LUMIVEX_NO_DIALOG=1
 
 "$binary" "$@" >"$work/saver.log" 2>&1 &
 saver_pid=$!
-saver_shown() { timeout 5 xdotool search --onlyvisible --name '^Lumivex GL$' >/dev/null 2>&1; }
-if ! wait_until 20 saver_shown; then
+if ! poll_until 20 saver_shown; then
     echo "the saver window did not appear; its output:" >&2
     cat "$work/saver.log" >&2
     exit 1
@@ -66,7 +49,7 @@ timeout 20 import -window root "$shot"
 
 timeout 10 xdotool key Escape
 status=0
-wait_until 15 bash -c "! kill -0 $saver_pid 2>/dev/null" || echo "the saver did not end on Escape" >&2
+poll_until 15 bash -c "! kill -0 $saver_pid 2>/dev/null" || echo "the saver did not end on Escape" >&2
 wait "$saver_pid" || status=$?
 saver_pid=""
 cat "$work/saver.log"

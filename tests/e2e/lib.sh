@@ -8,6 +8,7 @@
 set -euo pipefail
 
 E2E_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+source "$E2E_DIR/../../scripts/xvfb.sh"
 SETTINGS_KEY='HKEY_CURRENT_USER\Software\Orvantix\Lumivex GL\Version 3.0'
 XVFB_PID=""
 SAVER_PID=""
@@ -55,37 +56,13 @@ e2e_cleanup() {
     fi
 }
 
-# Polls `command...` every 50 ms until it succeeds; false after `seconds`.
-poll_until() {
-    local seconds=$1
-    shift
-    local deadline=$((SECONDS + seconds))
-    until "$@"; do
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.05
-    done
-}
 
-# A new X server on a display number it picks itself (no clash with parallel tests).
 start_xvfb() {
-    local geometry=${1:-800x600}
     stop_xvfb
-    local fdfile="$E2E_TMP/display.$RANDOM"
-    : >"$fdfile"
-    Xvfb -displayfd 3 -screen 0 "${geometry}x24" -nolisten tcp -noreset 3>"$fdfile" \
-        >"$E2E_TMP/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    poll_until 20 test -s "$fdfile" || fail "Xvfb did not start"
-    export DISPLAY=":$(tr -d '[:space:]' <"$fdfile")"
+    start_virtual_display "${1:-800x600}" "$E2E_TMP" || fail "Xvfb did not start"
 }
 
-stop_xvfb() {
-    if [ -n "$XVFB_PID" ]; then
-        kill "$XVFB_PID" 2>/dev/null || true
-        wait "$XVFB_PID" 2>/dev/null || true
-        XVFB_PID=""
-    fi
-}
+stop_xvfb() { stop_virtual_display; }
 
 start_saver() {
     "$LUMIVEX_GL" "$@" >"$SAVER_OUT" 2>&1 &
