@@ -14,6 +14,8 @@ Platform& GetPlatform() {
     return *current;
 }
 
-void SetPlatform(Platform* platform) { current = platform; }
+void SetPlatform(Platform* platform) {
+    current = platform;
+}
 
 } // namespace lumivex

@@ -80,7 +80,7 @@ enum : std::uint16_t {
 // What the saver window hears from the system. The portable form implements it; the back end's
 // modal loop calls it. Every call happens on the one window thread.
 class WindowEvents {
-public:
+  public:
     virtual ~WindowEvents() = default;
     virtual void OnKeyDown(std::uint16_t virtualKey) = 0;
     virtual void OnMouseDown() = 0;
@@ -97,7 +97,7 @@ public:
 };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // --- single-instance guard -------------------------------------------------------------

@@ -49,7 +49,7 @@ enum : GLenum {
     X(void, glMatrixMode, (GLenum mode), (mode))                                                   \
     X(void, glLoadIdentity, (), ())                                                                \
     X(void, glOrtho,                                                                               \
-      (GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble zNear,              \
+      (GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble zNear,               \
        GLdouble zFar),                                                                             \
       (left, right, bottom, top, zNear, zFar))                                                     \
     X(void, glClearColor, (GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha),           \
@@ -107,11 +107,11 @@ void CloseOpenGL();
 
 // A failed platform call while making the rendering context.
 class EWin32Error : public std::runtime_error {
-public:
+  public:
     EWin32Error(std::uint32_t code, const std::string& systemText);
     std::uint32_t Code() const { return code_; }
 
-private:
+  private:
     std::uint32_t code_;
 };
 

@@ -4,13 +4,12 @@
 
 #include "platform/Platform.h"
 
-
 struct _XDisplay; // Xlib's Display
 
 namespace lumivex {
 
 class X11Platform final : public Platform {
-public:
+  public:
     X11Platform();
     ~X11Platform() override;
 
@@ -96,7 +95,7 @@ public:
     static void Destroy(WindowState* state);
     static void Destroy(GlxState* state);
 
-private:
+  private:
     RegistryState* registry_ = nullptr;
     SystemState* system_ = nullptr;
     WindowState* window_ = nullptr;
