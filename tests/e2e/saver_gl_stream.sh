@@ -9,7 +9,7 @@ e2e_init "${1:-}"
 recgl=${LUMIVEX_RECGL:?the recording GL library}
 
 start_xvfb 320x240
-write_settings NumOfReflections=12 Reflected=1 FullScreen=0 NumOfElements=3 Rest=0 Alpha=0 \
+write_settings NumOfReflections=12 Reflected=1 FullScreen=0 NumOfElements=3 Rest=20 Alpha=0 \
     Monochrome=0
 printf '"OpenGLDLL"="%s"\r\n' "$recgl" >>"$SETTINGS_FILE"
 export LUMIVEX_RECGL_FILE="$E2E_TMP/calls.txt"
