@@ -225,6 +225,7 @@ TEST_F(X11SystemTest, WindowsLibraryNamesMapToTheSystemGLInAnyCase) {
     platform.FreeLibrary(glu);
     EXPECT_EQ(platform.LoadLibrary("GLU32.DLL.missing"), nullptr);
     EXPECT_NE(platform.GetLastError(), 0u);
+    EXPECT_EQ(platform.LoadLibrary(""), nullptr); // not the program itself
 }
 
 TEST_F(X11SystemTest, FloatingPointExceptionsAreMasked) {

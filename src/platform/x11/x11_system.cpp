@@ -112,6 +112,12 @@ void X11Platform::SetScreenSaverRunning(bool) {
 LibraryHandle X11Platform::LoadLibrary(const std::string& name) {
     if (system_ == nullptr)
         system_ = new SystemState;
+    if (name.empty()) {
+        // dlopen would hand back the program itself; an empty name names no library.
+        lastError_ = ENOENT;
+        system_->lastLoadError = "no library name";
+        return nullptr;
+    }
     errno = 0;
     void* library = dlopen(LinuxLibraryName(name).c_str(), RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
