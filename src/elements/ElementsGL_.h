@@ -172,17 +172,47 @@ class TElementList {
     std::vector<TElement*> items_;
 };
 
-// --- line kinds -----------------------------------------------------------------------------
-class TLine : public TElement {
+// Speed counts: how many of SpeedPrimes a kind's speeds are drawn from.
+constexpr std::int32_t LineSpeedCount = 9;
+constexpr std::int32_t BezierSpeedCount = 6;
+
+// What the line kinds and TBezier2 share: two points wandering the wedge, kept within
+// MaxLength of each other; speeds drawn from the first Count primes.
+template <std::int32_t SpeedCount> class TPointPairElement : public TElement {
   public:
-    TLine();
-    void Prepare() override;
-    void Move() override;
-    void Draw() override;
+    static constexpr std::int32_t Count = SpeedCount;
+
+    TPointPairElement() {
+        ZeroElementColor(Color);
+        ZeroPolarPoint(P1);
+        ZeroPolarPoint(P2);
+    }
+    void Prepare() override {
+        TElement::Prepare();
+        MaxLength = RandomMaxLength();
+        RandomElementColor(Alpha, Color);
+        RandomPointInWedge(Count, P1);
+        RandomPointInWedge(Count, P2);
+        Prepared = true;
+    }
+    void Move() override {
+        if (!Prepared)
+            return;
+        DriftElementColor(Alpha, Color);
+        MovePointInWedge(Count, P1);
+        MovePointInWedge(Count, P2);
+        LimitPair(Count, MaxLength, P1, P2);
+    }
 
     float MaxLength = 0;
     TElementColor Color{};
     TPolarPoint P1{}, P2{};
+};
+
+// --- line kinds -----------------------------------------------------------------------------
+class TLine : public TPointPairElement<LineSpeedCount> {
+  public:
+    void Draw() override;
 };
 
 class TLine2 : public TLine {
@@ -208,16 +238,9 @@ class TBezier : public TElement {
     TPolarPoint P1{}, P2{}, P3{}, P4{};
 };
 
-class TBezier2 : public TElement {
+class TBezier2 : public TPointPairElement<BezierSpeedCount> {
   public:
-    TBezier2();
-    void Prepare() override;
-    void Move() override;
     void Draw() override;
-
-    float MaxLength = 0;
-    TElementColor Color{};
-    TPolarPoint P1{}, P2{};
 };
 
 // --- circle kinds ---------------------------------------------------------------------------

@@ -5,7 +5,6 @@
 namespace lumivex {
 
 namespace {
-constexpr std::int32_t BezierSpeedCount = 6;
 // t is stepped in single precision while t <= 1, which gives 25 samples: 1 itself is missed.
 constexpr float CurveStep = 0.04f;
 
@@ -111,30 +110,6 @@ void TBezier::Draw() {
         });
     }
     EndDraw();
-}
-
-TBezier2::TBezier2() {
-    ZeroElementColor(Color);
-    ZeroPolarPoint(P1);
-    ZeroPolarPoint(P2);
-}
-
-void TBezier2::Prepare() {
-    TElement::Prepare();
-    MaxLength = RandomMaxLength();
-    RandomElementColor(Alpha, Color);
-    RandomPointInWedge(BezierSpeedCount, P1);
-    RandomPointInWedge(BezierSpeedCount, P2);
-    Prepared = true;
-}
-
-void TBezier2::Move() {
-    if (!Prepared)
-        return;
-    DriftElementColor(Alpha, Color);
-    MovePointInWedge(BezierSpeedCount, P1);
-    MovePointInWedge(BezierSpeedCount, P2);
-    LimitPair(BezierSpeedCount, MaxLength, P1, P2);
 }
 
 void TBezier2::Draw() {

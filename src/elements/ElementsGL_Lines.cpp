@@ -6,34 +6,9 @@
 namespace lumivex {
 
 namespace {
-constexpr std::int32_t LineSpeedCount = 9;
 // A kick happens when Random(720) falls below the number of copies.
 constexpr std::int32_t KickRange = 720;
 } // namespace
-
-TLine::TLine() {
-    ZeroElementColor(Color);
-    ZeroPolarPoint(P1);
-    ZeroPolarPoint(P2);
-}
-
-void TLine::Prepare() {
-    TElement::Prepare();
-    MaxLength = RandomMaxLength();
-    RandomElementColor(Alpha, Color);
-    RandomPointInWedge(LineSpeedCount, P1);
-    RandomPointInWedge(LineSpeedCount, P2);
-    Prepared = true;
-}
-
-void TLine::Move() {
-    if (!Prepared)
-        return;
-    DriftElementColor(Alpha, Color);
-    MovePointInWedge(LineSpeedCount, P1);
-    MovePointInWedge(LineSpeedCount, P2);
-    LimitPair(LineSpeedCount, MaxLength, P1, P2);
-}
 
 void TLine::Draw() {
     if (!Prepared)
@@ -57,20 +32,20 @@ void TLine2::Move() {
         return;
     const bool fastSpin = FastSpin != 0;
     DriftElementColor(Alpha, Color);
-    MovePointInWedge(LineSpeedCount, P1);
-    MovePointInWedge(LineSpeedCount, P2);
+    MovePointInWedge(Count, P1);
+    MovePointInWedge(Count, P2);
     // The longer the segment against its limit, the likelier a kick.
     const float length = PolarDistance(P1.Radius, P1.Angle, P2.Radius, P2.Angle);
     if (Random(Trunc(MaxLength)) < length && Random(KickRange) < NumOfReflections) {
         const std::int32_t speed = Random(100);
         if (speed < 25)
-            P1.RadiusSpeed = RandomRadialSpeed(LineSpeedCount, fastSpin);
+            P1.RadiusSpeed = RandomRadialSpeed(Count, fastSpin);
         else if (speed < 50)
-            P1.AngleSpeed = RandomAngularSpeed(LineSpeedCount, fastSpin);
+            P1.AngleSpeed = RandomAngularSpeed(Count, fastSpin);
         else if (speed < 75)
-            P2.RadiusSpeed = RandomRadialSpeed(LineSpeedCount, fastSpin);
+            P2.RadiusSpeed = RandomRadialSpeed(Count, fastSpin);
         else
-            P2.AngleSpeed = RandomAngularSpeed(LineSpeedCount, fastSpin);
+            P2.AngleSpeed = RandomAngularSpeed(Count, fastSpin);
         const std::int32_t drift = Random(100);
         if (drift < 33)
             Color.RedDrift = RandomDrift();
@@ -79,7 +54,7 @@ void TLine2::Move() {
         else
             Color.BlueDrift = RandomDrift();
     }
-    LimitPair(LineSpeedCount, MaxLength, P1, P2);
+    LimitPair(Count, MaxLength, P1, P2);
 }
 
 void TLine3::Draw() {

@@ -64,15 +64,10 @@ void TfrmCanvas::FormCreate() {
     Ticks = 0;
     RegeneratePeriod = 300;
 
-    LumivexGL.SetAlpha(Settings.Alpha);
+    // The background is the one setting Caps Lock does not bring back; its place among the
+    // setters changes nothing, as it only asks for a repaint.
     LumivexGL.SetBackColor(Settings.Background);
-    LumivexGL.SetFullScreen(Settings.FullScreen);
-    LumivexGL.SetMonochrome(Settings.Monochrome);
-    LumivexGL.SetMonoColor(Settings.MonoColor);
-    LumivexGL.SetNumOfElements(static_cast<TNumOfElements>(Settings.NumOfElements));
-    LumivexGL.SetNumOfReflections(static_cast<TNumOfReflections>(Settings.NumOfReflections));
-    LumivexGL.SetReflected(Settings.Reflected);
-    LumivexGL.SetRest(Settings.Rest);
+    SettingsToView();
     LumivexGL.CreateElements();
 
     platform.SetIdleHandler(true);

@@ -2,6 +2,9 @@
 #pragma once
 
 #include "platform/x11/x11_platform.h"
+#include "view/OpenGL12.h"
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -29,5 +32,28 @@ inline std::unique_ptr<X11Platform> ConnectedPlatform() {
     }
     return nullptr;
 }
+
+// Fixture of the display-bound suites: a connected platform for each test, and nothing left
+// behind (window, GL libraries) when it ends.
+class OnDisplayTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!DisplayTestsWanted())
+            GTEST_SKIP() << "runs on a virtual display: tests/e2e/saver_window_loop.sh";
+        platform = ConnectedPlatform();
+        if (platform == nullptr)
+            GTEST_SKIP() << "the X display does not answer";
+        SetPlatform(platform.get());
+    }
+    void TearDown() override {
+        if (platform == nullptr)
+            return;
+        platform->DestroySaverWindow();
+        CloseOpenGL();
+        platform.reset();
+    }
+
+    std::unique_ptr<X11Platform> platform;
+};
 
 } // namespace lumivex

@@ -119,24 +119,8 @@ class DrawOnFirstPaint : public WindowEvents {
     void OnIdle() override {}
 };
 
-class GLContextOnDisplay : public ::testing::Test {
+class GLContextOnDisplay : public OnDisplayTest {
   protected:
-    void SetUp() override {
-        if (!DisplayTestsWanted())
-            GTEST_SKIP() << "runs on a virtual display: tests/e2e/saver_window_loop.sh";
-        platform = ConnectedPlatform();
-        if (platform == nullptr)
-            GTEST_SKIP() << "the X display does not answer";
-        SetPlatform(platform.get());
-    }
-    void TearDown() override {
-        if (platform == nullptr)
-            return;
-        platform->DestroySaverWindow();
-        CloseOpenGL();
-        platform.reset();
-    }
-
     // Makes the view's context, clears the view to pure red on its first paint and returns the
     // screen's pixel at its centre, as red, green and blue.
     std::array<int, 3> ClearToRedAndReadBack() {
@@ -203,7 +187,6 @@ class GLContextOnDisplay : public ::testing::Test {
         return doubleBuffered == 0;
     }
 
-    std::unique_ptr<X11Platform> platform;
     Window frame = 0;
 };
 

@@ -130,23 +130,8 @@ class RecordingEvents : public WindowEvents {
     }
 };
 
-class SaverWindowOnDisplay : public ::testing::Test {
+class SaverWindowOnDisplay : public OnDisplayTest {
   protected:
-    void SetUp() override {
-        if (!DisplayTestsWanted())
-            GTEST_SKIP() << "runs on a virtual display: tests/e2e/saver_window_loop.sh";
-        platform = ConnectedPlatform();
-        if (platform == nullptr)
-            GTEST_SKIP() << "the X display does not answer";
-        SetPlatform(platform.get());
-    }
-    void TearDown() override {
-        if (platform == nullptr)
-            return;
-        platform->DestroySaverWindow();
-        CloseOpenGL();
-        platform.reset();
-    }
     void Run() {
         platform->CreateSaverWindow(&events);
         platform->SetIdleHandler(true);
@@ -167,7 +152,6 @@ class SaverWindowOnDisplay : public ::testing::Test {
         return kept;
     }
 
-    std::unique_ptr<X11Platform> platform;
     RecordingEvents events;
     Window saverWindow = 0;
 };

@@ -206,22 +206,25 @@ void X11Platform::Destroy(RegistryState* state) {
 
 namespace {
 
-X11Platform::RegistryState& StateOf(X11Platform::RegistryState*& state) {
+// The registry state, with the file read afresh when no key is open: each load or save of the
+// settings sees what other programs wrote since.
+X11Platform::RegistryState& OpenedState(X11Platform::RegistryState*& state,
+                                        std::uint32_t& lastError) {
     if (state == nullptr)
         state = new X11Platform::RegistryState;
+    if (state->open.empty()) {
+        std::uint32_t error = 0;
+        state->Load(error);
+        if (error != 0)
+            lastError = error;
+    }
     return *state;
 }
 
 } // namespace
 
 KeyHandle X11Platform::RegOpenKey(const std::string& path, RegAccess access) {
-    RegistryState& state = StateOf(registry_);
-    if (state.open.empty()) {
-        std::uint32_t error = 0;
-        state.Load(error);
-        if (error != 0)
-            lastError_ = error;
-    }
+    RegistryState& state = OpenedState(registry_, lastError_);
     std::string full = RootName + path;
     if (!regfile::KeyExists(state.document, full)) {
         lastError_ = ENOENT;
@@ -235,13 +238,7 @@ KeyHandle X11Platform::RegOpenKey(const std::string& path, RegAccess access) {
 }
 
 KeyHandle X11Platform::RegCreateKey(const std::string& path) {
-    RegistryState& state = StateOf(registry_);
-    if (state.open.empty()) {
-        std::uint32_t error = 0;
-        state.Load(error);
-        if (error != 0)
-            lastError_ = error;
-    }
+    RegistryState& state = OpenedState(registry_, lastError_);
     if (!state.CanWrite()) {
         lastError_ = EACCES;
         return 0;
