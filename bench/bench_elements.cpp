@@ -4,7 +4,7 @@
 //   heavy:   ten elements, one of each kind, 72 reflections, full-screen tiling
 //   default: three elements (a line, a Bezier, a circle), 12 reflections
 #include "elements/ElementsGL_.h"
-#include "view/OpenGL12.h"
+#include "gl/OpenGL12.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "elements/GeometryGL_.h"
-#include "view/OpenGL12.h"
+#include "gl/OpenGL12.h"
 
 #include <cstdint>
 #include <stdexcept>

@@ -8,7 +8,7 @@
 #include "system/unGlobals.h"
 #include "system/unPassword.h"
 #include "system/unRegistry.h"
-#include "view/OpenGL12.h"
+#include "gl/OpenGL12.h"
 
 #include <cctype>
 #include <charconv>

@@ -1,7 +1,7 @@
 // The kaleidoscope view: context, projection, settings and the element set.
 #include "view/LumivexGL_.h"
 
-#include "view/OpenGL12.h"
+#include "gl/OpenGL12.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <string>
 
@@ -13,10 +14,12 @@ TEST(PortableSourcesTest, IncludeNoOperatingSystemHeader) {
     const fs::path source = fs::path(__FILE__).parent_path().parent_path().parent_path() / "src";
     ASSERT_TRUE(fs::is_directory(source)) << source;
     const std::regex systemHeader(
-        R"(^\s*#\s*include\s*[<"](windows\.h|win\w*\.h|mmsystem\.h|X11/|GL/|unistd\.h|dlfcn\.h|sys/|fcntl\.h|pthread\.h|signal\.h|link\.h))",
+        R"(^\s*#\s*include\s*[<"](windows\.h|win\w*\.h|mmsystem\.h|unistd\.h|dlfcn\.h|sys/|fcntl\.h|pthread\.h|signal\.h|link\.h))",
         std::regex::icase);
+    // Case matters here: "gl/" is the program's own GL table.
+    const std::regex windowSystemHeader(R"(^\s*#\s*include\s*[<"](X11/|GL/))");
     int files = 0;
-    for (const char* portable : {"elements", "view", "system", "shell"}) {
+    for (const char* portable : {"gl", "elements", "view", "system", "shell"}) {
         if (!fs::is_directory(source / portable))
             continue;
         for (const auto& entry : fs::recursive_directory_iterator(source / portable)) {
@@ -27,9 +30,35 @@ TEST(PortableSourcesTest, IncludeNoOperatingSystemHeader) {
             std::ifstream file(entry.path());
             std::string line;
             for (int number = 1; std::getline(file, line); ++number)
-                EXPECT_FALSE(std::regex_search(line, systemHeader))
+                EXPECT_FALSE(std::regex_search(line, systemHeader) ||
+                             std::regex_search(line, windowSystemHeader))
                     << entry.path().string() << ":" << number << ": " << line;
         }
     }
     EXPECT_GT(files, 0);
+}
+
+// Every include between the portable folders points down: platform interface, GL table,
+// elements and settings, view, shell. A folder may include its own files and lower folders only.
+TEST(PortableSourcesTest, IncludesPointDown) {
+    const fs::path source = fs::path(__FILE__).parent_path().parent_path().parent_path() / "src";
+    const std::map<std::string, int> level = {{"platform", 0}, {"gl", 1},   {"elements", 2},
+                                              {"system", 2},   {"view", 3}, {"shell", 4}};
+    const std::regex projectInclude(R"(^\s*#\s*include\s*"(\w+)/)");
+    for (const auto& [folder, rank] : level) {
+        if (folder == "platform")
+            continue; // its back ends sit on top of everything
+        for (const auto& entry : fs::recursive_directory_iterator(source / folder)) {
+            std::ifstream file(entry.path());
+            std::string line;
+            std::smatch match;
+            for (int number = 1; std::getline(file, line); ++number) {
+                if (!std::regex_search(line, match, projectInclude) || match[1] == folder)
+                    continue;
+                const auto target = level.find(match[1]);
+                EXPECT_TRUE(target != level.end() && target->second < rank)
+                    << entry.path().string() << ":" << number << ": " << line;
+            }
+        }
+    }
 }

@@ -4,7 +4,7 @@
 #include "shell/unInitialize.h"
 #include "support/FakePlatform.h"
 #include "system/unGlobals.h"
-#include "view/OpenGL12.h"
+#include "gl/OpenGL12.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The recording fake platform of the unit tests; see FakePlatform.h for what it models.
 #include "support/FakePlatform.h"
 
-#include "view/OpenGL12.h"
+#include "gl/OpenGL12.h"
 
 #include <algorithm>
 #include <cctype>

@@ -8,7 +8,7 @@
 //     EXPECT_EQ(gl.Names().front(), "glEnable");
 #pragma once
 
-#include "view/OpenGL12.h"
+#include "gl/OpenGL12.h"
 
 #include <cstddef>
 #include <string>

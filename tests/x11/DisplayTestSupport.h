@@ -2,7 +2,7 @@
 #pragma once
 
 #include "platform/x11/x11_platform.h"
-#include "view/OpenGL12.h"
+#include "gl/OpenGL12.h"
 
 #include <gtest/gtest.h>
 

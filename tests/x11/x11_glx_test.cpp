@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/x11/x11_glx.h"
-#include "view/OpenGL12.h"
+#include "gl/OpenGL12.h"
 #include "x11/DisplayTestSupport.h"
 
 #include <X11/Xutil.h>

@@ -5,7 +5,7 @@
 
 #include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_window.h"
-#include "view/OpenGL12.h"
+#include "gl/OpenGL12.h"
 
 #include <dlfcn.h>
 

@@ -8,7 +8,7 @@
 
 #include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_glx.h"
-#include "view/OpenGL12.h"
+#include "gl/OpenGL12.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>

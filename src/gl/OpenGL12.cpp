@@ -1,5 +1,5 @@
 // GL entry-point table and the loader of the GL and GLU libraries.
-#include "view/OpenGL12.h"
+#include "gl/OpenGL12.h"
 
 namespace lumivex {
 

@@ -1,5 +1,5 @@
 // Loading and releasing the GL and GLU libraries, and the platform-error messages.
-#include "view/OpenGL12.h"
+#include "gl/OpenGL12.h"
 
 #include "support/FakePlatform.h"
 
