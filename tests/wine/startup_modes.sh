@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Preview (/p 1234) ends at once with code 0 and leaves in the registry the ten values the
 # program owns, the two library names as REG_SZ and the rest as REG_DWORD, beside the stored
-# Background and WallpaperDir, which it never writes. Configure (/c) opens help context 1000 of
+# Background and WallpaperDir, which it never writes. A name stored as REG_EXPAND_SZ is read as
+# it stands (not expanded) and written back as REG_SZ. Configure (/c) opens help context 1000 of
 # LMVXSVGL.HLP owned by the desktop window, and shows no window of its own.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
@@ -9,6 +10,8 @@ start_xvfb 320x240
 
 write_settings Background=0x00FF0000
 wine_quiet reg add "$SETTINGS_KEY" /v WallpaperDir /d 'C:\pictures' /f || fail "cannot store WallpaperDir"
+wine_quiet reg add "$SETTINGS_KEY" /v OpenGLUDLL /t REG_EXPAND_SZ /d '%WINDIR%\GLU32.DLL' /f ||
+    fail "cannot store OpenGLUDLL"
 rc=0
 timeout 20 "$LUMIVEX_GL" /p 1234 >"$SAVER_OUT" 2>&1 || rc=$?
 [ "$rc" -eq 0 ] || fail "preview ended with code $rc (124 = still running)"
@@ -24,7 +27,7 @@ Monochrome REG_DWORD 0x0
 NumOfElements REG_DWORD 0x3
 NumOfReflections REG_DWORD 0xc
 OpenGLDLL REG_SZ OpenGL32.DLL
-OpenGLUDLL REG_SZ GLU32.DLL
+OpenGLUDLL REG_SZ %WINDIR%\\GLU32.DLL
 Reflected REG_DWORD 0x1
 Rest REG_DWORD 0x14
 WallpaperDir REG_SZ C:\\pictures"

@@ -8,6 +8,8 @@
 #include "platform/win32/win32_wgl.h"
 
 #include <algorithm>
+#include <exception>
+#include <utility>
 
 namespace lumivex {
 
@@ -44,6 +46,8 @@ struct Win32Platform::WindowState {
     bool closeRequested = false;
     Timer hideMouse{HideMouseInterval, false};
     Timer tick{TickInterval, false};
+    // An error a handler raised, held until the message call that led to it has returned.
+    std::exception_ptr error;
 
     Timer& TimerFor(TimerId id) { return id == TimerHideMouse ? hideMouse : tick; }
 };
@@ -107,7 +111,7 @@ bool HandleInput(WindowState& state, UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
-LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT HandleSaverMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE)
         RememberState(window, lParam);
     WindowState* state = StateOf(window);
@@ -160,17 +164,17 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 // The hidden application window: a close from outside goes through the close query too.
-LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT HandleApplicationMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE)
         RememberState(window, lParam);
     WindowState* state = StateOf(window);
     if (state != nullptr && state->frame != nullptr &&
         (message == WM_CLOSE || message == WM_SYSCOMMAND))
-        return SaverWindowProc(state->frame, message, wParam, lParam);
+        return HandleSaverMessage(state->frame, message, wParam, lParam);
     return ::DefWindowProcA(window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK ViewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT HandleViewMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE)
         RememberState(window, lParam);
     WindowState* state = StateOf(window);
@@ -204,6 +208,25 @@ LRESULT CALLBACK ViewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return ::DefWindowProcA(window, message, wParam, lParam);
 }
 
+// No exception may cross the system's code between the message loop and a window procedure: it
+// is held and raised again by the loop, so an error in a handler ends the run as any other does.
+template <LRESULT (*Handle)(HWND, UINT, WPARAM, LPARAM)>
+LRESULT CALLBACK GuardedWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return Handle(window, message, wParam, lParam);
+    } catch (...) {
+        WindowState* state = StateOf(window);
+        if (state != nullptr && !state->error)
+            state->error = std::current_exception();
+        return 0;
+    }
+}
+
+void RaiseHeldError(WindowState& state) {
+    if (state.error)
+        std::rethrow_exception(std::exchange(state.error, nullptr));
+}
+
 bool RegisterWindowClass(HINSTANCE instance, const char* name, UINT style, WNDPROC procedure) {
     WNDCLASSA existing{};
     if (::GetClassInfoA(instance, name, &existing))
@@ -215,11 +238,6 @@ bool RegisterWindowClass(HINSTANCE instance, const char* name, UINT style, WNDPR
     windowClass.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(1));
     windowClass.lpszClassName = name;
     return ::RegisterClassA(&windowClass) != 0;
-}
-
-[[noreturn]] void ThrowLastError(Platform& platform) {
-    const std::uint32_t code = platform.GetLastError();
-    throw EWin32Error(code, platform.ErrorText(code));
 }
 
 // The close query runs once for every request made since the last look; true ends the loop.
@@ -244,6 +262,7 @@ bool DispatchOne(WindowState& state) {
     }
     ::TranslateMessage(&message);
     ::DispatchMessageA(&message);
+    RaiseHeldError(state);
     return true;
 }
 
@@ -256,25 +275,33 @@ HWND SaverViewWindow(const Win32Platform::WindowState* state) {
 WindowHandle Win32Platform::CreateSaverWindow(WindowEvents* events) {
     DestroySaverWindow();
     auto* state = new WindowState;
-    window_ = state;
     state->events = events;
     state->instance = ::GetModuleHandleA(nullptr);
     state->frameBrush = ::CreateSolidBrush(RGB(0, 0, 0));
+    // Either all three windows exist or none does: the other methods rely on it.
+    const auto fail = [&] {
+        const std::uint32_t code = GetLastError();
+        Destroy(state);
+        throw EWin32Error(code, ErrorText(code));
+    };
     const HINSTANCE instance = state->instance;
-    if (!RegisterWindowClass(instance, ApplicationClass, 0, &ApplicationWindowProc) ||
-        !RegisterWindowClass(instance, SaverClass, 0, &SaverWindowProc) ||
-        !RegisterWindowClass(instance, ViewClass, CS_OWNDC, &ViewWindowProc))
-        ThrowLastError(*this);
+    if (!RegisterWindowClass(instance, ApplicationClass, 0,
+                             &GuardedWindowProc<HandleApplicationMessage>) ||
+        !RegisterWindowClass(instance, SaverClass, 0, &GuardedWindowProc<HandleSaverMessage>) ||
+        !RegisterWindowClass(instance, ViewClass, CS_OWNDC, &GuardedWindowProc<HandleViewMessage>))
+        fail();
 
     // Never shown: it owns the saver window, which keeps the saver out of the task bar.
     state->application = ::CreateWindowExA(0, ApplicationClass, Title,
                                            WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU, 0,
                                            0, 0, 0, nullptr, nullptr, instance, state);
+    if (state->application == nullptr)
+        fail();
     state->frame =
         ::CreateWindowExA(WS_EX_TOPMOST, SaverClass, Title, WS_POPUP | WS_CLIPCHILDREN, 0, 0,
                           DesignWidth, DesignHeight, state->application, nullptr, instance, state);
-    if (state->application == nullptr || state->frame == nullptr)
-        ThrowLastError(*this);
+    if (state->frame == nullptr)
+        fail();
     RECT client{};
     ::GetClientRect(state->frame, &client);
     // A GL surface must not be drawn over by its parent or siblings.
@@ -282,7 +309,9 @@ WindowHandle Win32Platform::CreateSaverWindow(WindowEvents* events) {
         0, ViewClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0,
         client.right, client.bottom, state->frame, nullptr, instance, state);
     if (state->view == nullptr)
-        ThrowLastError(*this);
+        fail();
+    window_ = state;
+    RaiseHeldError(*state);
     return reinterpret_cast<WindowHandle>(state->frame);
 }
 
@@ -293,6 +322,7 @@ void Win32Platform::RunModal() {
     ::ShowWindow(state->frame, SW_SHOW);
     ::SetForegroundWindow(state->frame);
     ::SetFocus(state->view);
+    RaiseHeldError(*state);
     for (;;) {
         if (DispatchOne(*state)) {
             if (CloseAllowed(*state))
@@ -350,8 +380,10 @@ void Win32Platform::GetScreenSize(int& width, int& height) {
 void Win32Platform::SetWindowBounds(int left, int top, int width, int height) {
     if (window_ == nullptr)
         return;
+    // The size messages arrive before this returns.
     ::SetWindowPos(window_->frame, nullptr, left, top, std::max(width, 0), std::max(height, 0),
                    SWP_NOZORDER | SWP_NOACTIVATE);
+    RaiseHeldError(*window_);
 }
 
 void Win32Platform::SetWindowColor(std::uint32_t color) {
