@@ -10,6 +10,8 @@ namespace {
 
 // Not in every set of headers: the flag that tells the system a screen saver runs.
 constexpr UINT ScreenSaverRunningAction = 97;
+// The version record of Windows 95 and NT 4.0; later, longer forms are not known to them.
+static_assert(sizeof(OSVERSIONINFOA) == 148);
 
 } // namespace
 
@@ -57,7 +59,7 @@ void Win32Platform::FreeLibrary(LibraryHandle library) {
 
 PlatformVersion Win32Platform::GetVersion() {
     OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = sizeof info; // the 148-byte record every Windows knows
+    info.dwOSVersionInfoSize = sizeof info;
     // A failed query leaves platform 0, which is not the NT family: the password is still asked.
     ::GetVersionExA(&info);
     PlatformVersion version;

@@ -16,6 +16,7 @@ namespace {
 constexpr const char* SystemGLLibrary = "OpenGL32.DLL";
 constexpr int PaletteSize = 256;
 constexpr int RequestDepthBits = 32;
+static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40);
 
 using CreateLayerContextProc = HGLRC(WINAPI*)(HDC, int);
 using MakeCurrentProc = BOOL(WINAPI*)(HDC, HGLRC);
