@@ -118,11 +118,11 @@ TEST_F(Win32PlatformTest, StringsComeBackAsStored) {
     LoadSettings();
     EXPECT_EQ(Settings.OpenGLDLL, expandable); // not expanded
     EXPECT_EQ(Settings.WallpaperDir, directory);
-    EXPECT_EQ(Stored("NoSuchValue").Type, REG_NONE);
+    EXPECT_EQ(Stored("NoSuchValue").Type, std::uint32_t{REG_NONE});
 
     SaveSettings();
     const RegistryValue saved = Stored("OpenGLDLL");
-    EXPECT_EQ(saved.Type, REG_SZ);
+    EXPECT_EQ(saved.Type, std::uint32_t{REG_SZ});
     EXPECT_EQ(std::string(saved.Data.begin(), saved.Data.end()),
               std::string(expandable, sizeof expandable));
 }
