@@ -184,34 +184,53 @@ TEST(BezierTest, CopyIsAChainOfSegmentsStoppingShortOfTheEnd) {
     EXPECT_NEAR(At(vertices[49]).y, 8.801285f, 1e-5);
 }
 
-TEST(BezierTest, EveryConsecutivePairIsLimited) {
-    // Only P3 and P4 are too far apart: (10, 0) and (10, 180) against a limit of 5. P4's outward
-    // radial speed is the only one that lengthens that side.
-    TBezier curve;
+namespace {
+// Points moved by Move without touching a wall, colours far from their bounds: the only draws are
+// those of the distance limit.
+template <typename Kind> void SetUpLimit(Kind& curve) {
     curve.SetNumOfReflections(1);
     curve.Prepare();
+    curve.FastSpin = 1;
     curve.MaxLength = 5;
     curve.Color = {1, 0, 0.5f, 0, 0.5f, 0, 0.5f, 0};
-    curve.P1 = {0, 0.5f, 10, 0};
-    curve.P2 = {0, 0.5f, 10, 0};
-    curve.P3 = {0, 0.5f, 10, 0};
-    curve.P4 = {180, -0.5f, 10, 0.5f};
-    SetRandSeed(3);
-    curve.Move();
-    EXPECT_EQ(curve.P1.AngleSpeed, 0.5f);
-    EXPECT_EQ(curve.P2.AngleSpeed, 0.5f);
-    EXPECT_EQ(curve.P3.AngleSpeed, 0.5f);
-    EXPECT_EQ(curve.P4.AngleSpeed, -0.5f);
-    EXPECT_LE(curve.P4.RadiusSpeed, 0.0f);
+}
+} // namespace
 
+TEST(BezierTest, EachConsecutivePairIsLimitedFirstPointFirst) {
+    // All points on the ray at 10 degrees, turning by 0.5 and moving out by 0.1 (P2 in): after
+    // the step P1 is at 10.1, P2 19.9, P3 11.1, P4 25.1, against a limit of 5. P1 and P3 nearly
+    // coincide, so only the pairs P1-P2, P2-P3, P3-P4 turn speeds: each angular speed of a pair
+    // and P4's radial speed, each reversed with a fresh draw in pair order (Python model of Move
+    // and LimitPointDistance from seed 1; P2's second reversal is 31 * 0.0053, 29 * 0.0053 had the
+    // pair been taken as P3-P2).
+    TBezier curve;
+    SetUpLimit(curve);
+    curve.P1 = {10, 0.5f, 10, 0.1f};
+    curve.P2 = {10, 0.5f, 20, -0.1f};
+    curve.P3 = {10, 0.5f, 11, 0.1f};
+    curve.P4 = {10, 0.5f, 25, 0.1f};
+    SetRandSeed(1);
+    curve.Move();
+    EXPECT_FLOAT_EQ(curve.P1.AngleSpeed, -0.2809f);
+    EXPECT_FLOAT_EQ(curve.P2.AngleSpeed, 0.1643f);
+    EXPECT_FLOAT_EQ(curve.P3.AngleSpeed, 0.2491f);
+    EXPECT_FLOAT_EQ(curve.P4.AngleSpeed, -0.2491f);
+    EXPECT_EQ(curve.P1.RadiusSpeed, 0.1f);
+    EXPECT_EQ(curve.P2.RadiusSpeed, -0.1f);
+    EXPECT_EQ(curve.P3.RadiusSpeed, 0.1f);
+    EXPECT_FLOAT_EQ(curve.P4.RadiusSpeed, -0.0559f);
+    EXPECT_EQ(RandSeed, 2996491197u);
+
+    // The one pair of TBezier2, 10 apart after the step: P1's speed is drawn before P2's.
     TBezier2 curve2;
-    curve2.SetNumOfReflections(1);
-    curve2.Prepare();
-    curve2.MaxLength = 5;
-    curve2.Color = curve.Color;
-    curve2.P1 = {0, 0.5f, 10, 0};
-    curve2.P2 = {180, -0.5f, 10, 0.5f};
+    SetUpLimit(curve2);
+    curve2.P1 = {10, 0.5f, 10, 0.1f};
+    curve2.P2 = {10, 0.5f, 20, 0.1f};
+    SetRandSeed(1);
     curve2.Move();
-    EXPECT_LE(curve2.P2.RadiusSpeed, 0.0f);
-    EXPECT_EQ(curve2.P1.AngleSpeed, 0.5f);
+    EXPECT_FLOAT_EQ(curve2.P1.AngleSpeed, -0.2809f);
+    EXPECT_FLOAT_EQ(curve2.P2.AngleSpeed, -0.1643f);
+    EXPECT_EQ(curve2.P1.RadiusSpeed, 0.1f);
+    EXPECT_FLOAT_EQ(curve2.P2.RadiusSpeed, -0.0611f);
+    EXPECT_EQ(RandSeed, 1368768587u);
 }

@@ -189,20 +189,28 @@ TEST(TriangleTest, FullScreenEmitsEachCopysOutlineAtEveryTileBeforeTheNextCopy) 
     EXPECT_TRUE(StreamAt(gl.Calls(), 6 + 28 * 9, shadedOutline(corners[3])));
 }
 
-TEST(TriangleTest, ClosingSideIsLimitedLikeTheOthers) {
-    // P1 (10, 45) and P3 (10, 225) are 20 apart against a limit of 15; P2 sits near the centre,
-    // close to both. Moving outward, P1 and P3 each lengthen only the closing side.
+TEST(TriangleTest, ClosingSideIsLimitedFromItsThirdCorner) {
+    // All corners on the ray at 10 degrees, turning by 0.5 and moving out by 0.1: after the step
+    // P1 is at 10.1, P2 12.1, P3 25.1, against a limit of 5. P1-P2 is short; P2-P3 turns P2's and
+    // P3's angular speeds and P3's radial one; the closing side, taken as P3-P1, then turns P3's
+    // angular speed again before P1's. Python model of Move and LimitPointDistance from seed 1;
+    // taken as P1-P3, P1 and P3 would swap their new angular speeds.
     TTriangle triangle;
     triangle.SetNumOfReflections(1);
     triangle.Prepare();
-    triangle.MaxLength = 15;
+    triangle.FastSpin = 1;
+    triangle.MaxLength = 5;
     triangle.Color = {1, 0, 0.5f, 0, 0.5f, 0, 0.5f, 0};
-    triangle.P1 = {45, 0, 10, 0.5f};
-    triangle.P2 = {135, 0.1f, 1, 0};
-    triangle.P3 = {225, 0, 10, 0.5f};
+    triangle.P1 = {10, 0.5f, 10, 0.1f};
+    triangle.P2 = {10, 0.5f, 12, 0.1f};
+    triangle.P3 = {10, 0.5f, 25, 0.1f};
+    SetRandSeed(1);
     triangle.Move();
-    EXPECT_LE(triangle.P1.RadiusSpeed, 0.0f);
-    EXPECT_LE(triangle.P3.RadiusSpeed, 0.0f);
-    EXPECT_EQ(triangle.P2.AngleSpeed, 0.1f);
-    EXPECT_EQ(triangle.P1.AngleSpeed, 0.0f);
+    EXPECT_FLOAT_EQ(triangle.P1.AngleSpeed, -0.2491f);
+    EXPECT_FLOAT_EQ(triangle.P2.AngleSpeed, -0.2809f);
+    EXPECT_FLOAT_EQ(triangle.P3.AngleSpeed, 0.1537f);
+    EXPECT_EQ(triangle.P1.RadiusSpeed, 0.1f);
+    EXPECT_EQ(triangle.P2.RadiusSpeed, 0.1f);
+    EXPECT_FLOAT_EQ(triangle.P3.RadiusSpeed, -0.0611f);
+    EXPECT_EQ(RandSeed, 3939707825u);
 }
