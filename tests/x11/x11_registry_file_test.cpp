@@ -24,6 +24,15 @@ Bytes Text(const std::string& text) { // a string value's data: the text and its
     return data;
 }
 
+// ASCII text as UTF-16, little- or big-endian, after the given mark.
+std::string Utf16(const std::string& ascii, bool bigEndian = false, std::string mark = "\xFF\xFE") {
+    for (char c : ascii) {
+        mark += bigEndian ? '\0' : c;
+        mark += bigEndian ? c : '\0';
+    }
+    return mark;
+}
+
 TEST(RegistryFileTest, ReadsEveryValueFormOfARegedit4File) {
     Document document = Parse("REGEDIT4\n"
                               "\n"
@@ -76,13 +85,8 @@ TEST(RegistryFileTest, Version5StringDataIsUtf16AndIsReadAsNarrowText) {
 }
 
 TEST(RegistryFileTest, AUtf16FileWithByteOrderMarkIsRead) {
-    std::string ascii = "Windows Registry Editor Version 5.00\r\n[K]\r\n\"x\"=\"y\"\r\n";
-    std::string wide = "\xFF\xFE";
-    for (char c : ascii) {
-        wide += c;
-        wide += '\0';
-    }
-    Document document = Parse(wide);
+    Document document =
+        Parse(Utf16("Windows Registry Editor Version 5.00\r\n[K]\r\n\"x\"=\"y\"\r\n"));
     EXPECT_TRUE(document.Version5);
     ASSERT_NE(Find(document, "K", "x"), nullptr);
     EXPECT_EQ(Find(document, "K", "x")->Data.Data, Text("y"));
@@ -203,18 +207,13 @@ TEST(RegistryFileTest, AParentExistsThroughItsSubkeys) {
 
 TEST(RegistryFileTest, ValuesOfOneKeyKeepTheirOrderWhenAnotherIsChanged) {
     // The fuzzer's first find: compacting the values moved each one onto itself and emptied it.
-    std::string ascii = "Windows Registry Editor Version 5.00\r\n[A]\r\n\"x\"=\"y\"\r\n";
-    std::string wide = "\xFF\xFE";
-    for (char c : ascii) {
-        wide += c;
-        wide += '\0';
-    }
-    Document document = Parse(wide);
+    Document document =
+        Parse(Utf16("Windows Registry Editor Version 5.00\r\n[A]\r\n\"x\"=\"y\"\r\n"));
     ASSERT_EQ(document.Keys.size(), 1u);
     ASSERT_EQ(document.Keys[0].Values.size(), 1u);
     EXPECT_EQ(document.Keys[0].Values[0].Name, "x");
     EXPECT_EQ(Write(document),
-              "Windows Registry Editor Version 5.00\r\n\r\n[A]\r\n\"x\"=\"y\"\r\n\r\n");
+              Utf16("Windows Registry Editor Version 5.00\r\n\r\n[A]\r\n\"x\"=\"y\"\r\n\r\n"));
 }
 
 TEST(RegistryFileTest, ManyKeysAndValuesAreReadInReasonableTime) {
