@@ -1,7 +1,6 @@
 // The registry file: both headers, every value form, escapes, continuations, and damaged input
 // that must still be read as far as it can be.
 #include "platform/x11/x11_registry_file.h"
-#include "x11/RegistryTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +22,15 @@ Bytes Text(const std::string& text) { // a string value's data: the text and its
     Bytes data(text.begin(), text.end());
     data.push_back(0);
     return data;
+}
+
+// ASCII text as UTF-16 after `mark` (the byte-order mark, or nothing).
+std::string Utf16(const std::string& ascii, bool bigEndian = false, std::string mark = "\xFF\xFE") {
+    for (char c : ascii) {
+        mark += bigEndian ? '\0' : c;
+        mark += bigEndian ? c : '\0';
+    }
+    return mark;
 }
 
 TEST(RegistryFileTest, ReadsEveryValueFormOfARegedit4File) {
@@ -247,15 +255,18 @@ TEST(RegistryFileTest, CommentsAndLinesItCannotReadStayInPlaceWhenValuesChange) 
     EXPECT_EQ(Write(again), text);
 }
 
-TEST(RegistryFileTest, UnmarkedAndBigEndianUtf16AreReadAndWrittenBackAsTheyWere) {
-    const std::string ascii =
-        "Windows Registry Editor Version 5.00\r\n\r\n[K]\r\n\"x\"=\"y\"\r\n\r\n";
+TEST(RegistryFileTest, UnmarkedAndBigEndianUtf16KeepTheirEncodingAndOtherKeys) {
+    const std::string other = "[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=\"me\"\r\n\r\n";
+    const std::string stored = "Windows Registry Editor Version 5.00\r\n\r\n" + other + "[K]\r\n";
     for (bool bigEndian : {false, true}) {
         for (std::string mark : {"", bigEndian ? "\xFE\xFF" : "\xFF\xFE"}) {
-            Document document = Parse(Utf16(ascii, bigEndian, mark));
-            ASSERT_NE(Find(document, "K", "x"), nullptr) << bigEndian << mark.size();
+            SCOPED_TRACE(std::to_string(bigEndian) + " " + std::to_string(mark.size()));
+            Document document = Parse(Utf16(stored + "\"x\"=\"y\"\r\n", bigEndian, mark));
+            ASSERT_NE(Find(document, "K", "x"), nullptr);
             EXPECT_EQ(Find(document, "K", "x")->Data.Data, Text("y"));
-            EXPECT_EQ(Write(document), Utf16(ascii, bigEndian, mark));
+            Bytes z = Text("z");
+            SetValue(*FindKey(document, "K"), "x", REG_SZ, z.data(), z.size());
+            EXPECT_EQ(Write(document), Utf16(stored + "\"x\"=\"z\"\r\n\r\n", bigEndian, mark));
         }
     }
     // UTF-8 keeps its mark too.

@@ -4,7 +4,6 @@
 #include "platform/x11/x11_registry_file.h"
 #include "system/unGlobals.h"
 #include "system/unRegistry.h"
-#include "x11/RegistryTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -185,35 +184,6 @@ TEST_F(X11SystemTest, ASymbolicLinkKeepsPointingAtTheSettingsEvenBeforeItsTarget
     }
     EXPECT_NE(ReadFile(real).find("\"Rest\"=dword:00000014"), std::string::npos);
     EXPECT_EQ(FilesIn(dotfiles), std::vector<std::string>{"lumivex.reg"});
-}
-
-TEST_F(X11SystemTest, AFileInAnyRegeditEncodingIsReadAndKeepsItsEncoding) {
-    MakeDir();
-    const std::string other = "[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=\"me\"\r\n";
-    const std::string stored = "Windows Registry Editor Version 5.00\r\n\r\n" + other + "\r\n[" +
-                               KeyPath + "]\r\n\"Rest\"=dword:00000028\r\n";
-    struct Encoding {
-        bool bigEndian;
-        const char* mark;
-    };
-    for (Encoding encoding : {Encoding{false, "\xFF\xFE"}, Encoding{false, ""},
-                              Encoding{true, "\xFE\xFF"}, Encoding{true, ""}}) {
-        SCOPED_TRACE(
-            std::string(encoding.bigEndian ? "big-endian, mark " : "little-endian, mark ") +
-            std::to_string(std::string(encoding.mark).size()));
-        WriteFile(file, Utf16(stored, encoding.bigEndian, encoding.mark));
-        SetDefaultSettings();
-        LoadSettings();
-        EXPECT_EQ(Settings.Rest, 40);
-        Settings.NumOfElements = 7;
-        SaveSettings();
-        std::string text = ReadFile(file);
-        for (std::string expected : {other, std::string("\"Rest\"=dword:00000028\r\n"),
-                                     std::string("\"NumOfElements\"=dword:00000007\r\n")})
-            EXPECT_NE(text.find(Utf16(expected, encoding.bigEndian, "")), std::string::npos)
-                << expected;
-        EXPECT_EQ(text.rfind(Utf16("Windows", encoding.bigEndian, encoding.mark), 0), 0u);
-    }
 }
 
 TEST_F(X11SystemTest, AFileThatIsNotARegistryFileIsKeptAsideOnceAndNeverOverwritten) {
