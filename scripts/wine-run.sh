@@ -19,11 +19,18 @@ exec 9>"$prefix.lock"
 flock 9
 if [ ! -f "$prefix/.complete" ]; then
     rm -rf -- "$prefix"
-    env -u DISPLAY -u WAYLAND_DISPLAY wineboot --init >/dev/null 2>&1
-    wineserver --wait
+    env -u DISPLAY -u WAYLAND_DISPLAY wineboot --init >/dev/null 2>&1 9>&-
+    wineserver --wait 9>&-
     touch "$prefix/.complete"
 fi
 flock -u 9
 exec 9>&-
 
-exec wine "$@"
+# Wine's background processes (server, services) inherit standard error and outlive the program
+# by a second or so; whoever reads that pipe (CTest) would wait for them. They get a file instead.
+errors=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
+trap 'rm -f "$errors"' EXIT
+status=0
+wine "$@" 2>"$errors" || status=$?
+cat "$errors" >&2
+exit "$status"
