@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the Windows cross build of the core, the sanitizer build with its
-# unit and end-to-end tests, then the native build with unit and end-to-end tests (the last
-# summary is the native one).
+# Builds and runs every test: the Windows cross build with its tests under Wine, the sanitizer
+# build with its unit and end-to-end tests, then the native build with unit and end-to-end tests
+# (the last summary is the native one).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows
+ctest --preset windows -j2
 
 cmake --preset asan >/dev/null
 cmake --build --preset asan

@@ -8,7 +8,7 @@ prefix=$(realpath -m -- "$1") # Wine wants it absolute
 shift
 command -v wine >/dev/null || { echo "wine-run.sh: wine is not installed (scripts/install-deps.sh)" >&2; exit 2; }
 
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installers, no menu entries or file associations written to the home.
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 
@@ -19,8 +19,9 @@ exec 9>"$prefix.lock"
 flock 9
 if [ ! -f "$prefix/.complete" ]; then
     rm -rf -- "$prefix"
-    env -u DISPLAY -u WAYLAND_DISPLAY wineboot --init >/dev/null 2>&1 9>&-
-    wineserver --wait 9>&-
+    env -u DISPLAY -u WAYLAND_DISPLAY wineboot --init >/dev/null 2>&1 9>&- &&
+        wineserver --wait 9>&- ||
+        { echo "wine-run.sh: cannot create the Wine prefix $prefix" >&2; exit 1; }
     touch "$prefix/.complete"
 fi
 flock -u 9
