@@ -10,8 +10,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # Programs of this build run under Wine here (tests, try_run), in a private prefix of the build.
+set(LUMIVEX_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
 find_program(LUMIVEX_WINE wine)
 if(LUMIVEX_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR bash ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh
-      ${CMAKE_BINARY_DIR}/wine-prefix)
+  get_filename_component(wine_run ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh ABSOLUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR bash ${wine_run} ${LUMIVEX_WINE_PREFIX})
 endif()
