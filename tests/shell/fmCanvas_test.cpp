@@ -4,6 +4,7 @@
 #include "support/AllocationCounter.h"
 #include "support/FakePlatform.h"
 #include "support/RecordingGL.h"
+#include "support/ScopedEnvironment.h"
 #include "system/unGlobals.h"
 
 #include <gtest/gtest.h>
@@ -328,11 +329,13 @@ TEST_F(CanvasTest, RunSaverWindowReleasesTheWindowHoweverTheRunEnds) {
 
 TEST_F(CanvasTest, TheFrameRateIsReportedOnRequest) {
     // Three idle passes of Rest 20 on a clock that sleeps advance: 60 ms in all.
-    ::setenv("LUMIVEX_FPS", "1", 1);
-    ::testing::internal::CaptureStderr();
-    RunSaverWindow();
-    const std::string report = ::testing::internal::GetCapturedStderr();
-    ::unsetenv("LUMIVEX_FPS");
+    std::string report;
+    {
+        const testing::ScopedEnvironment fps("LUMIVEX_FPS", "1");
+        ::testing::internal::CaptureStderr();
+        RunSaverWindow();
+        report = ::testing::internal::GetCapturedStderr();
+    }
     EXPECT_EQ(report, "lumivex-gl: 3 frames in 0.06 s (50.0 fps)\n");
     ::testing::internal::CaptureStderr();
     RunSaverWindow();
