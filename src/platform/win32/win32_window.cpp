@@ -6,6 +6,7 @@
 
 #include "gl/OpenGL12.h"
 #include "platform/win32/win32_wgl.h"
+#include "platform/win32/win32_wine.h"
 
 #include <algorithm>
 #include <exception>
@@ -41,6 +42,7 @@ struct Win32Platform::WindowState {
     HWND frame = nullptr;
     HWND view = nullptr;
     HBRUSH frameBrush = nullptr;
+    HDC wineViewDC = nullptr; // the view's own device context, kept only on Wine
     bool viewCursorHidden = true;
     bool idleInstalled = false;
     bool closeRequested = false;
@@ -68,6 +70,12 @@ void RememberState(HWND window, LPARAM createParameters) {
 
 void ApplyCursor(const WindowState& state) {
     ::SetCursor(state.viewCursorHidden ? nullptr : ::LoadCursorA(nullptr, IDC_ARROW));
+}
+
+// On Wine, what is drawn on the view must reach the screen; see win32_wine.h.
+void KeepViewOnScreen(const WindowState& state) {
+    if (state.wineViewDC != nullptr)
+        RepairViewDrawable(state.frame, state.view, state.wineViewDC);
 }
 
 bool CursorOverSaver(const WindowState& state) {
@@ -188,6 +196,7 @@ LRESULT HandleViewMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_PAINT: {
         PAINTSTRUCT paint{};
         ::BeginPaint(window, &paint);
+        KeepViewOnScreen(*state);
         if (state->events != nullptr)
             state->events->OnPaint();
         ::EndPaint(window, &paint);
@@ -310,6 +319,9 @@ WindowHandle Win32Platform::CreateSaverWindow(WindowEvents* events) {
         client.right, client.bottom, state->frame, nullptr, instance, state);
     if (state->view == nullptr)
         fail();
+    // The view's private device context lasts as long as the view; the GL context is made on it.
+    if (RunningOnWine())
+        state->wineViewDC = ::GetDC(state->view);
     window_ = state;
     RaiseHeldError(*state);
     return reinterpret_cast<WindowHandle>(state->frame);
@@ -331,6 +343,7 @@ void Win32Platform::RunModal() {
         }
         if (state->idleInstalled) {
             // The animation never lets the loop wait for a message.
+            KeepViewOnScreen(*state);
             state->events->OnIdle();
             if (CloseAllowed(*state))
                 break;
