@@ -1,7 +1,7 @@
 # Helpers of the end-to-end tests of LMVXSVGL.SCR under Wine: the helpers of tests/e2e/lib.sh
 # with the same meaning, reaching the Windows program instead of lumivex-gl. The program runs
-# through run-scr.sh (wine, then the .SCR), the settings live in the registry of a Wine prefix,
-# and screenshots show the view's own X window.
+# through run-scr.sh (wine, then the .SCR) and the settings live in the registry of a Wine prefix;
+# screenshots are of the whole screen, as on Linux.
 #
 # Usage in a script:   source "$(dirname "$0")/lib.sh"; e2e_init "$1"
 # where $1 is LMVXSVGL.SCR (or set LUMIVEX_SCR). The Linux scripts of tests/e2e run unchanged
@@ -109,40 +109,16 @@ read_setting() {
     linux_read_setting "$1"
 }
 
-# The X size of the screen, as WIDTHxHEIGHT.
-screen_size() { xwininfo -root | awk '/-geometry/ {sub(/\+.*/, "", $2); print $2}'; }
-
-# The X window that shows the view's GL surface. Without a compositing manager, Wine draws a GL
-# child window into an X window of its own under an unmapped 1x1 parent; on screen the saver
-# window stays black, but this window holds exactly what the program drew.
-view_window() {
-    local size parent
-    size=$(screen_size)
-    for parent in $(xwininfo -root -children 2>/dev/null | awk '/ 1x1\+-1\+-1 / {print $1}'); do
-        xwininfo -children -id "$parent" 2>/dev/null |
-            awk -v size="$size" '$1 ~ /^0x/ && index($0, " " size "+") {print $1}'
-    done | head -n1
-}
-
-# Ready = the saver window has the keyboard focus and its view has a GL surface.
+# Ready = the saver window has the keyboard focus, which the saver gives it (through its view)
+# once the rendering context is made. The view has no X window of its own under Wine: what it
+# draws is copied into the saver window's.
 saver_ready() {
     saver_running || fail "the saver ended before it was ready"
     local frame focus
     frame=$(saver_window)
-    [ -n "$frame" ] && [ -n "$(view_window)" ] || return 1
+    [ -n "$frame" ] || return 1
     focus=$(timeout 5 xdotool getwindowfocus 2>/dev/null) || return 1
     [ "$focus" = "$frame" ]
-}
-
-screenshot() {
-    local view attempt
-    view=$(view_window)
-    [ -n "$view" ] || fail "the view has no window to take a screenshot of"
-    for attempt in 1 2 3; do
-        timeout 20 import -window "$view" "$1" 2>>"$E2E_TMP/import.log" && return 0
-        sleep 0.2
-    done
-    fail "screenshot failed: $(cat "$E2E_TMP/import.log")"
 }
 
 # relay_calls FUNCTIONS: the next saver started logs every call of these Windows functions
