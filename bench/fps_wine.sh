@@ -6,8 +6,8 @@
 #
 # The same runs as bench/fps.sh, FPS_SECONDS long each (default 10), the settings written to the
 # registry of the Wine prefix the Windows tests use (made on first use in about 15 s). The frame
-# counts come from the program itself (LUMIVEX_FPS=1). The view's GL window is drawn offscreen
-# by Wine on a display without a compositing manager, which these figures include.
+# counts come from the program itself (LUMIVEX_FPS=1). Wine draws the view's GL window offscreen
+# and copies it to the screen on every flush, which these figures include.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
