@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # After two seconds of /s the screen shows a picture that differs from the background and has
 # the symmetry the settings ask for: 12 reflections, alternately mirrored, give a picture that a
-# turn by 2 x 360/12 = 60 degrees about the screen centre maps onto itself.
+# turn by 2 x 360/12 = 60 degrees about the screen centre maps onto itself. An edit repaints the
+# view, and what is drawn after it reaches the screen too: with Caps Lock on, Up takes it to 18
+# reflections, a turn by 40 degrees.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 
@@ -19,6 +21,15 @@ python3 "$E2E_DIR/symmetry_check.py" "$E2E_TMP/picture.ppm" 60 0.9 0.005 ||
 if [ -n "${E2E_SHOTS:-}" ]; then
     cp "$E2E_TMP/picture.png" "$E2E_SHOTS/saver_picture.png"
 fi
+
+send key Caps_Lock Up
+sleep 2
+screenshot "$E2E_TMP/edited.png"
+timeout 20 convert "$E2E_TMP/edited.png" -depth 8 "$E2E_TMP/edited.ppm" ||
+    fail "cannot convert the screenshot"
+note "symmetry of the picture after an edit"
+python3 "$E2E_DIR/symmetry_check.py" "$E2E_TMP/edited.ppm" 40 0.9 0.005 ||
+    fail "the edited picture is not on the screen (screenshots kept in $E2E_TMP)"
 
 send key Escape
 wait_for_saver_exit
