@@ -4,11 +4,11 @@
 #include "shell/unInitialize.h"
 
 #include "elements/GeometryGL_.h"
+#include "gl/OpenGL12.h"
 #include "shell/fmCanvas.h"
 #include "system/unGlobals.h"
 #include "system/unPassword.h"
 #include "system/unRegistry.h"
-#include "gl/OpenGL12.h"
 
 #include <cctype>
 #include <charconv>
@@ -23,6 +23,10 @@ GuardHandle InstanceSemaphore = 0;
 void (*SaverWindowRunner)() = &RunSaverWindow;
 
 namespace {
+
+// Set once the stored settings are in Settings: saving earlier would put the defaults over them.
+bool settingsLoaded = false;
+bool settingsSaved = false;
 
 constexpr const char* SemaphoreName = "LumivexGLSemaphore";
 constexpr const char* HelpFile = "LMVXSVGL.HLP";
@@ -83,19 +87,39 @@ void ActOnMode() {
     }
 }
 
-// The way out of every mode that passed the guard: save while the guard is still held.
-void Finish() {
-    SaveSettings();
-    CloseOpenGL();
+// Once only, whichever way out comes first.
+void SaveOnce() {
+    if (settingsSaved)
+        return;
+    settingsSaved = true;
+    if (settingsLoaded)
+        SaveSettings();
+}
+
+void ReleaseGuard() {
     if (InstanceSemaphore != 0) {
         GetPlatform().CloseInstanceGuard(InstanceSemaphore);
         InstanceSemaphore = 0;
     }
 }
 
+// The way out of every mode that passed the guard: save while the guard is still held.
+void Finish() {
+    SaveOnce();
+    CloseOpenGL();
+    ReleaseGuard();
+}
+
 } // namespace
 
+void FinishAbruptly() {
+    SaveOnce();
+    ReleaseGuard();
+}
+
 void ResetStartupGlobals() {
+    settingsLoaded = false;
+    settingsSaved = false;
     RunMode = 0;
     ParentWindow = 0;
     PreviousForegroundWindow = 0;
@@ -152,6 +176,7 @@ int RunProgram(int argc, char** argv) {
         SetDefaultSettings();
         platform.MaskFloatingPointExceptions();
         LoadSettings();
+        settingsLoaded = true;
         ActOnMode();
         platform.SetForegroundWindow(PreviousForegroundWindow);
     } catch (...) {

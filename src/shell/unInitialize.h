@@ -38,4 +38,9 @@ extern void (*SaverWindowRunner)();
 // exit code.
 int RunProgram(int argc, char** argv);
 
+// The way out when the program cannot go on (its window system is gone): the settings are saved
+// as at a normal end, if they were loaded, and the guard is released. Touches no window and no
+// GL; runs once, and not at all after the normal way out.
+void FinishAbruptly();
+
 } // namespace lumivex

@@ -64,6 +64,14 @@ start_xvfb() {
 
 stop_xvfb() { stop_virtual_display; }
 
+# The X server dies under the saver, without a word to its clients.
+kill_xvfb() {
+    [ -n "$XVFB_PID" ] || return 0
+    kill -KILL "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=""
+}
+
 start_saver() {
     "$LUMIVEX_GL" "$@" >"$SAVER_OUT" 2>&1 &
     SAVER_PID=$!

@@ -1,10 +1,10 @@
 // Start-up: the command line, and the order in which each mode reaches the system, as the fake
 // platform records it.
 #include "elements/GeometryGL_.h"
+#include "gl/OpenGL12.h"
 #include "shell/unInitialize.h"
 #include "support/FakePlatform.h"
 #include "system/unGlobals.h"
-#include "gl/OpenGL12.h"
 
 #include <gtest/gtest.h>
 
@@ -234,6 +234,26 @@ TEST_F(StartupTest, AnErrorInTheSaverWindowResetsTheFlagReleasesGLAndPropagates)
     EXPECT_EQ(after, Concat({{"SetScreenSaverRunning(0)", "FreeLibrary(OpenGL32.DLL)",
                               "FreeLibrary(GLU32.DLL)"},
                              End(false)}));
+}
+
+TEST_F(StartupTest, AnAbruptEndSavesTheLoadedSettingsOnceAndNeverTheDefaults) {
+    fake.SetRegistryDword(Key, "Rest", 77);
+    // Before the stored settings are read there is nothing of the user's to save.
+    ResetStartupGlobals();
+    FinishAbruptly();
+    EXPECT_EQ(fake.CountOf("RegCreateKey"), 0u);
+
+    // The display lost under the saver window: saved with the edits, and the normal way out,
+    // should it still come, saves nothing more.
+    SaverWindowRunner = [] {
+        Settings.NumOfElements = 5;
+        FinishAbruptly();
+    };
+    EXPECT_EQ(Run({"/s"}), 0);
+    EXPECT_EQ(fake.CountOf("RegCreateKey"), 1u);
+    EXPECT_EQ(fake.DwordValue(Key, "NumOfElements"), 5);
+    EXPECT_EQ(fake.DwordValue(Key, "Rest"), 77);
+    EXPECT_EQ(fake.OpenGuards, 0);
 }
 
 TEST_F(StartupTest, ASecondInstanceLeavesAtOnceTouchingNothing) {

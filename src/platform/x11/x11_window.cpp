@@ -6,9 +6,10 @@
 // (otherwise the view is remade with the GL visual when its context is made).
 #include "platform/x11/x11_window.h"
 
+#include "gl/OpenGL12.h"
 #include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_glx.h"
-#include "gl/OpenGL12.h"
+#include "platform/x11/x11_session.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -273,7 +274,8 @@ void WaitUntilViewable(Display* display, Window window) {
 
 void GrabInput(WindowState& state) {
     Display* display = state.display;
-    for (int attempt = 0; attempt < GrabAttempts && !state.keyboardGrabbed; ++attempt) {
+    for (int attempt = 0;
+         attempt < GrabAttempts && !state.keyboardGrabbed && !TerminationRequested(); ++attempt) {
         state.keyboardGrabbed = XGrabKeyboard(display, state.frame, False, GrabModeAsync,
                                               GrabModeAsync, CurrentTime) == GrabSuccess;
         if (!state.keyboardGrabbed)
@@ -281,7 +283,8 @@ void GrabInput(WindowState& state) {
     }
     // No grab cursor: the view's own cursor (hidden or not) shows during the grab.
     const unsigned int pointerEvents = ButtonPressMask | PointerMotionMask;
-    for (int attempt = 0; attempt < GrabAttempts && !state.pointerGrabbed; ++attempt) {
+    for (int attempt = 0;
+         attempt < GrabAttempts && !state.pointerGrabbed && !TerminationRequested(); ++attempt) {
         state.pointerGrabbed =
             XGrabPointer(display, state.frame, False, pointerEvents, GrabModeAsync, GrabModeAsync,
                          None, None, CurrentTime) == GrabSuccess;
@@ -451,7 +454,16 @@ bool CloseAllowed(WindowState& state) {
     return true;
 }
 
-// Without an idle handler the loop sleeps until the next event or timer.
+// The session ends without a close query; true when the loop must stop.
+bool SessionEnded(X11Platform& platform, WindowState& state) {
+    if (!platform.IsSessionEnding())
+        return false;
+    state.events->OnEndSession();
+    state.events->OnClose();
+    return true;
+}
+
+// Without an idle handler the loop sleeps until the next event, timer or termination signal.
 void WaitForWork(WindowState& state) {
     std::uint64_t timeout = ScreenSaverResetInterval;
     const std::uint64_t now = NowMilliseconds();
@@ -463,8 +475,9 @@ void WaitForWork(WindowState& state) {
     XFlush(state.display);
     if (XPending(state.display) > 0)
         return;
-    pollfd connection{ConnectionNumber(state.display), POLLIN, 0};
-    poll(&connection, 1, static_cast<int>(timeout));
+    pollfd sources[2] = {{ConnectionNumber(state.display), POLLIN, 0},
+                         {TerminationPipe(), POLLIN, 0}};
+    poll(sources, sources[1].fd >= 0 ? 2 : 1, static_cast<int>(timeout));
 }
 
 void NoteViewSize(WindowState& state, int width, int height) {
@@ -476,6 +489,10 @@ void NoteViewSize(WindowState& state, int width, int height) {
 
 ViewSurface* SaverViewSurface(X11Platform::WindowState* state) {
     return state != nullptr && state->view.window != 0 ? &state->view : nullptr;
+}
+
+WindowEvents* SaverWindowEvents(X11Platform::WindowState* state) {
+    return state != nullptr ? state->events : nullptr;
 }
 
 int RebuildViewWindow(X11Platform::WindowState* state, const XVisualInfo& visual) {
@@ -677,6 +694,9 @@ void X11Platform::RunModal() {
             ReleaseInput(state);
         }
     } scope{*state};
+    // Told to end before the window was even shown.
+    if (SessionEnded(*this, *state))
+        return;
     state->modal = true;
     ShowFrame(*state);
     GrabInput(*state);
@@ -692,6 +712,8 @@ void X11Platform::RunModal() {
         state->pointerReportPending = true;
 
     for (;;) {
+        if (SessionEnded(*this, *state))
+            break;
         KeepServerSaverAway(*state);
         if (HandleOne(*state)) {
             if (CloseAllowed(*state))
@@ -815,19 +837,25 @@ void X11Platform::SetIdleHandler(bool installed) {
 
 bool X11Platform::IsCapsLockOn() {
     if (window_ != nullptr && window_->capsLockDuringPress >= 0)
-        return window_->capsLockDuringPress == 1;
+        return capsLockSeen_ = window_->capsLockDuringPress == 1;
+    if (displayLost_)
+        return capsLockSeen_;
     Display* display = XConnection();
     if (display == nullptr)
         return false;
     XkbStateRec keyboard{};
     if (XkbGetState(display, XkbUseCoreKbd, &keyboard) != Success)
         return false;
-    return (keyboard.locked_mods & LockMask) != 0;
+    return capsLockSeen_ = (keyboard.locked_mods & LockMask) != 0;
 }
 
 void X11Platform::RequestClose() {
     if (window_ != nullptr)
         window_->closeRequested = true;
+}
+
+bool X11Platform::IsSessionEnding() {
+    return TerminationRequested();
 }
 
 void X11Platform::ProcessMessages() {
