@@ -170,7 +170,8 @@ class MessageDialog {
 void X11Platform::ShowMessage(const std::string& text, const std::string& caption, std::uint32_t) {
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
-    if (!DialogWanted())
+    // A hosted saver shows nothing outside the host's window.
+    if (!DialogWanted() || hosted_)
         return;
     Display* display = XConnection();
     if (display == nullptr)
