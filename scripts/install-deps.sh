@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
           libgl1 libglx-mesa0 libgl1-mesa-dri libglu1-mesa xvfb xdotool imagemagick x11-utils
-          xauth g++-mingw-w64-i686 clang-format python3 time)
+          xauth g++-mingw-w64-i686 clang-format python3 time procps dpkg-dev
+          xscreensaver xscreensaver-gl xsecurelock)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
