@@ -2,7 +2,8 @@
 # The hack's options. --help lists every option and exits 0; --version names the program; an
 # unknown option and a bad value exit 1 with one line naming them. In a host's window,
 # --count 7 --reflections 24 --tile draws what those settings give (recorded through the
-# stand-in GL library): 7 elements a frame, each drawn as 24 reflections in 28 tiles. The
+# stand-in GL library): 7 elements a frame, each drawn as 24 reflections in 28 tiles; --fps
+# reports the frame rate on standard error. The
 # stored settings say otherwise and stay as they are: options hold for the run only.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
@@ -44,11 +45,12 @@ printf '"OpenGLDLL"="%s"\r\n' "$recgl" >>"$SETTINGS_FILE"
 cp "$SETTINGS_FILE" "$E2E_TMP/before.reg"
 start_host window 320x240+0+0
 export LUMIVEX_RECGL_FILE="$E2E_TMP/calls.txt"
-start_saver --window-id "$HOST_WINDOWS" --count 7 --reflections 24 --tile
-sleep 2
+start_saver --window-id "$HOST_WINDOWS" --count 7 --reflections 24 --tile --fps
+sleep 2.5
 kill -TERM "$SAVER_PID"
 wait_for_saver_exit 5
 [ "$SAVER_RC" -eq 0 ] || fail "the hosted run ended with $SAVER_RC"
+grep -qE '^lumivex-gl: [0-9.]+ fps$' "$SAVER_OUT" || fail "--fps reported no frame rate"
 cmp -s "$SETTINGS_FILE" "$E2E_TMP/before.reg" || fail "the options were written to the settings file"
 python3 - "$LUMIVEX_RECGL_FILE" <<'PY' || fail "the drawing is not that of the options (kept in $E2E_TMP)"
 import sys

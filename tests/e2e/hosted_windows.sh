@@ -3,7 +3,8 @@
 # 100,100 of an 800x600 window): it draws only inside the pane, every pixel around it stays
 # grey, and it follows a resize of the pane to 600x400. When the host destroys its window, the
 # saver ends with 0. Two instances in two windows at once (chosen by XSCREENSAVER_WINDOW alone,
-# as some hosts do) both draw. No hosted run writes the settings file.
+# as some hosts do) both draw. Input over the pane leaves it alone. No hosted run writes the
+# settings file.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 
@@ -14,7 +15,11 @@ cp "$SETTINGS_FILE" "$E2E_TMP/before.reg"
 note "preview pane, resized"
 start_host window 800x600+0+0 400x300+100+100
 start_saver --root --window-id "$(printf '0x%x' "$HOST_WINDOWS")"
-sleep 2
+sleep 1
+# The host owns the input: keys, clicks and movements over the pane are none of its business.
+send mousemove 200 200 mousemove 300 300 click 1 key a Escape
+sleep 1
+saver_running || fail "input over the pane ended the hosted saver"
 screenshot "$E2E_TMP/pane.png"
 expect_drawn_inside "$E2E_TMP/pane.png" 100,100,400,300
 send windowsize "$HOST_WINDOWS" 600 400

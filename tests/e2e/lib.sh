@@ -202,6 +202,11 @@ start_host() {
         'lock: False' 'dpmsEnabled: False' 'timeout: 0:30:00' \
         "programs: GL: $HACK --root \\n\\" >"$home/.xscreensaver"
     AS_HOST=(env -i "HOME=$home" "DISPLAY=$DISPLAY" PATH=/usr/bin:/bin)
+    # A sanitizer build's hacks report as the rest of the run does.
+    local name
+    for name in ASAN_OPTIONS UBSAN_OPTIONS; do
+        [ -z "${!name:-}" ] || AS_HOST+=("$name=${!name}")
+    done
     if [ "$(id -u)" -eq 0 ]; then
         chown -R 65534:65534 "$home"
         AS_HOST=(setpriv --reuid=65534 --regid=65534 --clear-groups "${AS_HOST[@]}")
