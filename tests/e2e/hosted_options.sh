@@ -35,8 +35,6 @@ check_refused() {
 }
 check_refused "'--frobnicate'" --root --frobnicate
 check_refused "'seven' for --count" --count seven
-check_refused "--reflections needs a value" -reflections
-check_refused "'0xZZ' for --window-id" -window-id 0xZZ
 
 note "--count 7 --reflections 24 --tile, recorded"
 start_xvfb 320x240

@@ -123,7 +123,7 @@ void X11Platform::LoseDisplay() {
     if (!leaving) {
         leaving = true;
         displayLost_ = true;
-        if (WindowEvents* events = SaverWindowEvents(window_))
+        if (WindowEvents* events = ModalSaverWindowEvents(window_))
             events->OnEndSession();
         FinishAbruptly();
         const char* name = std::getenv("DISPLAY");

@@ -582,8 +582,8 @@ ViewSurface* SaverViewSurface(X11Platform::WindowState* state) {
     return state != nullptr && state->view.window != 0 ? &state->view : nullptr;
 }
 
-WindowEvents* SaverWindowEvents(X11Platform::WindowState* state) {
-    return state != nullptr ? state->events : nullptr;
+WindowEvents* ModalSaverWindowEvents(X11Platform::WindowState* state) {
+    return state != nullptr && state->modal ? state->events : nullptr;
 }
 
 int RebuildViewWindow(X11Platform::WindowState* state, const XVisualInfo& visual) {
