@@ -35,10 +35,10 @@ TEST(HostOptions, ModeLettersStayAndTheWindowIsTheGivenOneElseTheHostsElseTheRoo
 }
 
 TEST(HostOptions, OptionsOverrideTheirSettingsInTheStoredUnits) {
-    const HostOptions options = ParseHostOptions(
-        {"--count", "7", "--reflections=24", "-tile", "-colour", "3", "--no-mirror",
-         "--translucent", "--delay", "12500", "--fps"},
-        nullptr);
+    const HostOptions options =
+        ParseHostOptions({"--count", "7", "--reflections=24", "-tile", "-colour", "3",
+                          "--no-mirror", "--translucent", "--delay", "12500", "--fps"},
+                         nullptr);
     ASSERT_EQ(options.Error, "");
     EXPECT_FALSE(options.Run.Hosted);
     const TSettingsOverrides& o = options.Run.Overrides;
@@ -48,8 +48,7 @@ TEST(HostOptions, OptionsOverrideTheirSettingsInTheStoredUnits) {
     EXPECT_TRUE(options.FrameRate);
     // Numbers beyond any range are brought into it later, not refused.
     const TSettingsOverrides huge =
-        ParseHostOptions({"--delay", "99999999999999999999999", "--count", "-99999999999"},
-                         nullptr)
+        ParseHostOptions({"--delay", "99999999999999999999999", "--count", "-99999999999"}, nullptr)
             .Run.Overrides;
     EXPECT_EQ(huge.Rest, 2000);
     EXPECT_LT(*huge.NumOfElements, 1);
