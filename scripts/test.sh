@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the Windows cross build of the core, the sanitizer build with its
+# Builds and runs every test: the Windows cross build with its tests under Wine (the portable unit
+# tests, the import check of LMVXSVGL.SCR and its end-to-end runs), the sanitizer build with its
 # unit and end-to-end tests, then the native build with unit and end-to-end tests (the last
 # summary is the native one).
 set -euo pipefail
@@ -8,6 +9,7 @@ bash scripts/install-deps.sh
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows
+ctest --preset windows -j2
 
 cmake --preset asan >/dev/null
 cmake --build --preset asan

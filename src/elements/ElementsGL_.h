@@ -142,6 +142,15 @@ class TElement {
         for (const TileOffset& shift : FullScreenTiles)
             group(shift);
     }
+    // The segments from each of `count` points to the next, in order; in full-screen mode each
+    // segment at every tile before the next segment.
+    void EmitChain(const TDrawPoint* points, int count) const {
+        for (int k = 0; k + 1 < count; ++k)
+            EmitTiled([&](const auto& shift) {
+                Vertex(shift, points[k]);
+                Vertex(shift, points[k + 1]);
+            });
+    }
 };
 
 // "List index out of bounds (%d)"

@@ -100,14 +100,9 @@ void TBezier::Draw() {
         const TDrawPoint c2 = CopyPosition(copy, P2);
         const TDrawPoint c3 = CopyPosition(copy, P3);
         CurvePolyline polyline;
-        SampleCurve(polyline, c1, c2, c3, CopyPosition(copy, P4));
         // Samples are computed once per copy and only shifted per tile.
-        EmitTiled([&](const auto& shift) {
-            for (int k = 0; k < CurveSamples; ++k) {
-                Vertex(shift, polyline[k]);
-                Vertex(shift, polyline[k + 1]);
-            }
-        });
+        SampleCurve(polyline, c1, c2, c3, CopyPosition(copy, P4));
+        EmitChain(polyline, CurveSamples + 1);
     }
     EndDraw();
 }
@@ -124,12 +119,7 @@ void TBezier2::Draw() {
         // Control sequence c1, c2, c1, c2: the odd third weight turns the chord into a curve.
         CurvePolyline polyline;
         SampleCurve(polyline, c1, c2, c1, c2);
-        EmitTiled([&](const auto& shift) {
-            for (int k = 0; k < CurveSamples; ++k) {
-                Vertex(shift, polyline[k]);
-                Vertex(shift, polyline[k + 1]);
-            }
-        });
+        EmitChain(polyline, CurveSamples + 1);
     }
     EndDraw();
 }

@@ -14,6 +14,7 @@
 
 using namespace lumivex;
 using lumivex::testing::RecordingGL;
+using lumivex::testing::StreamAt;
 
 namespace {
 TDrawPoint At(const lumivex::testing::GLCall& vertex) {
@@ -95,6 +96,65 @@ TEST(BezierTest, DrawStateAndVertexCounts) {
     }
 }
 
+TEST(BezierTest, FullScreenEmitsEachSegmentAtEveryTileBeforeTheNextSegment) {
+    // Two copies of P1 (20, 10), P2 (60, 15), P3 (120, 12), P4 (160, 8); copy 0 is drawn at
+    // 180 - angle, copy 1 at 180 + angle. Each vertex is shifted by the tiles from the bottom
+    // left, (c * 38.197186, r * 38.197186 * 0.866025) for c = -2.175, -1.305, -0.435 and
+    // r = -1.74. Python, float32 after each step, with the model above.
+    using lumivex::testing::GLCall;
+    const GLCall c1[] = {{"glVertex2f", {-92.4758072f, -60.9789124f}},
+                         {"glVertex2f", {-59.2442551f, -60.9789124f}},
+                         {"glVertex2f", {-26.012701f, -60.9789124f}}};
+    const GLCall copy1c1{"glVertex2f", {-92.4758072f, -54.1385078f}};
+    struct Kind {
+        TElement* element;
+        GLCall second[3];   // B(0.04) at the first three tiles
+        GLCall lastPair[2]; // B(0.92) and B(0.96) at the first tile
+    };
+    TBezier curve;
+    TBezier2 curve2;
+    const Kind kinds[] = {
+        {&curve,
+         {{"glVertex2f", {-92.2124176f, -62.0374565f}},
+          {"glVertex2f", {-58.9808693f, -62.0374565f}},
+          {"glVertex2f", {-25.7493172f, -62.0374565f}}},
+         {{"glVertex2f", {-76.9560776f, -60.6242218f}},
+          {"glVertex2f", {-76.2418137f, -60.4226685f}}}},
+        {&curve2,
+         {{"glVertex2f", {-92.23703f, -62.027401f}},
+          {"glVertex2f", {-59.0054817f, -62.027401f}},
+          {"glVertex2f", {-25.7739277f, -62.027401f}}},
+         {{"glVertex2f", {-89.6926193f, -68.1369705f}},
+          {"glVertex2f", {-90.0959702f, -69.2379303f}}}},
+    };
+    for (const Kind& kind : kinds) {
+        kind.element->SetNumOfReflections(2);
+        kind.element->SetFullScreen(true);
+        kind.element->Prepare();
+    }
+    curve.P1 = curve2.P1 = {20, 0, 10, 0};
+    curve.P2 = curve2.P2 = {60, 0, 15, 0};
+    curve.P3 = {120, 0, 12, 0};
+    curve.P4 = {160, 0, 8, 0};
+    for (const Kind& kind : kinds) {
+        RecordingGL gl;
+        kind.element->Draw();
+        // Vertices start after the state calls, glBegin and the colour.
+        constexpr std::size_t first = 7;
+        std::vector<GLCall> segments;
+        for (int tile = 0; tile < 3; ++tile)
+            segments.insert(segments.end(), {c1[tile], c1[tile]});
+        EXPECT_TRUE(StreamAt(gl.Calls(), first, segments));
+        segments.clear();
+        for (int tile = 0; tile < 3; ++tile)
+            segments.insert(segments.end(), {c1[tile], kind.second[tile]});
+        EXPECT_TRUE(StreamAt(gl.Calls(), first + 2 * 28, segments));
+        EXPECT_TRUE(
+            StreamAt(gl.Calls(), first + 2 * 28 * 24, {kind.lastPair[0], kind.lastPair[1]}));
+        EXPECT_TRUE(StreamAt(gl.Calls(), first + 1400, {copy1c1, copy1c1}));
+    }
+}
+
 TEST(BezierTest, CopyIsAChainOfSegmentsStoppingShortOfTheEnd) {
     // One copy: drawing angle = 360 - point angle, so the control points sit at 0, 90, 180 and
     // 270 degrees on a circle of radius 10: (10, 0), (0, -10), (-10, 0), (0, 10).
@@ -124,34 +184,53 @@ TEST(BezierTest, CopyIsAChainOfSegmentsStoppingShortOfTheEnd) {
     EXPECT_NEAR(At(vertices[49]).y, 8.801285f, 1e-5);
 }
 
-TEST(BezierTest, EveryConsecutivePairIsLimited) {
-    // Only P3 and P4 are too far apart: (10, 0) and (10, 180) against a limit of 5. P4's outward
-    // radial speed is the only one that lengthens that side.
-    TBezier curve;
+namespace {
+// Points moved by Move without touching a wall, colours far from their bounds: the only draws are
+// those of the distance limit.
+template <typename Kind> void SetUpLimit(Kind& curve) {
     curve.SetNumOfReflections(1);
     curve.Prepare();
+    curve.FastSpin = 1;
     curve.MaxLength = 5;
     curve.Color = {1, 0, 0.5f, 0, 0.5f, 0, 0.5f, 0};
-    curve.P1 = {0, 0.5f, 10, 0};
-    curve.P2 = {0, 0.5f, 10, 0};
-    curve.P3 = {0, 0.5f, 10, 0};
-    curve.P4 = {180, -0.5f, 10, 0.5f};
-    SetRandSeed(3);
-    curve.Move();
-    EXPECT_EQ(curve.P1.AngleSpeed, 0.5f);
-    EXPECT_EQ(curve.P2.AngleSpeed, 0.5f);
-    EXPECT_EQ(curve.P3.AngleSpeed, 0.5f);
-    EXPECT_EQ(curve.P4.AngleSpeed, -0.5f);
-    EXPECT_LE(curve.P4.RadiusSpeed, 0.0f);
+}
+} // namespace
 
+TEST(BezierTest, EachConsecutivePairIsLimitedFirstPointFirst) {
+    // All points on the ray at 10 degrees, turning by 0.5 and moving out by 0.1 (P2 in): after
+    // the step P1 is at 10.1, P2 19.9, P3 11.1, P4 25.1, against a limit of 5. P1 and P3 nearly
+    // coincide, so only the pairs P1-P2, P2-P3, P3-P4 turn speeds: each angular speed of a pair
+    // and P4's radial speed, each reversed with a fresh draw in pair order (Python model of Move
+    // and LimitPointDistance from seed 1; P2's second reversal is 31 * 0.0053, 29 * 0.0053 had the
+    // pair been taken as P3-P2).
+    TBezier curve;
+    SetUpLimit(curve);
+    curve.P1 = {10, 0.5f, 10, 0.1f};
+    curve.P2 = {10, 0.5f, 20, -0.1f};
+    curve.P3 = {10, 0.5f, 11, 0.1f};
+    curve.P4 = {10, 0.5f, 25, 0.1f};
+    SetRandSeed(1);
+    curve.Move();
+    EXPECT_FLOAT_EQ(curve.P1.AngleSpeed, -0.2809f);
+    EXPECT_FLOAT_EQ(curve.P2.AngleSpeed, 0.1643f);
+    EXPECT_FLOAT_EQ(curve.P3.AngleSpeed, 0.2491f);
+    EXPECT_FLOAT_EQ(curve.P4.AngleSpeed, -0.2491f);
+    EXPECT_EQ(curve.P1.RadiusSpeed, 0.1f);
+    EXPECT_EQ(curve.P2.RadiusSpeed, -0.1f);
+    EXPECT_EQ(curve.P3.RadiusSpeed, 0.1f);
+    EXPECT_FLOAT_EQ(curve.P4.RadiusSpeed, -0.0559f);
+    EXPECT_EQ(RandSeed, 2996491197u);
+
+    // The one pair of TBezier2, 10 apart after the step: P1's speed is drawn before P2's.
     TBezier2 curve2;
-    curve2.SetNumOfReflections(1);
-    curve2.Prepare();
-    curve2.MaxLength = 5;
-    curve2.Color = curve.Color;
-    curve2.P1 = {0, 0.5f, 10, 0};
-    curve2.P2 = {180, -0.5f, 10, 0.5f};
+    SetUpLimit(curve2);
+    curve2.P1 = {10, 0.5f, 10, 0.1f};
+    curve2.P2 = {10, 0.5f, 20, 0.1f};
+    SetRandSeed(1);
     curve2.Move();
-    EXPECT_LE(curve2.P2.RadiusSpeed, 0.0f);
-    EXPECT_EQ(curve2.P1.AngleSpeed, 0.5f);
+    EXPECT_FLOAT_EQ(curve2.P1.AngleSpeed, -0.2809f);
+    EXPECT_FLOAT_EQ(curve2.P2.AngleSpeed, -0.1643f);
+    EXPECT_EQ(curve2.P1.RadiusSpeed, 0.1f);
+    EXPECT_FLOAT_EQ(curve2.P2.RadiusSpeed, -0.0611f);
+    EXPECT_EQ(RandSeed, 1368768587u);
 }

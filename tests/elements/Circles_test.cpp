@@ -182,3 +182,56 @@ TEST(CircleTest, TwoColourKindsColourEachEndOfEverySpoke) {
         EXPECT_EQ(gl.Count("glColor4f"), 12u * 56u);
     }
 }
+
+TEST(CircleTest, FullScreenEmitsEachCopysSpokeAtEveryTileBeforeTheNextCopy) {
+    // Two copies of the centre (10, 6) and the spoke (100, 5): copy 0 at 170 and 80 degrees,
+    // copy 1 at 190 and 280, the rim end being centre plus spoke. Each end is shifted by the
+    // tiles from the bottom left, (c * 38.197186, r * 38.197186 * 0.866025) for c = -2.175,
+    // -1.305, -0.435 and r = -1.74. Python, float32 after each step.
+    using lumivex::testing::GLCall;
+    const GLCall centres[] = {{"glVertex2f", {-88.9877243f, -58.6005974f}},
+                              {"glVertex2f", {-55.756176f, -58.6005974f}},
+                              {"glVertex2f", {-22.524622f, -58.6005974f}}};
+    const GLCall rims[] = {{"glVertex2f", {-88.1194839f, -63.5246391f}},
+                           {"glVertex2f", {-54.8879318f, -63.5246391f}},
+                           {"glVertex2f", {-21.6563816f, -63.5246391f}}};
+    const GLCall copy1[] = {{"glVertex2f", {-88.9877243f, -56.516819f}},
+                            {"glVertex2f", {-88.1194839f, -51.5927811f}}};
+    const GLCall element{"glColor4f", Element};
+    const GLCall shade{"glColor4f", Shade};
+
+    TCircle flat;
+    TCircle2 glow;
+    TCircle3 ring;
+    const struct {
+        TCircle* circle;
+        std::vector<GLCall> centre, rim; // colour calls before each end
+    } kinds[] = {{&flat, {}, {}}, {&glow, {element}, {shade}}, {&ring, {shade}, {element}}};
+    for (const auto& kind : kinds) {
+        kind.circle->SetNumOfReflections(2);
+        kind.circle->SetFullScreen(true);
+        kind.circle->Prepare();
+        kind.circle->Color = {1, 0, 0.25f, 0, 0.5f, 0, 0.75f, 0};
+        kind.circle->Centre = {10, 0, 6, 0};
+        kind.circle->Spoke = {100, 0, 5, 0};
+        RecordingGL gl;
+        kind.circle->Draw();
+        const auto spoke = [&](const GLCall& centre, const GLCall& rim) {
+            std::vector<GLCall> group = kind.centre;
+            group.push_back(centre);
+            group.insert(group.end(), kind.rim.begin(), kind.rim.end());
+            group.push_back(rim);
+            return group;
+        };
+        // Spokes start after four state calls, glBegin and, for the flat disc, its one colour.
+        const std::size_t first = kind.centre.empty() ? 6 : 5;
+        std::vector<GLCall> head;
+        for (int tile = 0; tile < 3; ++tile) {
+            const std::vector<GLCall> group = spoke(centres[tile], rims[tile]);
+            head.insert(head.end(), group.begin(), group.end());
+        }
+        EXPECT_TRUE(lumivex::testing::StreamAt(gl.Calls(), first, head));
+        EXPECT_TRUE(lumivex::testing::StreamAt(
+            gl.Calls(), first + 28 * spoke(copy1[0], copy1[1]).size(), spoke(copy1[0], copy1[1])));
+    }
+}

@@ -11,6 +11,7 @@
 
 using namespace lumivex;
 using lumivex::testing::RecordingGL;
+using lumivex::testing::StreamAt;
 
 TEST(TriangleTest, PrepareDrawOrderInSlowSpin) {
     // seed 31337, 72 copies: draw(100) < 72 -> slow spin; draw(6) -> 43; colour; P1, P2, P3 with
@@ -125,20 +126,91 @@ TEST(TriangleTest, ShadedCornerFadesTheTwoSidesMeetingThere) {
     EXPECT_EQ(gl.Count("glVertex2f"), 12u * 168u);
 }
 
-TEST(TriangleTest, ClosingSideIsLimitedLikeTheOthers) {
-    // P1 (10, 45) and P3 (10, 225) are 20 apart against a limit of 15; P2 sits near the centre,
-    // close to both. Moving outward, P1 and P3 each lengthen only the closing side.
+TEST(TriangleTest, FullScreenEmitsEachCopysOutlineAtEveryTileBeforeTheNextCopy) {
+    // Two copies of P1 (10, 5), P2 (50, 12), P3 (120, 9): copy 0 at 180 - angle, copy 1 at
+    // 180 + angle. Each corner is shifted by the tiles from the bottom left, (c * 38.197186,
+    // r * 38.197186 * 0.866025) for c = -2.175, -1.305, -0.435 and r = -1.74. Python, float32
+    // after each step.
+    using lumivex::testing::GLCall;
+    const GLCall corners[4][3] = {
+        {{"glVertex2f", {-88.0029221f, -58.4269485f}},
+         {"glVertex2f", {-90.7923279f, -66.7512436f}},
+         {"glVertex2f", {-78.5788803f, -65.3529358f}}},
+        {{"glVertex2f", {-54.7713661f, -58.4269485f}},
+         {"glVertex2f", {-57.5607796f, -66.7512436f}},
+         {"glVertex2f", {-45.3473282f, -65.3529358f}}},
+        {{"glVertex2f", {-21.539814f, -58.4269485f}},
+         {"glVertex2f", {-24.3292274f, -66.7512436f}},
+         {"glVertex2f", {-12.1157761f, -65.3529358f}}},
+        // copy 1 at the first tile
+        {{"glVertex2f", {-88.0029221f, -56.6904678f}},
+         {"glVertex2f", {-90.7923279f, -48.3661766f}},
+         {"glVertex2f", {-78.5788803f, -49.7644806f}}},
+    };
+    const GLCall element{"glColor4f", {0.75f, 0.5f, 0.25f, 1.0f}};
+    const GLCall shade{"glColor4f", {0.03f, 0.03f, 0.03f, 0.8f}};
+    const auto outline = [](const GLCall(&v)[3]) {
+        return std::vector<GLCall>{v[0], v[1], v[1], v[2], v[2], v[0]};
+    };
+    const auto shadedOutline = [&](const GLCall(&v)[3]) {
+        return std::vector<GLCall>{shade, v[0], element, v[1], v[1], v[2], v[2], shade, v[0]};
+    };
+
+    TTriangle plain;
+    TTriangle2 shaded;
+    for (TTriangle* triangle : {&plain, static_cast<TTriangle*>(&shaded)}) {
+        triangle->SetNumOfReflections(2);
+        triangle->SetFullScreen(true);
+        triangle->Prepare();
+        triangle->Color = {1, 0, 0.25f, 0, 0.5f, 0, 0.75f, 0};
+        triangle->P1 = {10, 0, 5, 0};
+        triangle->P2 = {50, 0, 12, 0};
+        triangle->P3 = {120, 0, 9, 0};
+    }
+    {
+        RecordingGL gl;
+        plain.Draw();
+        std::vector<GLCall> head = {element};
+        for (int tile = 0; tile < 3; ++tile) {
+            const std::vector<GLCall> group = outline(corners[tile]);
+            head.insert(head.end(), group.begin(), group.end());
+        }
+        EXPECT_TRUE(StreamAt(gl.Calls(), 6, head));
+        EXPECT_TRUE(StreamAt(gl.Calls(), 7 + 28 * 6, outline(corners[3])));
+    }
+    RecordingGL gl;
+    shaded.Draw();
+    std::vector<GLCall> head;
+    for (int tile = 0; tile < 3; ++tile) {
+        const std::vector<GLCall> group = shadedOutline(corners[tile]);
+        head.insert(head.end(), group.begin(), group.end());
+    }
+    EXPECT_TRUE(StreamAt(gl.Calls(), 6, head));
+    EXPECT_TRUE(StreamAt(gl.Calls(), 6 + 28 * 9, shadedOutline(corners[3])));
+}
+
+TEST(TriangleTest, ClosingSideIsLimitedFromItsThirdCorner) {
+    // All corners on the ray at 10 degrees, turning by 0.5 and moving out by 0.1: after the step
+    // P1 is at 10.1, P2 12.1, P3 25.1, against a limit of 5. P1-P2 is short; P2-P3 turns P2's and
+    // P3's angular speeds and P3's radial one; the closing side, taken as P3-P1, then turns P3's
+    // angular speed again before P1's. Python model of Move and LimitPointDistance from seed 1;
+    // taken as P1-P3, P1 and P3 would swap their new angular speeds.
     TTriangle triangle;
     triangle.SetNumOfReflections(1);
     triangle.Prepare();
-    triangle.MaxLength = 15;
+    triangle.FastSpin = 1;
+    triangle.MaxLength = 5;
     triangle.Color = {1, 0, 0.5f, 0, 0.5f, 0, 0.5f, 0};
-    triangle.P1 = {45, 0, 10, 0.5f};
-    triangle.P2 = {135, 0.1f, 1, 0};
-    triangle.P3 = {225, 0, 10, 0.5f};
+    triangle.P1 = {10, 0.5f, 10, 0.1f};
+    triangle.P2 = {10, 0.5f, 12, 0.1f};
+    triangle.P3 = {10, 0.5f, 25, 0.1f};
+    SetRandSeed(1);
     triangle.Move();
-    EXPECT_LE(triangle.P1.RadiusSpeed, 0.0f);
-    EXPECT_LE(triangle.P3.RadiusSpeed, 0.0f);
-    EXPECT_EQ(triangle.P2.AngleSpeed, 0.1f);
-    EXPECT_EQ(triangle.P1.AngleSpeed, 0.0f);
+    EXPECT_FLOAT_EQ(triangle.P1.AngleSpeed, -0.2491f);
+    EXPECT_FLOAT_EQ(triangle.P2.AngleSpeed, -0.2809f);
+    EXPECT_FLOAT_EQ(triangle.P3.AngleSpeed, 0.1537f);
+    EXPECT_EQ(triangle.P1.RadiusSpeed, 0.1f);
+    EXPECT_EQ(triangle.P2.RadiusSpeed, 0.1f);
+    EXPECT_FLOAT_EQ(triangle.P3.RadiusSpeed, -0.0611f);
+    EXPECT_EQ(RandSeed, 3939707825u);
 }

@@ -1,5 +1,6 @@
 // libFuzzer target for the registry file: any bytes parse without a crash, and what is written
-// from the result reads back as the same document and writes back as the same text.
+// from the result reads back as the same document (keys, values, kept lines, encoding) and writes
+// back as the same bytes.
 #include "platform/x11/x11_registry_file.h"
 
 #include <cstdint>
@@ -10,8 +11,18 @@ namespace {
 
 using namespace lumivex;
 
+// Blank lines are layout: the writer adds one before a section where the file had none.
+std::vector<std::string_view> KeptText(const regfile::Document& document) {
+    std::vector<std::string_view> texts;
+    for (const regfile::KeptLine& line : document.Kept)
+        if (line.Text.find_first_not_of(" \t") != std::string::npos)
+            texts.push_back(line.Text);
+    return texts;
+}
+
 bool SameDocument(const regfile::Document& a, const regfile::Document& b) {
-    if (a.Version5 != b.Version5 || a.Keys.size() != b.Keys.size())
+    if (a.Version5 != b.Version5 || a.Crlf != b.Crlf || a.Encoding != b.Encoding ||
+        a.Keys.size() != b.Keys.size() || KeptText(a) != KeptText(b))
         return false;
     for (std::size_t k = 0; k < a.Keys.size(); ++k) {
         const regfile::Key& x = a.Keys[k];
@@ -36,9 +47,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     regfile::Document first = regfile::Parse(bytes);
     std::string text = regfile::Write(first);
     regfile::Document second = regfile::Parse(text);
-    if (!SameDocument(first, second))
+    if (!SameDocument(first, second) || second.Foreign)
         std::abort();
     if (regfile::Write(second) != text)
+        std::abort();
+    // The program's own save: a changed value and a new one, in an existing key and a new key.
+    const std::uint8_t number[4] = {7, 0, 0, 0};
+    if (!second.Keys.empty())
+        regfile::SetValue(second.Keys.back(), "Rest", REG_DWORD, number, 4);
+    regfile::SetValue(regfile::AddKey(second, "HKEY_CURRENT_USER\\Software\\Added"), "Rest",
+                      REG_DWORD, number, 4);
+    regfile::Document third = regfile::Parse(regfile::Write(second));
+    if (!SameDocument(second, third))
         std::abort();
     // Narrowing any stored value must not fault either.
     for (const regfile::Key& key : second.Keys)

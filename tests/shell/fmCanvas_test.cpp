@@ -4,6 +4,7 @@
 #include "support/AllocationCounter.h"
 #include "support/FakePlatform.h"
 #include "support/RecordingGL.h"
+#include "support/ScopedEnvironment.h"
 #include "system/unGlobals.h"
 
 #include <gtest/gtest.h>
@@ -153,6 +154,10 @@ TEST_F(CanvasTest, EveryInteractiveKeyEditsThePictureAndRestartsTheCount) {
         {'0', 3, false, clNone, 3, 12, 20, false, true, false, true},
         {'3', 3, true, 0x0033FFFF, 3, 12, 20, false, true, false, true},
         {VK_NUMPAD0 + 6, 3, true, 0x00FF0000, 3, 12, 20, false, true, false, true},
+        {'5', 3, true, 0x00CCCC33, 3, 12, 20, false, true, false, true},
+        {VK_NUMPAD0 + 7, 3, true, 0x00CC3333, 3, 12, 20, false, true, false, true},
+        {'9', 3, true, 0x006633FF, 3, 12, 20, false, true, false, true},
+        {VK_NUMPAD9, 3, true, 0x006633FF, 3, 12, 20, false, true, false, true},
         {VK_NUMPAD0, 3, false, clNone, 3, 12, 20, false, true, false, true},
         {VK_ADD, 3, false, clNone, 4, 12, 20, false, true, false, true},
         {VK_ADD, 5, false, clNone, 5, 12, 20, false, true, false, false},
@@ -357,11 +362,13 @@ TEST_F(CanvasTest, RunSaverWindowReleasesTheWindowHoweverTheRunEnds) {
 
 TEST_F(CanvasTest, TheFrameRateIsReportedOnRequest) {
     // Three idle passes of Rest 20 on a clock that sleeps advance: 60 ms in all.
-    ::setenv("LUMIVEX_FPS", "1", 1);
-    ::testing::internal::CaptureStderr();
-    RunSaverWindow();
-    const std::string report = ::testing::internal::GetCapturedStderr();
-    ::unsetenv("LUMIVEX_FPS");
+    std::string report;
+    {
+        const testing::ScopedEnvironment fps("LUMIVEX_FPS", "1");
+        ::testing::internal::CaptureStderr();
+        RunSaverWindow();
+        report = ::testing::internal::GetCapturedStderr();
+    }
     EXPECT_EQ(report, "lumivex-gl: 3 frames in 0.06 s (50.0 fps)\n");
     ::testing::internal::CaptureStderr();
     RunSaverWindow();

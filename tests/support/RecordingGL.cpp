@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <iterator>
 #include <utility>
 
@@ -78,6 +79,35 @@ std::vector<GLCall> RecordingGL::Before(const std::string& name) const {
     const auto end = std::find_if(calls_.begin(), calls_.end(),
                                   [&](const GLCall& call) { return call.Name == name; });
     return {calls_.begin(), end};
+}
+
+::testing::AssertionResult StreamAt(const std::vector<GLCall>& calls, std::size_t from,
+                                    const std::vector<GLCall>& expected) {
+    // Some eight float ulps: far below any distance between two vertices or colours a test picks.
+    constexpr double tolerance = 1e-6;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const std::size_t at = from + i;
+        if (at >= calls.size())
+            return ::testing::AssertionFailure() << "the stream ends at call " << at;
+        const GLCall& actual = calls[at];
+        bool same =
+            actual.Name == expected[i].Name && actual.Args.size() == expected[i].Args.size();
+        for (std::size_t k = 0; same && k < actual.Args.size(); ++k) {
+            const double want = expected[i].Args[k];
+            same = std::fabs(actual.Args[k] - want) <= tolerance * std::fmax(1.0, std::fabs(want));
+        }
+        if (!same) {
+            ::testing::AssertionResult failure = ::testing::AssertionFailure();
+            failure << "call " << at << " is " << actual.Name << "(";
+            for (double arg : actual.Args)
+                failure << arg << " ";
+            failure << "), expected " << expected[i].Name << "(";
+            for (double arg : expected[i].Args)
+                failure << arg << " ";
+            return failure << ")";
+        }
+    }
+    return ::testing::AssertionSuccess();
 }
 
 GLEntryPoints BindSilentGL() {

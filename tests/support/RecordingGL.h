@@ -10,6 +10,8 @@
 
 #include "gl/OpenGL12.h"
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -47,6 +49,11 @@ class RecordingGL {
     std::vector<GLCall> calls_;
     GLEntryPoints saved_;
 };
+
+// Whether calls[from...] begin with `expected`: the same names, and arguments that agree as the
+// single-precision values GL was given (within a few units in the last place).
+::testing::AssertionResult StreamAt(const std::vector<GLCall>& calls, std::size_t from,
+                                    const std::vector<GLCall>& expected);
 
 // Binds every entry point of `GL` to a function that does nothing (for allocation counts and
 // timing runs where the record itself would be in the way). Returns the previous table.

@@ -337,7 +337,8 @@ TEST_F(ViewTest, ReflectionAndSpeedSteps) {
         EXPECT_EQ(view.NumOfReflections, to) << "previous from " << from;
     }
     // step = max(1, floor(sqrt(Rest))): sqrt(20) = 4.47, sqrt(199) = 14.1, sqrt(3) = 1.7.
-    const int slower[][2] = {{0, 1}, {20, 24}, {199, 213}, {213, 200}, {5000, 200}, {-10, -9}};
+    const int slower[][2] = {{0, 1},     {20, 24},    {199, 213}, {200, 200},
+                             {213, 200}, {5000, 200}, {-10, -9}};
     for (auto [from, to] : slower) {
         view.Rest = from;
         view.SlowDown();

@@ -3,12 +3,13 @@
 // GoogleTest goes before Xlib, whose None macro breaks it.
 #include <gtest/gtest.h>
 
-#include "platform/x11/x11_glx.h"
 #include "gl/OpenGL12.h"
+#include "platform/x11/x11_glx.h"
 #include "x11/DisplayTestSupport.h"
 
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <functional>
@@ -160,15 +161,16 @@ class GLContextOnDisplay : public OnDisplayTest {
         return rgb;
     }
 
-    // Whether the view (the saver window's only child) has a single-buffered GL visual.
-    bool ViewIsSingleBuffered() {
+    // A GLX attribute of the view's visual (the view is the saver window's only child); -1 when
+    // it cannot be read.
+    int ViewConfig(int attribute) {
         Display* display = platform->XConnection();
         Window root = 0;
         Window parent = 0;
         Window* children = nullptr;
         unsigned int count = 0;
         if (XQueryTree(display, frame, &root, &parent, &children, &count) == 0 || count != 1)
-            return false;
+            return -1;
         XWindowAttributes attributes{};
         XGetWindowAttributes(display, children[0], &attributes);
         XFree(children);
@@ -176,24 +178,59 @@ class GLContextOnDisplay : public OnDisplayTest {
         pattern.visualid = XVisualIDFromVisual(attributes.visual);
         int found = 0;
         XVisualInfo* info = XGetVisualInfo(display, VisualIDMask, &pattern, &found);
-        const auto getConfig =
-            reinterpret_cast<GLXGetConfigProc>(platform->GetProcAddress(GLLibrary, "glXGetConfig"));
-        int doubleBuffered = 1;
-        const int GLX_DOUBLEBUFFER = 5;
-        if (info != nullptr && getConfig != nullptr)
-            getConfig(display, info, GLX_DOUBLEBUFFER, &doubleBuffered);
+        int value = -1;
+        if (info != nullptr && GetConfig() != nullptr)
+            GetConfig()(display, info, attribute, &value);
         if (info != nullptr)
             XFree(info);
-        return doubleBuffered == 0;
+        return value;
     }
 
+    // The largest depth buffer among the screen's single-buffered RGBA GL visuals of its own
+    // depth, the ones the view may take.
+    int DeepestDepthBufferOffered() {
+        Display* display = platform->XConnection();
+        const int screen = DefaultScreen(display);
+        XVisualInfo pattern{};
+        pattern.screen = screen;
+        int count = 0;
+        XVisualInfo* visuals = XGetVisualInfo(display, VisualScreenMask, &pattern, &count);
+        int deepest = -1;
+        for (int i = 0; i < count; ++i) {
+            const auto config = [&](int attribute) {
+                int value = 0;
+                GetConfig()(display, &visuals[i], attribute, &value);
+                return value;
+            };
+            if (visuals[i].depth == DefaultDepth(display, screen) && config(GLX_USE_GL) != 0 &&
+                config(GLX_RGBA) != 0 && config(GLX_DOUBLEBUFFER) == 0)
+                deepest = std::max(deepest, config(GLX_DEPTH_SIZE));
+        }
+        if (visuals != nullptr)
+            XFree(visuals);
+        return deepest;
+    }
+
+    GLXGetConfigProc GetConfig() {
+        return reinterpret_cast<GLXGetConfigProc>(
+            platform->GetProcAddress(GLLibrary, "glXGetConfig"));
+    }
+
+    static constexpr int GLX_USE_GL = 1;
+    static constexpr int GLX_RGBA = 4;
+    static constexpr int GLX_DOUBLEBUFFER = 5;
+    static constexpr int GLX_DEPTH_SIZE = 12;
     Window frame = 0;
 };
 
 TEST_F(GLContextOnDisplay, WhatGLDrawsWithoutASwapReachesTheScreen) {
     ASSERT_TRUE(LoadOpenGL("OpenGL32.DLL", "GLU32.DLL"));
     EXPECT_EQ(ClearToRedAndReadBack(), (std::array<int, 3>{255, 0, 0}));
-    EXPECT_TRUE(ViewIsSingleBuffered());
+    EXPECT_EQ(ViewConfig(GLX_DOUBLEBUFFER), 0);
+    // The view asks for 32 depth bits and takes them whenever the screen has them.
+    const int deepest = DeepestDepthBufferOffered();
+    ASSERT_GT(deepest, 0);
+    EXPECT_EQ(ViewConfig(GLX_DEPTH_SIZE), std::min(deepest, 32));
 }
 
 // The window was made before GL was loaded, so with the screen's default visual.
@@ -201,7 +238,7 @@ TEST_F(GLContextOnDisplay, GLLoadedOnlyByTheContextStillDrawsOnTheView) {
     ASSERT_EQ(GLLibrary, nullptr);
     EXPECT_EQ(ClearToRedAndReadBack(), (std::array<int, 3>{255, 0, 0}));
     EXPECT_NE(GLLibrary, nullptr);
-    EXPECT_TRUE(ViewIsSingleBuffered());
+    EXPECT_EQ(ViewConfig(GLX_DOUBLEBUFFER), 0);
 }
 
 TEST_F(GLContextOnDisplay, AContextForAnythingButTheViewFailsWithTheXError) {
@@ -235,10 +272,22 @@ TEST_F(GLContextOnDisplay, AnOverlayNobodyOffersFailsWithBadMatch) {
 }
 
 TEST_F(GLContextOnDisplay, DeletingNoContextOrAnUnknownOneDoesNothing) {
+    platform->DeleteGLContext(0x5678); // nothing loaded yet
+    platform->DeactivateGLContext();
+    ASSERT_TRUE(LoadOpenGL("OpenGL32.DLL", "GLU32.DLL"));
+    DrawOnFirstPaint events;
+    platform->CreateSaverWindow(&events);
+    const DeviceContext dc = platform->GetViewDeviceContext();
+    const RenderContext rc = platform->CreateGLContext(dc, 32, 0, 0, 0, 0);
+    platform->ActivateGLContext(dc, rc);
+    const auto current =
+        reinterpret_cast<void* (*)()>(platform->GetProcAddress(GLLibrary, "glXGetCurrentContext"));
+    ASSERT_NE(current, nullptr);
     platform->DeleteGLContext(0);
     platform->DeleteGLContext(0x5678);
-    platform->DeactivateGLContext();
-    SUCCEED();
+    EXPECT_EQ(reinterpret_cast<RenderContext>(current()), rc);
+    platform->DeleteGLContext(rc); // the current one: none is current afterwards
+    EXPECT_EQ(current(), nullptr);
 }
 
 } // namespace

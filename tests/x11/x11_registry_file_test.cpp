@@ -24,6 +24,15 @@ Bytes Text(const std::string& text) { // a string value's data: the text and its
     return data;
 }
 
+// ASCII text as UTF-16 after `mark` (the byte-order mark, or nothing).
+std::string Utf16(const std::string& ascii, bool bigEndian = false, std::string mark = "\xFF\xFE") {
+    for (char c : ascii) {
+        mark += bigEndian ? '\0' : c;
+        mark += bigEndian ? c : '\0';
+    }
+    return mark;
+}
+
 TEST(RegistryFileTest, ReadsEveryValueFormOfARegedit4File) {
     Document document = Parse("REGEDIT4\n"
                               "\n"
@@ -62,6 +71,8 @@ TEST(RegistryFileTest, Version5StringDataIsUtf16AndIsReadAsNarrowText) {
                               "\r\n"
                               "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
                               "\"Wallpaper\"=hex(2):43,00,3a,00,5c,00,00,00\r\n"
+                              "\"Wide\"=hex(1):41,00,00,00\r\n"
+                              "\"Long\"=hex(4):01,02,03,04,05,06,07,08\r\n"
                               "\"Plain\"=\"text\"\r\n");
     EXPECT_TRUE(document.Version5);
     EXPECT_TRUE(document.Crlf);
@@ -70,19 +81,17 @@ TEST(RegistryFileTest, Version5StringDataIsUtf16AndIsReadAsNarrowText) {
     ASSERT_NE(wallpaper, nullptr);
     EXPECT_EQ(NarrowData(*wallpaper).Data, Text("C:\\"));
     EXPECT_EQ(NarrowData(*wallpaper).Type, REG_EXPAND_SZ);
-    // Unchanged values are written back exactly as they were.
-    EXPECT_NE(Write(document).find("\"Wallpaper\"=hex(2):43,00,3a,00,5c,00,00,00\r\n"),
-              std::string::npos);
+    // Unchanged values are written back exactly as they were: UTF-16 stays UTF-16 whatever its
+    // type, and a DWORD that is not 4 bytes long keeps all of them.
+    std::string text = Write(document);
+    EXPECT_NE(text.find("\"Wallpaper\"=hex(2):43,00,3a,00,5c,00,00,00\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\"Wide\"=hex(1):41,00,00,00\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Long\"=hex(4):01,02,03,04,05,06,07,08\r\n"), std::string::npos) << text;
 }
 
 TEST(RegistryFileTest, AUtf16FileWithByteOrderMarkIsRead) {
-    std::string ascii = "Windows Registry Editor Version 5.00\r\n[K]\r\n\"x\"=\"y\"\r\n";
-    std::string wide = "\xFF\xFE";
-    for (char c : ascii) {
-        wide += c;
-        wide += '\0';
-    }
-    Document document = Parse(wide);
+    Document document =
+        Parse(Utf16("Windows Registry Editor Version 5.00\r\n[K]\r\n\"x\"=\"y\"\r\n"));
     EXPECT_TRUE(document.Version5);
     ASSERT_NE(Find(document, "K", "x"), nullptr);
     EXPECT_EQ(Find(document, "K", "x")->Data.Data, Text("y"));
@@ -203,18 +212,79 @@ TEST(RegistryFileTest, AParentExistsThroughItsSubkeys) {
 
 TEST(RegistryFileTest, ValuesOfOneKeyKeepTheirOrderWhenAnotherIsChanged) {
     // The fuzzer's first find: compacting the values moved each one onto itself and emptied it.
-    std::string ascii = "Windows Registry Editor Version 5.00\r\n[A]\r\n\"x\"=\"y\"\r\n";
-    std::string wide = "\xFF\xFE";
-    for (char c : ascii) {
-        wide += c;
-        wide += '\0';
-    }
-    Document document = Parse(wide);
+    Document document =
+        Parse(Utf16("Windows Registry Editor Version 5.00\r\n[A]\r\n\"x\"=\"y\"\r\n"));
     ASSERT_EQ(document.Keys.size(), 1u);
     ASSERT_EQ(document.Keys[0].Values.size(), 1u);
     EXPECT_EQ(document.Keys[0].Values[0].Name, "x");
     EXPECT_EQ(Write(document),
-              "Windows Registry Editor Version 5.00\r\n\r\n[A]\r\n\"x\"=\"y\"\r\n\r\n");
+              Utf16("Windows Registry Editor Version 5.00\r\n\r\n[A]\r\n\"x\"=\"y\"\r\n\r\n"));
+}
+
+TEST(RegistryFileTest, CommentsAndLinesItCannotReadStayInPlaceWhenValuesChange) {
+    const std::string test = "[HKEY_CURRENT_USER\\Software\\Test]\n";
+    const std::string kept = "; colour of the picture\n"
+                             "\"Colour\"=dword:00000001\n"
+                             "Colour = blue\n"
+                             "\"Cut\"=hex:01,\\\n"
+                             "\"Name\"=\"x\"\n";
+    const std::string keyless = "[HKEY_CURRENT_USER\\Software\\Cut\n"
+                                "\"Orphan\"=\"belongs nowhere\"\n"
+                                "[-HKEY_CURRENT_USER\\Software\\Gone]\n"
+                                "\"AfterDeletion\"=\"nowhere too\"\n";
+    const std::string other = "\n"
+                              "[HKEY_CURRENT_USER\\Software\\Other]\n"
+                              "\"Keep\"=\"me\"\n"
+                              "; the end\n";
+    Document document = Parse("REGEDIT4\n; kept by hand\n\n" + test + kept + keyless + other);
+    std::uint8_t two[4] = {2, 0, 0, 0}, three[4] = {3, 0, 0, 0};
+    Key& key = *FindKey(document, "HKEY_CURRENT_USER\\Software\\Test");
+    SetValue(key, "Colour", REG_DWORD, two, 4);
+    SetValue(key, "New", REG_DWORD, three, 4);
+    SetValue(AddKey(document, "HKEY_CURRENT_USER\\Software\\Added"), "A", REG_DWORD, three, 4);
+
+    std::string changed = kept;
+    changed.replace(changed.find("00000001"), 8, "00000002");
+    std::string text = Write(document);
+    EXPECT_EQ(text, "REGEDIT4\n; kept by hand\n\n" + test + changed + "\"New\"=dword:00000003\n" +
+                        keyless + other +
+                        "\n[HKEY_CURRENT_USER\\Software\\Added]\n\"A\"=dword:00000003\n\n");
+    // What belonged to no key still does, and what could not be read is still not a value.
+    Document again = Parse(text);
+    EXPECT_EQ(FindKey(again, "HKEY_CURRENT_USER\\Software\\Test")->Values.size(), 3u);
+    EXPECT_EQ(Write(again), text);
+}
+
+TEST(RegistryFileTest, UnmarkedAndBigEndianUtf16KeepTheirEncodingAndOtherKeys) {
+    const std::string other = "[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=\"me\"\r\n\r\n";
+    const std::string stored = "Windows Registry Editor Version 5.00\r\n\r\n" + other + "[K]\r\n";
+    for (bool bigEndian : {false, true}) {
+        for (std::string mark : {"", bigEndian ? "\xFE\xFF" : "\xFF\xFE"}) {
+            SCOPED_TRACE(std::to_string(bigEndian) + " " + std::to_string(mark.size()));
+            Document document = Parse(Utf16(stored + "\"x\"=\"y\"\r\n", bigEndian, mark));
+            ASSERT_NE(Find(document, "K", "x"), nullptr);
+            EXPECT_EQ(Find(document, "K", "x")->Data.Data, Text("y"));
+            Bytes z = Text("z");
+            SetValue(*FindKey(document, "K"), "x", REG_SZ, z.data(), z.size());
+            EXPECT_EQ(Write(document), Utf16(stored + "\"x\"=\"z\"\r\n\r\n", bigEndian, mark));
+        }
+    }
+    // UTF-8 keeps its mark too.
+    EXPECT_EQ(Write(Parse("\xEF\xBB\xBFREGEDIT4\n")), "\xEF\xBB\xBFREGEDIT4\n\n");
+}
+
+TEST(RegistryFileTest, OnlyBytesWithNeitherHeaderNorRegistrySectionAreForeign) {
+    std::string noise;
+    for (std::uint32_t seed = 8, i = 0; i < 600; ++i) {
+        seed = seed * 134775813u + 1;
+        noise += char(seed >> 24);
+    }
+    EXPECT_TRUE(Parse(noise).Foreign);
+    EXPECT_TRUE(Parse("; just a note\n").Foreign);
+    EXPECT_FALSE(Parse("").Foreign);
+    EXPECT_FALSE(Parse(" \r\n\n").Foreign);
+    EXPECT_FALSE(Parse("REGEDIT4\ngarbage\n").Foreign);
+    EXPECT_FALSE(Parse("[HKEY_CURRENT_USER\\Software]\n\"a\"=\"b\"\n").Foreign);
 }
 
 TEST(RegistryFileTest, ManyKeysAndValuesAreReadInReasonableTime) {

@@ -7,13 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfenv>
 #include <cmath>
 #include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,7 +44,13 @@ std::vector<std::string> FilesIn(const std::string& dir) {
                 names.push_back(entry->d_name);
         closedir(d);
     }
+    std::sort(names.begin(), names.end());
     return names;
+}
+
+ino_t InodeOf(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
 }
 
 // A private XDG_CONFIG_HOME and XDG_RUNTIME_DIR for each test, removed afterwards.
@@ -101,6 +110,9 @@ TEST_F(X11SystemTest, SavingKeepsEverythingTheProgramDoesNotOwn) {
                         "\"MyNote\"=\"added by hand\"\r\n"
                         "\"Rest\"=dword:00000028\r\n");
     chmod(file.c_str(), 0640);
+    // A reader holding the old file (here a second name of it) must never see it change.
+    const std::string before = ReadFile(file), reader = root + "/reader.reg";
+    ASSERT_EQ(link(file.c_str(), reader.c_str()), 0);
     LoadSettings();
     EXPECT_EQ(Settings.Background, 0x00FF0000u);
     EXPECT_EQ(Settings.Rest, 40);
@@ -119,6 +131,8 @@ TEST_F(X11SystemTest, SavingKeepsEverythingTheProgramDoesNotOwn) {
 
     // Replaced by rename: no temporary file is left, and the mode is the file's own.
     EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"registry.reg"});
+    EXPECT_EQ(ReadFile(reader), before);
+    EXPECT_NE(InodeOf(file), InodeOf(reader));
     struct stat info {};
     ASSERT_EQ(stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
@@ -153,16 +167,67 @@ TEST_F(X11SystemTest, SomethingOtherThanAFileInItsPlaceIsLeftAlone) {
     EXPECT_EQ(Settings.NumOfElements, 3);
 }
 
-TEST_F(X11SystemTest, ASymbolicLinkKeepsPointingAtTheSettings) {
+TEST_F(X11SystemTest, ASymbolicLinkKeepsPointingAtTheSettingsEvenBeforeItsTargetExists) {
     MakeDir();
     std::string real = root + "/elsewhere.reg";
     WriteFile(real, "REGEDIT4\n");
-    ASSERT_EQ(symlink(real.c_str(), file.c_str()), 0);
-    SaveSettings();
-    struct stat info {};
-    ASSERT_EQ(lstat(file.c_str(), &info), 0);
-    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    std::string dotfiles = root + "/dotfiles";
+    mkdir(dotfiles.c_str(), 0700);
+    for (std::string target : {real, std::string("../../dotfiles/lumivex.reg")}) {
+        unlink(file.c_str());
+        ASSERT_EQ(symlink(target.c_str(), file.c_str()), 0);
+        SaveSettings();
+        struct stat info {};
+        ASSERT_EQ(lstat(file.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISLNK(info.st_mode)) << target;
+        EXPECT_NE(ReadFile(file).find("\"Rest\"=dword:00000014"), std::string::npos) << target;
+    }
     EXPECT_NE(ReadFile(real).find("\"Rest\"=dword:00000014"), std::string::npos);
+    EXPECT_EQ(FilesIn(dotfiles), std::vector<std::string>{"lumivex.reg"});
+}
+
+TEST_F(X11SystemTest, AFileThatIsNotARegistryFileIsKeptAsideOnceAndNeverOverwritten) {
+    MakeDir();
+    std::string noise;
+    for (std::uint32_t seed = 7, i = 0; i < 4096; ++i) {
+        seed = seed * 134775813u + 1;
+        noise += char(seed >> 24);
+    }
+    WriteFile(file, noise);
+    WriteFile(file + ".unreadable", "kept by an earlier run");
+    LoadSettings();
+    EXPECT_EQ(Settings.NumOfElements, 3);
+    ::testing::internal::CaptureStderr();
+    SaveSettings();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "lumivex-gl: " + file + " is not a registry file; it is kept as " + file +
+                  ".unreadable.1\n");
+    EXPECT_EQ(ReadFile(file + ".unreadable"), "kept by an earlier run");
+    EXPECT_EQ(ReadFile(file + ".unreadable.1"), noise);
+    EXPECT_NE(ReadFile(file).find("\"Rest\"=dword:00000014"), std::string::npos);
+
+    ::testing::internal::CaptureStderr();
+    LoadSettings();
+    SaveSettings();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(FilesIn(dir).size(), 3u);
+}
+
+TEST_F(X11SystemTest, ASaveRemovesTheTemporaryFilesOfKilledSavesOnly) {
+    MakeDir();
+    const std::string dead = "registry.reg.tmp.a1B2c3", live = "registry.reg.tmp.Live00";
+    for (std::string name :
+         {dead, live, std::string("registry.reg.backup"), std::string("registry.reg.tmp.a1B2c3d"),
+          std::string("other.tmp.x1y2z3")})
+        WriteFile(dir + "/" + name, "REGEDIT4\n");
+    // A save still running holds its temporary file locked.
+    int writing = open((dir + "/" + live).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(writing, LOCK_EX), 0);
+    SaveSettings();
+    close(writing);
+    EXPECT_EQ(FilesIn(dir),
+              (std::vector<std::string>{"other.tmp.x1y2z3", "registry.reg", "registry.reg.backup",
+                                        "registry.reg.tmp.Live00", "registry.reg.tmp.a1B2c3d"}));
 }
 
 TEST_F(X11SystemTest, KeysOpenOnlyWhenTheyExistAndValuesKeepTheirTypes) {

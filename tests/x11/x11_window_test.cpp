@@ -3,18 +3,20 @@
 // GoogleTest goes before Xlib, whose None macro breaks it.
 #include <gtest/gtest.h>
 
-#include "platform/x11/x11_window.h"
 #include "gl/OpenGL12.h"
+#include "platform/x11/x11_window.h"
 #include "x11/DisplayTestSupport.h"
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace lumivex {
@@ -220,6 +222,29 @@ TEST_F(SaverWindowOnDisplay, TimersFireFromTheLoopAndStopWhenDisabled) {
     EXPECT_EQ(events.Fired[TimerHideMouse], 1);
     EXPECT_EQ(events.Fired[TimerTick], 2);
     EXPECT_FALSE(platform->IsTimerEnabled(TimerHideMouse));
+}
+
+TEST_F(SaverWindowOnDisplay, ATimerEnabledAgainWhileItRunsIsNotRestarted) {
+    // Enabled again on every idle pass, the cursor timer still fires 500 ms after it was first
+    // enabled, before the tick that was started with the window 1 s out; restarted each time, it
+    // would never fire at all.
+    platform->CreateSaverWindow(&events);
+    platform->SetTimerEnabled(TimerHideMouse, true);
+    platform->SetIdleHandler(true);
+    events.Idle = [&](int) {
+        if (events.Fired[TimerHideMouse] == 0)
+            platform->SetTimerEnabled(TimerHideMouse, true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
+    events.Timer = [&](TimerId timer) {
+        if (timer == TimerHideMouse)
+            platform->SetTimerEnabled(TimerHideMouse, false);
+        else
+            platform->RequestClose();
+    };
+    platform->RunModal();
+    EXPECT_EQ(events.Fired[TimerHideMouse], 1);
+    EXPECT_EQ(events.Fired[TimerTick], 1);
 }
 
 TEST_F(SaverWindowOnDisplay, InvalidationsMadeBeforeAPaintBringOnePaint) {

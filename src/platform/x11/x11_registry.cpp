@@ -3,20 +3,29 @@
 //
 // The file is read when the first key is opened, so each load and each save sees what is on
 // disk then, and it is written when the last key that changed something is closed. Writing
-// replaces the file atomically (temporary file, fsync, rename) and keeps every key and value the
-// program does not own. A file that could not be read completely (unreadable, not a regular
-// file, too large) is never overwritten: saving fails instead of losing what it holds.
+// replaces the file atomically (temporary file, fsync, rename) and keeps every key, value and
+// line the program does not own. A file that could not be read completely (unreadable, not a
+// regular file, too large) is never overwritten: saving fails instead of losing what it holds.
+// A file that is not a registry file at all is kept beside the new one. A symbolic link in its
+// place is written through, even when its target does not exist yet.
+//
+// Saves lock the file's directory while they run, so that the temporary file a killed save left
+// can be told from the one a running save writes, and removed.
 #include "platform/x11/x11_platform.h"
 
 #include "platform/x11/x11_registry_file.h"
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <pwd.h>
 #include <string>
+#include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +36,16 @@ namespace {
 // Far beyond any settings file; it bounds what a damaged or hostile file can make us allocate.
 constexpr std::size_t MaxFileBytes = 4u << 20;
 constexpr const char* RootName = "HKEY_CURRENT_USER\\";
+// Temporary files are named <file>.tmp.XXXXXX, the X standing for letters and digits.
+constexpr std::string_view TemporaryInfix = ".tmp.";
+constexpr std::size_t TemporaryRandomChars = 6;
+// A file that is not a registry file is kept as <file>.unreadable, or .unreadable.N when taken.
+constexpr std::string_view KeptAsideSuffix = ".unreadable";
+constexpr int MaxKeptAside = 1000;
+constexpr int MaxLinkHops = 40; // as the kernel allows
+// How long a save waits for another one to finish before it goes on without cleaning up.
+constexpr int LockWaitMilliseconds = 2000;
+constexpr int LockRetryMilliseconds = 10;
 
 std::string RegistryFilePath() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
@@ -57,6 +76,95 @@ bool MakeDirectories(const std::string& dir) {
     return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
+std::string NameOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The file a save replaces: the settings path with its symbolic links followed, also to a target
+// that does not exist yet. Empty, with errno in `error`, when the links cannot be followed.
+std::string FollowLinks(std::string path, std::uint32_t& error) {
+    for (int hop = 0; hop < MaxLinkHops; ++hop) {
+        struct stat info {};
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return path;
+        std::string target(PATH_MAX, '\0');
+        ssize_t size = readlink(path.c_str(), target.data(), target.size());
+        if (size <= 0 || std::size_t(size) >= target.size()) {
+            error = size < 0 ? std::uint32_t(errno) : ENAMETOOLONG;
+            return "";
+        }
+        target.resize(std::size_t(size));
+        path = target.front() == '/' ? target : ParentOf(path) + "/" + target;
+    }
+    error = ELOOP;
+    return "";
+}
+
+// An exclusive lock on a directory for the length of a save; not held when another save kept
+// it too long or the file system has no such locks.
+class DirectoryLock {
+  public:
+    explicit DirectoryLock(const std::string& dir)
+        : fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        for (int waited = 0; fd_ >= 0 && waited <= LockWaitMilliseconds;
+             waited += LockRetryMilliseconds) {
+            if (flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+                held_ = true;
+                return;
+            }
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                return;
+            usleep(LockRetryMilliseconds * 1000);
+        }
+    }
+    ~DirectoryLock() {
+        if (fd_ >= 0)
+            ::close(fd_); // releases the lock
+    }
+    DirectoryLock(const DirectoryLock&) = delete;
+    DirectoryLock& operator=(const DirectoryLock&) = delete;
+    bool Held() const { return held_; }
+
+  private:
+    int fd_;
+    bool held_ = false;
+};
+
+bool IsTemporaryOf(std::string_view candidate, const std::string& name) {
+    std::size_t stem = name.size() + TemporaryInfix.size();
+    if (candidate.size() != stem + TemporaryRandomChars ||
+        candidate.substr(0, name.size()) != name ||
+        candidate.substr(name.size(), TemporaryInfix.size()) != TemporaryInfix)
+        return false;
+    for (char c : candidate.substr(stem))
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+            return false;
+    return true;
+}
+
+// Removes the temporary files saves of `name` left when they were killed. Called with the
+// directory locked; a file a live save still writes is locked by that save and left alone.
+void RemoveDeadTemporaries(const std::string& dir, const std::string& name) {
+    DIR* listing = opendir(dir.c_str());
+    if (listing == nullptr)
+        return;
+    while (dirent* entry = readdir(listing)) {
+        if (!IsTemporaryOf(entry->d_name, name))
+            continue;
+        int fd =
+            openat(dirfd(listing), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat info {};
+        if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid() &&
+            flock(fd, LOCK_EX | LOCK_NB) == 0)
+            unlinkat(dirfd(listing), entry->d_name, 0);
+        ::close(fd);
+    }
+    closedir(listing);
+}
+
 bool WriteAll(int fd, const std::string& text) {
     std::size_t done = 0;
     while (done < text.size()) {
@@ -82,6 +190,8 @@ struct X11Platform::RegistryState {
     bool loaded = false;
     bool writable = true; // false when the file on disk was not read completely
     bool dirty = false;
+    // The bytes of a file that is not a registry file, kept aside before it is replaced.
+    std::string foreignBytes;
     std::map<KeyHandle, OpenKey> open;
     KeyHandle nextHandle = 1;
 
@@ -91,6 +201,7 @@ struct X11Platform::RegistryState {
         loaded = true;
         writable = true;
         dirty = false;
+        foreignBytes.clear();
         error = 0;
         filePath = RegistryFilePath();
         if (filePath.empty()) {
@@ -138,39 +249,72 @@ struct X11Platform::RegistryState {
         }
         bytes.resize(size);
         document = regfile::Parse(bytes);
+        if (document.Foreign && writable) {
+            document = regfile::Document{}; // nothing in it is ours to read
+            foreignBytes = std::move(bytes);
+        }
+    }
+
+    // Copies the foreign file's bytes to a new file beside `target`, never over an earlier copy.
+    std::uint32_t KeepAside(const std::string& target) {
+        std::string base = target + std::string(KeptAsideSuffix);
+        for (int n = 0; n < MaxKeptAside; ++n) {
+            std::string aside = n == 0 ? base : base + "." + std::to_string(n);
+            int fd = ::open(aside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (fd < 0 && errno == EEXIST)
+                continue;
+            if (fd < 0)
+                return std::uint32_t(errno);
+            bool ok = WriteAll(fd, foreignBytes) && fsync(fd) == 0;
+            std::uint32_t error = ok ? 0 : std::uint32_t(errno != 0 ? errno : EIO);
+            ::close(fd);
+            if (!ok) {
+                unlink(aside.c_str());
+                return error;
+            }
+            std::fprintf(stderr, "lumivex-gl: %s is not a registry file; it is kept as %s\n",
+                         target.c_str(), aside.c_str());
+            foreignBytes.clear();
+            return 0;
+        }
+        return EEXIST;
     }
 
     // Replaces the file with the document; errno of the failure, 0 on success.
     std::uint32_t Commit() {
         if (!writable)
             return EACCES;
-        std::string target = filePath;
-        char resolved[PATH_MAX];
-        if (realpath(filePath.c_str(), resolved) != nullptr)
-            target = resolved; // a symbolic link keeps pointing at the file it named
-        std::string dir = ParentOf(target);
-        if (!MakeDirectories(dir))
+        if (!MakeDirectories(ParentOf(filePath)))
             return std::uint32_t(errno != 0 ? errno : ENOTDIR);
+        std::uint32_t error = 0;
+        std::string target = FollowLinks(filePath, error);
+        if (target.empty())
+            return error;
+        std::string dir = ParentOf(target);
+
+        DirectoryLock lock(dir);
+        if (lock.Held())
+            RemoveDeadTemporaries(dir, NameOf(target));
+        if (!foreignBytes.empty()) {
+            if (std::uint32_t kept = KeepAside(target); kept != 0)
+                return kept;
+        }
 
         mode_t mode = 0600;
         struct stat info {};
         if (stat(target.c_str(), &info) == 0)
             mode = info.st_mode & 07777;
-        std::string temp = target + ".XXXXXX";
+        std::string temp = target + std::string(TemporaryInfix) + "XXXXXX";
         int fd = mkostemp(temp.data(), O_CLOEXEC);
         if (fd < 0)
             return std::uint32_t(errno);
+        // Held until the file has its name, so no other save takes it for a dead one's.
+        flock(fd, LOCK_EX | LOCK_NB);
         std::string text = regfile::Write(document);
-        bool ok = WriteAll(fd, text) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
-        std::uint32_t error = ok ? 0 : std::uint32_t(errno);
-        if (::close(fd) != 0 && ok) {
-            ok = false;
-            error = std::uint32_t(errno);
-        }
-        if (ok && rename(temp.c_str(), target.c_str()) != 0) {
-            ok = false;
-            error = std::uint32_t(errno);
-        }
+        bool ok = WriteAll(fd, text) && fchmod(fd, mode) == 0 && fsync(fd) == 0 &&
+                  rename(temp.c_str(), target.c_str()) == 0;
+        error = ok ? 0 : std::uint32_t(errno);
+        ::close(fd);
         if (!ok) {
             unlink(temp.c_str());
             return error != 0 ? error : EIO;

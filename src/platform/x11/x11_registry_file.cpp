@@ -16,8 +16,10 @@ char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
 }
 
+// A stray CR counts as blank, so that no line means something else once written with proper
+// line ends.
 bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
+    return c == ' ' || c == '\t' || c == '\r';
 }
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -73,15 +75,19 @@ void AppendUtf8(std::string& out, std::uint32_t cp) {
     }
 }
 
-// UTF-16LE to UTF-8; an unpaired surrogate becomes U+FFFD and an odd last byte is dropped.
-std::string Utf8FromUtf16(const std::uint8_t* data, std::size_t size) {
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD and an odd last byte is dropped.
+std::string Utf8FromUtf16(const std::uint8_t* data, std::size_t size, bool bigEndian = false) {
     std::string out;
     out.reserve(size);
     std::size_t units = size / 2;
+    int low = bigEndian ? 1 : 0;
+    auto unitAt = [&](std::size_t i) {
+        return data[2 * i + low] | std::uint32_t(data[2 * i + 1 - low]) << 8;
+    };
     for (std::size_t i = 0; i < units; ++i) {
-        std::uint32_t unit = data[2 * i] | std::uint32_t(data[2 * i + 1]) << 8;
+        std::uint32_t unit = unitAt(i);
         if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < units) {
-            std::uint32_t next = data[2 * i + 2] | std::uint32_t(data[2 * i + 3]) << 8;
+            std::uint32_t next = unitAt(i + 1);
             if (next >= 0xDC00 && next < 0xE000) {
                 AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
                 ++i;
@@ -93,13 +99,14 @@ std::string Utf8FromUtf16(const std::uint8_t* data, std::size_t size) {
     return out;
 }
 
-// UTF-8 to UTF-16LE; a byte that starts no valid sequence stands for itself (Latin-1).
-std::vector<std::uint8_t> Utf16FromUtf8(const std::uint8_t* data, std::size_t size) {
+// UTF-8 to UTF-16; a byte that starts no valid sequence stands for itself (Latin-1).
+std::vector<std::uint8_t> Utf16FromUtf8(const std::uint8_t* data, std::size_t size,
+                                        bool bigEndian = false) {
     std::vector<std::uint8_t> out;
     out.reserve(size * 2);
-    auto put = [&out](std::uint32_t unit) {
-        out.push_back(std::uint8_t(unit));
-        out.push_back(std::uint8_t(unit >> 8));
+    auto put = [&out, bigEndian](std::uint32_t unit) {
+        out.push_back(std::uint8_t(bigEndian ? unit >> 8 : unit));
+        out.push_back(std::uint8_t(bigEndian ? unit : unit >> 8));
     };
     std::size_t i = 0;
     while (i < size) {
@@ -145,12 +152,14 @@ class LineReader {
   public:
     explicit LineReader(std::string_view text) : text_(text) {}
     bool AtEnd() const { return pos_ >= text_.size(); }
+    std::size_t Number() const { return number_; } // of the line Next returns
     std::string_view Next() {
         std::size_t end = text_.find('\n', pos_);
         if (end == std::string_view::npos)
             end = text_.size();
         std::string_view line = text_.substr(pos_, end - pos_);
         pos_ = end + 1;
+        ++number_;
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         return line;
@@ -163,6 +172,7 @@ class LineReader {
   private:
     std::string_view text_;
     std::size_t pos_ = 0;
+    std::size_t number_ = 0;
 };
 
 // A quoted text starting at text[0] == '"'; \" and \\ are escapes, any other backslash stands
@@ -190,6 +200,17 @@ void AppendQuoted(std::string& out, std::string_view text) {
         out += c;
     }
     out += '"';
+}
+
+// A line ending in a backslash asks for the next one as more hex data.
+bool EndsWithContinuation(std::string_view line) {
+    line = TrimBlanks(line);
+    return !line.empty() && line.back() == '\\';
+}
+
+// Whether a trimmed line can be more hex data; a new value, a section or a comment cannot.
+bool MayContinueHex(std::string_view line) {
+    return !line.empty() && std::string_view("\"@[;").find(line.front()) == std::string_view::npos;
 }
 
 // The comma-separated bytes after "hex...:", joining continuation lines that end in a
@@ -225,9 +246,7 @@ bool ParseHexBytes(std::string_view first, LineReader& lines, std::vector<std::u
         // cut off, and that line is left to be read on its own.
         if (lines.AtEnd())
             return false;
-        std::string_view next = TrimBlanks(lines.Peek());
-        if (next.empty() || next.front() == '"' || next.front() == '@' || next.front() == '[' ||
-            next.front() == ';')
+        if (!MayContinueHex(TrimBlanks(lines.Peek())))
             return false;
         part = TrimBlanks(lines.Next());
     }
@@ -248,11 +267,11 @@ class Builder {
     explicit Builder(Document& document) : document_(document) {}
 
     // Returns the index of the key's entry, creating it when new.
-    std::size_t OpenKey(std::string_view path) {
+    std::size_t OpenKey(std::string_view path, std::size_t line) {
         auto [it, added] = keyIndex_.try_emplace(LowerCopy(path), keys_.size());
-        if (added) {
-            keys_.push_back(Entry{Key{std::string(path), {}}, {}, {}, true});
-        }
+        if (added)
+            keys_.push_back(Entry{Key{std::string(path), {}, {}}, {}, {}, true});
+        keys_[it->second].Data.Sections.push_back(line);
         return it->second;
     }
 
@@ -270,11 +289,13 @@ class Builder {
             it = drop(it);
     }
 
-    void SetValue(std::size_t key, std::string name, RegistryValue data, bool wide) {
+    // A value given again keeps its first place and takes the last data.
+    void SetValue(std::size_t key, std::string name, RegistryValue data, bool wide,
+                  std::size_t line) {
         Entry& entry = keys_[key];
         auto [it, added] = entry.ValueIndex.try_emplace(LowerCopy(name), entry.Data.Values.size());
         if (added) {
-            entry.Data.Values.push_back(Value{std::move(name), std::move(data), wide});
+            entry.Data.Values.push_back(Value{std::move(name), std::move(data), wide, {line, 0}});
             entry.ValueAlive.push_back(true);
         } else {
             Value& existing = entry.Data.Values[it->second];
@@ -323,24 +344,25 @@ class Builder {
     std::map<std::string, std::size_t> keyIndex_;
 };
 
-// One "name"=data line (and its continuation lines) of the current key.
-void ParseValueLine(std::string_view line, LineReader& lines, Builder& builder, std::size_t key,
-                    bool version5) {
+// One "name"=data line (and its continuation lines) of the current key. False when the line is
+// not one this format has, or its data is damaged.
+bool ParseValueLine(std::string_view line, LineReader& lines, Builder& builder, std::size_t key,
+                    std::size_t number, bool version5) {
     std::string name;
     std::string_view rest;
     if (line.front() == '@') {
         rest = line.substr(1);
     } else if (line.front() != '"' || !ParseQuoted(line, name, rest)) {
-        return;
+        return false;
     }
     rest = TrimBlanks(rest);
     if (rest.empty() || rest.front() != '=')
-        return;
+        return false;
     rest = TrimBlanks(rest.substr(1));
 
     if (rest == "-") {
         builder.DeleteValue(key, name);
-        return;
+        return true;
     }
     RegistryValue data;
     bool wide = false;
@@ -348,36 +370,93 @@ void ParseValueLine(std::string_view line, LineReader& lines, Builder& builder, 
         std::string text;
         std::string_view after;
         if (!ParseQuoted(rest, text, after))
-            return;
+            return false;
         data.Type = REG_SZ;
         data.Data.assign(text.begin(), text.end());
         data.Data.push_back(0);
     } else if (StartsWithNoCase(rest, "dword:")) {
-        std::uint32_t number = 0;
-        if (!ParseHex32(TrimBlanks(rest.substr(6)), number))
-            return;
+        std::uint32_t number32 = 0;
+        if (!ParseHex32(TrimBlanks(rest.substr(6)), number32))
+            return false;
         data.Type = REG_DWORD;
-        data.Data = {std::uint8_t(number), std::uint8_t(number >> 8), std::uint8_t(number >> 16),
-                     std::uint8_t(number >> 24)};
+        data.Data = {std::uint8_t(number32), std::uint8_t(number32 >> 8),
+                     std::uint8_t(number32 >> 16), std::uint8_t(number32 >> 24)};
     } else if (StartsWithNoCase(rest, "hex")) {
         rest.remove_prefix(3);
         std::uint32_t type = REG_BINARY;
         if (!rest.empty() && rest.front() == '(') {
             std::size_t close = rest.find(')');
             if (close == std::string_view::npos || !ParseHex32(rest.substr(1, close - 1), type))
-                return;
+                return false;
             rest.remove_prefix(close + 1);
         }
         if (rest.empty() || rest.front() != ':')
-            return;
+            return false;
         data.Type = type;
         if (!ParseHexBytes(rest.substr(1), lines, data.Data))
-            return;
+            return false;
         wide = version5 && IsStringType(type);
     } else {
-        return; // a form this file format does not have
+        return false; // a form this file format does not have
     }
-    builder.SetValue(key, std::move(name), std::move(data), wide);
+    builder.SetValue(key, std::move(name), std::move(data), wide, number);
+    return true;
+}
+
+// Keeps the lines from `from` up to line `end` as they were read.
+void Keep(LineReader from, std::size_t end, std::vector<KeptLine>& kept) {
+    while (from.Number() < end) {
+        std::size_t number = from.Number();
+        std::string_view text = from.Next();
+        // A stray CR would be taken for part of the line end when the file is read again.
+        while (!text.empty() && text.back() == '\r')
+            text.remove_suffix(1);
+        kept.push_back(KeptLine{std::string(text), number});
+    }
+}
+
+TextEncoding DetectEncoding(std::string_view bytes, std::size_t& markSize) {
+    auto at = [bytes](std::size_t i) { return std::uint8_t(bytes[i]); };
+    markSize = 2;
+    if (bytes.size() >= 2 && at(0) == 0xFF && at(1) == 0xFE)
+        return TextEncoding::Utf16LE;
+    if (bytes.size() >= 2 && at(0) == 0xFE && at(1) == 0xFF)
+        return TextEncoding::Utf16BE;
+    markSize = 3;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        return TextEncoding::Utf8Marked;
+    // Without a mark, UTF-16 shows itself in the zero half of the header's first characters.
+    markSize = 0;
+    if (bytes.size() >= 4 && at(0) != 0 && at(1) == 0 && at(2) != 0 && at(3) == 0)
+        return TextEncoding::Utf16LEUnmarked;
+    if (bytes.size() >= 4 && at(0) == 0 && at(1) != 0 && at(2) == 0 && at(3) != 0)
+        return TextEncoding::Utf16BEUnmarked;
+    return TextEncoding::Narrow;
+}
+
+bool IsBigEndian(TextEncoding encoding) {
+    return encoding == TextEncoding::Utf16BE || encoding == TextEncoding::Utf16BEUnmarked;
+}
+
+bool IsUtf16(TextEncoding encoding) {
+    return encoding != TextEncoding::Narrow && encoding != TextEncoding::Utf8Marked;
+}
+
+std::string Encode(const std::string& text, TextEncoding encoding) {
+    if (encoding == TextEncoding::Narrow)
+        return text;
+    if (encoding == TextEncoding::Utf8Marked)
+        return "\xEF\xBB\xBF" + text;
+    bool big = IsBigEndian(encoding);
+    std::string out;
+    if (encoding == TextEncoding::Utf16LE)
+        out = "\xFF\xFE";
+    else if (encoding == TextEncoding::Utf16BE)
+        out = "\xFE\xFF";
+    std::vector<std::uint8_t> units =
+        Utf16FromUtf8(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), big);
+    out.append(units.begin(), units.end());
+    return out;
 }
 
 void AppendHex(std::string& out, std::string_view prefix, const std::vector<std::uint8_t>& data,
@@ -405,6 +484,49 @@ bool Quotable(const Value& value) {
            std::find(d.begin(), d.end(), std::uint8_t('\n')) == d.end();
 }
 
+// The value's line (and the continuation lines of long hex data), without the last line end.
+void AppendValue(std::string& out, const Value& value, bool version5, const char* newline) {
+    static const char digits[] = "0123456789abcdef";
+    if (value.Name.empty())
+        out += '@';
+    else
+        AppendQuoted(out, value.Name);
+    out += '=';
+    const auto& data = value.Data.Data;
+    if (Quotable(value)) {
+        AppendQuoted(out,
+                     std::string_view(reinterpret_cast<const char*>(data.data()), data.size() - 1));
+    } else if (value.Data.Type == REG_DWORD && data.size() == 4) {
+        out += "dword:";
+        for (int i = 3; i >= 0; --i) {
+            out += digits[data[std::size_t(i)] >> 4];
+            out += digits[data[std::size_t(i)] & 15];
+        }
+    } else {
+        std::string prefix = "hex";
+        if (value.Data.Type != REG_BINARY) {
+            std::string type;
+            for (std::uint32_t t = value.Data.Type; t != 0; t >>= 4)
+                type.insert(type.begin(), digits[t & 15]);
+            prefix += "(" + (type.empty() ? std::string("0") : type) + ")";
+        }
+        prefix += ':';
+        // A version 5 file holds string data as UTF-16.
+        if (version5 && IsStringType(value.Data.Type) && !value.Wide)
+            AppendHex(out, prefix, Utf16FromUtf8(data.data(), data.size()), newline);
+        else
+            AppendHex(out, prefix, data, newline);
+    }
+}
+
+// One entry of the written file: a section line, a value or a kept line.
+struct Placed {
+    Position At;
+    const Key* key = nullptr;
+    const Value* value = nullptr;
+    const KeptLine* kept = nullptr;
+};
+
 } // namespace
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -418,109 +540,130 @@ bool SameName(std::string_view a, std::string_view b) {
 
 Document Parse(std::string_view bytes) {
     Document document;
+    std::size_t markSize = 0;
+    document.Encoding = DetectEncoding(bytes, markSize);
+    bytes.remove_prefix(markSize);
     std::string decoded;
-    if (bytes.size() >= 2 && std::uint8_t(bytes[0]) == 0xFF && std::uint8_t(bytes[1]) == 0xFE) {
-        // regedit writes version 5 files in UTF-16LE with a byte-order mark.
-        decoded = Utf8FromUtf16(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 2,
-                                bytes.size() - 2);
+    if (IsUtf16(document.Encoding)) {
+        decoded = Utf8FromUtf16(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                                IsBigEndian(document.Encoding));
         bytes = decoded;
-    } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        bytes.remove_prefix(3);
     }
     std::size_t firstEnd = bytes.find('\n');
     document.Crlf =
         firstEnd != std::string_view::npos && firstEnd > 0 && bytes[firstEnd - 1] == '\r';
 
     LineReader lines(bytes);
+    bool recognised = false;
     if (!lines.AtEnd()) {
         std::string_view header = TrimBlanks(lines.Peek());
-        if (header == Regedit5Header) {
-            document.Version5 = true;
+        recognised = header == Regedit5Header || header == Regedit4Header;
+        document.Version5 = header == Regedit5Header;
+        if (recognised)
             lines.Next();
-        } else if (header == Regedit4Header) {
-            lines.Next();
-        }
         // Any other first line is read as content: what can be read is read.
     }
 
     Builder builder(document);
     constexpr std::size_t NoKey = std::size_t(-1);
     std::size_t current = NoKey;
+    bool content = false;
     while (!lines.AtEnd()) {
+        LineReader start = lines;
+        std::size_t number = lines.Number();
         std::string_view line = TrimBlanks(lines.Next());
-        if (line.empty() || line.front() == ';')
-            continue;
-        if (line.front() == '[') {
+        bool understood = false;
+        content = content || !line.empty();
+        if (line.empty() || line.front() == ';') {
+            // kept as it is
+        } else if (line.front() == '[') {
             current = NoKey;
             std::size_t close = line.rfind(']');
-            if (close == std::string_view::npos)
-                continue; // a cut-off section: its values belong nowhere
-            std::string_view path = TrimBlanks(line.substr(1, close - 1));
-            if (!path.empty() && path.front() == '-') {
+            // Without its bracket the section was cut off: its values belong nowhere.
+            std::string_view path =
+                close == std::string_view::npos ? "" : TrimBlanks(line.substr(1, close - 1));
+            bool deletion = !path.empty() && path.front() == '-';
+            if (deletion)
                 path = TrimBlanks(path.substr(1));
-                if (!path.empty())
-                    builder.DeleteKeyTree(path);
-                continue;
+            recognised = recognised || StartsWithNoCase(path, "HKEY_");
+            if (deletion && !path.empty()) {
+                // Kept as well: the values after it belong nowhere, also when read again.
+                builder.DeleteKeyTree(path);
+            } else if (!deletion && !path.empty()) {
+                current = builder.OpenKey(path, number);
+                understood = true;
             }
-            if (!path.empty())
-                current = builder.OpenKey(path);
-            continue;
+        } else if (current != NoKey) {
+            understood = ParseValueLine(line, lines, builder, current, number, document.Version5);
         }
-        if (current != NoKey)
-            ParseValueLine(line, lines, builder, current, document.Version5);
+        if (!understood)
+            Keep(start, lines.Number(), document.Kept);
     }
     builder.Finish();
+    document.Foreign = content && !recognised;
+    document.NextLine = lines.Number();
     return document;
 }
 
 std::string Write(const Document& document) {
+    std::vector<Placed> entries;
+    for (const KeptLine& line : document.Kept)
+        entries.push_back(Placed{{line.Line, 0}, nullptr, nullptr, &line});
+    for (const Key& key : document.Keys) {
+        for (std::size_t line : key.Sections)
+            entries.push_back(Placed{{line, 0}, &key, nullptr, nullptr});
+        for (const Value& value : key.Values)
+            entries.push_back(Placed{value.At, &key, &value, nullptr});
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Placed& a, const Placed& b) { return a.At < b.At; });
+
     const char* newline = document.Crlf ? "\r\n" : "\n";
     std::string out(document.Version5 ? Regedit5Header : Regedit4Header);
     out += newline;
-    for (const Key& key : document.Keys) {
-        out += newline;
+    bool lastBlank = false;
+    const Key* open = nullptr;          // the key a value line written now belongs to
+    const KeptLine* lastKept = nullptr; // the line just written, when it was a kept one
+    auto section = [&](const Key& key) {
+        if (!lastBlank)
+            out += newline;
         out += '[';
         out += key.Path;
         out += ']';
         out += newline;
-        for (const Value& value : key.Values) {
-            if (value.Name.empty())
-                out += '@';
-            else
-                AppendQuoted(out, value.Name);
-            out += '=';
-            const auto& data = value.Data.Data;
-            if (Quotable(value)) {
-                AppendQuoted(out, std::string_view(reinterpret_cast<const char*>(data.data()),
-                                                   data.size() - 1));
-            } else if (value.Data.Type == REG_DWORD && data.size() == 4) {
-                static const char digits[] = "0123456789abcdef";
-                out += "dword:";
-                for (int i = 3; i >= 0; --i) {
-                    out += digits[data[std::size_t(i)] >> 4];
-                    out += digits[data[std::size_t(i)] & 15];
-                }
-            } else {
-                std::string prefix = "hex";
-                if (value.Data.Type != REG_BINARY) {
-                    static const char digits[] = "0123456789abcdef";
-                    std::string type;
-                    for (std::uint32_t t = value.Data.Type; t != 0; t >>= 4)
-                        type.insert(type.begin(), digits[t & 15]);
-                    prefix += "(" + (type.empty() ? std::string("0") : type) + ")";
-                }
-                prefix += ':';
-                // A version 5 file holds string data as UTF-16.
-                if (document.Version5 && IsStringType(value.Data.Type) && !value.Wide)
-                    AppendHex(out, prefix, Utf16FromUtf8(data.data(), data.size()), newline);
-                else
-                    AppendHex(out, prefix, data, newline);
-            }
+        open = &key;
+        lastBlank = false;
+    };
+    for (const Placed& entry : entries) {
+        if (entry.kept != nullptr) {
+            std::string_view text = TrimBlanks(entry.kept->Text);
+            // A cut-off hex value kept as it was must not take a line it never had before as
+            // its continuation: the lines between them were dropped.
+            if (lastKept != nullptr && lastKept->Line + 1 != entry.kept->Line &&
+                EndsWithContinuation(lastKept->Text) && MayContinueHex(text))
+                out += newline;
+            out += entry.kept->Text;
             out += newline;
+            lastBlank = text.empty();
+            if (!text.empty() && text.front() == '[')
+                open = nullptr;
+            lastKept = entry.kept;
+            continue;
         }
+        lastKept = nullptr;
+        if (entry.value == nullptr) {
+            section(*entry.key);
+            continue;
+        }
+        if (open != entry.key)
+            section(*entry.key);
+        AppendValue(out, *entry.value, document.Version5, newline);
+        out += newline;
+        lastBlank = false;
     }
-    out += newline;
-    return out;
+    if (!lastBlank)
+        out += newline;
+    return Encode(out, document.Encoding);
 }
 
 Key* FindKey(Document& document, std::string_view path) {
@@ -547,7 +690,7 @@ bool KeyExists(const Document& document, std::string_view path) {
 Key& AddKey(Document& document, std::string_view path) {
     if (Key* existing = FindKey(document, path))
         return *existing;
-    document.Keys.push_back(Key{std::string(path), {}});
+    document.Keys.push_back(Key{std::string(path), {}, {document.NextLine++}});
     return document.Keys.back();
 }
 
@@ -578,14 +721,19 @@ void SetValue(Key& key, std::string_view name, std::uint32_t type, const std::ui
     RegistryValue stored;
     stored.Type = type;
     stored.Data.assign(data, data + size);
+    Position last;
+    if (!key.Sections.empty())
+        last.Line = key.Sections.back();
     for (Value& existing : key.Values) {
         if (SameName(existing.Name, name)) {
             existing.Data = std::move(stored);
             existing.Wide = false;
             return;
         }
+        last = std::max(last, existing.At);
     }
-    key.Values.push_back(Value{std::string(name), std::move(stored), false});
+    key.Values.push_back(
+        Value{std::string(name), std::move(stored), false, {last.Line, last.Added + 1}});
 }
 
 } // namespace lumivex::regfile

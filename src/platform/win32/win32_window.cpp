@@ -1,0 +1,495 @@
+// The saver window on Windows: a hidden application window, the borderless topmost saver window
+// owned by it, and the view, a child window over the saver window's whole client area with a
+// private device context. The modal loop feeds the portable window its messages, idle passes
+// and close query; the window procedures below only translate messages into those events.
+#include "platform/win32/win32_window.h"
+
+#include "gl/OpenGL12.h"
+#include "platform/win32/win32_wgl.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+namespace lumivex {
+
+namespace {
+
+constexpr const char* ApplicationClass = "LumivexGLApplication";
+constexpr const char* SaverClass = "LumivexGLSaver";
+constexpr const char* ViewClass = "LumivexGLView";
+constexpr const char* Title = "Lumivex GL";
+// The saver window's size until start-up sizes it to the screen.
+constexpr int DesignWidth = 640;
+constexpr int DesignHeight = 480;
+constexpr UINT HideMouseInterval = 500;
+constexpr UINT TickInterval = 1000;
+// ProcessMessages empties the queue, but a flood of messages must not starve a frame.
+constexpr int MaxMessagesPerProcessMessages = 512;
+
+struct Timer {
+    UINT Interval = 0;
+    bool Enabled = false;
+};
+
+} // namespace
+
+struct Win32Platform::WindowState {
+    WindowEvents* events = nullptr;
+    HINSTANCE instance = nullptr;
+    HWND application = nullptr;
+    HWND frame = nullptr;
+    HWND view = nullptr;
+    HBRUSH frameBrush = nullptr;
+    bool viewCursorHidden = true;
+    bool idleInstalled = false;
+    bool closeRequested = false;
+    Timer hideMouse{HideMouseInterval, false};
+    Timer tick{TickInterval, false};
+    // An error a handler raised, held until the message call that led to it has returned.
+    std::exception_ptr error;
+
+    Timer& TimerFor(TimerId id) { return id == TimerHideMouse ? hideMouse : tick; }
+};
+
+namespace {
+
+using WindowState = Win32Platform::WindowState;
+
+WindowState* StateOf(HWND window) {
+    return reinterpret_cast<WindowState*>(::GetWindowLongA(window, GWL_USERDATA));
+}
+
+// Every window of the saver keeps the state it belongs to from its first message on.
+void RememberState(HWND window, LPARAM createParameters) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(createParameters);
+    ::SetWindowLongA(window, GWL_USERDATA, reinterpret_cast<LONG>(create->lpCreateParams));
+}
+
+void ApplyCursor(const WindowState& state) {
+    ::SetCursor(state.viewCursorHidden ? nullptr : ::LoadCursorA(nullptr, IDC_ARROW));
+}
+
+bool CursorOverSaver(const WindowState& state) {
+    POINT where{};
+    if (!::GetCursorPos(&where))
+        return false;
+    const HWND under = ::WindowFromPoint(where);
+    return under != nullptr && (under == state.frame || under == state.view);
+}
+
+// Keys and the mouse reach the same handlers whether the saver window or its view has them.
+bool HandleInput(WindowState& state, UINT message, WPARAM wParam, LPARAM lParam) {
+    WindowEvents* events = state.events;
+    switch (message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: // Alt and the keys pressed with it
+        if (events != nullptr)
+            events->OnKeyDown(static_cast<std::uint16_t>(wParam));
+        return true;
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR:
+        // Left to the system, Alt would open the menu the saver window does not have.
+        return true;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
+        if (events != nullptr)
+            events->OnMouseDown();
+        return true;
+    case WM_MOUSEMOVE:
+        // Client coordinates, signed 16-bit each.
+        if (events != nullptr)
+            events->OnMouseMove(static_cast<short>(LOWORD(lParam)),
+                                static_cast<short>(HIWORD(lParam)));
+        return true;
+    default:
+        return false;
+    }
+}
+
+LRESULT HandleSaverMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE)
+        RememberState(window, lParam);
+    WindowState* state = StateOf(window);
+    if (state == nullptr)
+        return ::DefWindowProcA(window, message, wParam, lParam);
+    if (HandleInput(*state, message, wParam, lParam))
+        return 0;
+    switch (message) {
+    case WM_ERASEBKGND: {
+        RECT area{};
+        ::GetClientRect(window, &area);
+        ::FillRect(reinterpret_cast<HDC>(wParam), &area, state->frameBrush);
+        return 1;
+    }
+    case WM_SIZE:
+        // The view fills the client area.
+        if (state->view != nullptr)
+            ::MoveWindow(state->view, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+        return 0;
+    case WM_SETFOCUS:
+        if (state->view != nullptr)
+            ::SetFocus(state->view);
+        return 0;
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) != HTCLIENT)
+            break;
+        ApplyCursor(*state);
+        return TRUE;
+    case WM_SYSCOMMAND:
+        // No screen saver starts over the running one.
+        if ((wParam & 0xFFF0) == SC_SCREENSAVE)
+            return 0;
+        break;
+    case WM_CLOSE:
+        // Closing goes through the close query like every other way out.
+        if (state->events != nullptr)
+            state->closeRequested = true;
+        return 0;
+    case WM_TIMER: {
+        const auto id = static_cast<TimerId>(wParam);
+        if ((id == TimerHideMouse || id == TimerTick) && state->TimerFor(id).Enabled &&
+            state->events != nullptr)
+            state->events->OnTimer(id);
+        return 0;
+    }
+    default:
+        break;
+    }
+    return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The hidden application window: a close from outside goes through the close query too.
+LRESULT HandleApplicationMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE)
+        RememberState(window, lParam);
+    WindowState* state = StateOf(window);
+    if (state != nullptr && state->frame != nullptr &&
+        (message == WM_CLOSE || message == WM_SYSCOMMAND))
+        return HandleSaverMessage(state->frame, message, wParam, lParam);
+    return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT HandleViewMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE)
+        RememberState(window, lParam);
+    WindowState* state = StateOf(window);
+    if (state == nullptr)
+        return ::DefWindowProcA(window, message, wParam, lParam);
+    if (HandleInput(*state, message, wParam, lParam))
+        return 0;
+    switch (message) {
+    case WM_ERASEBKGND:
+        return 1; // the view paints all of its area itself
+    case WM_PAINT: {
+        PAINTSTRUCT paint{};
+        ::BeginPaint(window, &paint);
+        if (state->events != nullptr)
+            state->events->OnPaint();
+        ::EndPaint(window, &paint);
+        return 0;
+    }
+    case WM_SIZE:
+        if (state->events != nullptr)
+            state->events->OnResize(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) != HTCLIENT)
+            break;
+        ApplyCursor(*state);
+        return TRUE;
+    default:
+        break;
+    }
+    return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+// No exception may cross the system's code between the message loop and a window procedure: it
+// is held and raised again by the loop, so an error in a handler ends the run as any other does.
+template <LRESULT (*Handle)(HWND, UINT, WPARAM, LPARAM)>
+LRESULT CALLBACK GuardedWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return Handle(window, message, wParam, lParam);
+    } catch (...) {
+        WindowState* state = StateOf(window);
+        if (state != nullptr && !state->error)
+            state->error = std::current_exception();
+        return 0;
+    }
+}
+
+void RaiseHeldError(WindowState& state) {
+    if (state.error)
+        std::rethrow_exception(std::exchange(state.error, nullptr));
+}
+
+bool RegisterWindowClass(HINSTANCE instance, const char* name, UINT style, WNDPROC procedure) {
+    WNDCLASSA existing{};
+    if (::GetClassInfoA(instance, name, &existing))
+        return true;
+    WNDCLASSA windowClass{};
+    windowClass.style = style;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(1));
+    windowClass.lpszClassName = name;
+    return ::RegisterClassA(&windowClass) != 0;
+}
+
+// The close query runs once for every request made since the last look; true ends the loop.
+bool CloseAllowed(WindowState& state) {
+    if (!state.closeRequested)
+        return false;
+    state.closeRequested = false;
+    if (!state.events->OnCloseQuery())
+        return false;
+    state.events->OnClose();
+    return true;
+}
+
+// One message from the queue, false when it is empty. The quit message asks for a close too.
+bool DispatchOne(WindowState& state) {
+    MSG message{};
+    if (!::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        return false;
+    if (message.message == WM_QUIT) {
+        state.closeRequested = true;
+        return true;
+    }
+    ::TranslateMessage(&message);
+    ::DispatchMessageA(&message);
+    RaiseHeldError(state);
+    return true;
+}
+
+} // namespace
+
+HWND SaverViewWindow(const Win32Platform::WindowState* state) {
+    return state != nullptr ? state->view : nullptr;
+}
+
+WindowHandle Win32Platform::CreateSaverWindow(WindowEvents* events) {
+    DestroySaverWindow();
+    auto* state = new WindowState;
+    state->events = events;
+    state->instance = ::GetModuleHandleA(nullptr);
+    state->frameBrush = ::CreateSolidBrush(RGB(0, 0, 0));
+    // Either all three windows exist or none does: the other methods rely on it.
+    const auto fail = [&] {
+        const std::uint32_t code = GetLastError();
+        Destroy(state);
+        throw EWin32Error(code, ErrorText(code));
+    };
+    const HINSTANCE instance = state->instance;
+    if (!RegisterWindowClass(instance, ApplicationClass, 0,
+                             &GuardedWindowProc<HandleApplicationMessage>) ||
+        !RegisterWindowClass(instance, SaverClass, 0, &GuardedWindowProc<HandleSaverMessage>) ||
+        !RegisterWindowClass(instance, ViewClass, CS_OWNDC, &GuardedWindowProc<HandleViewMessage>))
+        fail();
+
+    // Never shown: it owns the saver window, which keeps the saver out of the task bar.
+    state->application = ::CreateWindowExA(0, ApplicationClass, Title,
+                                           WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU, 0,
+                                           0, 0, 0, nullptr, nullptr, instance, state);
+    if (state->application == nullptr)
+        fail();
+    state->frame =
+        ::CreateWindowExA(WS_EX_TOPMOST, SaverClass, Title, WS_POPUP | WS_CLIPCHILDREN, 0, 0,
+                          DesignWidth, DesignHeight, state->application, nullptr, instance, state);
+    if (state->frame == nullptr)
+        fail();
+    RECT client{};
+    ::GetClientRect(state->frame, &client);
+    // A GL surface must not be drawn over by its parent or siblings.
+    state->view = ::CreateWindowExA(
+        0, ViewClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0,
+        client.right, client.bottom, state->frame, nullptr, instance, state);
+    if (state->view == nullptr)
+        fail();
+    window_ = state;
+    RaiseHeldError(*state);
+    return reinterpret_cast<WindowHandle>(state->frame);
+}
+
+void Win32Platform::RunModal() {
+    WindowState* state = window_;
+    if (state == nullptr || state->events == nullptr)
+        return;
+    ::ShowWindow(state->frame, SW_SHOW);
+    ::SetForegroundWindow(state->frame);
+    ::SetFocus(state->view);
+    RaiseHeldError(*state);
+    for (;;) {
+        if (DispatchOne(*state)) {
+            if (CloseAllowed(*state))
+                break;
+            continue;
+        }
+        if (state->idleInstalled) {
+            // The animation never lets the loop wait for a message.
+            state->events->OnIdle();
+            if (CloseAllowed(*state))
+                break;
+        } else {
+            if (CloseAllowed(*state))
+                break;
+            ::WaitMessage();
+        }
+    }
+}
+
+void Win32Platform::DestroySaverWindow() {
+    if (window_ == nullptr)
+        return;
+    ReleaseViewContexts(wgl_);
+    Destroy(window_);
+    window_ = nullptr;
+}
+
+void Win32Platform::Destroy(WindowState* state) {
+    if (state == nullptr)
+        return;
+    // Nothing the windows still hear while they go reaches the form.
+    state->events = nullptr;
+    if (state->frame != nullptr)
+        ::DestroyWindow(state->frame); // and the view with it
+    if (state->application != nullptr)
+        ::DestroyWindow(state->application);
+    if (state->frameBrush != nullptr)
+        ::DeleteObject(state->frameBrush);
+    delete state;
+}
+
+void Win32Platform::HideApplicationWindow() {
+    WindowState* state = window_;
+    if (state == nullptr || state->application == nullptr)
+        return;
+    const LONG style = ::GetWindowLongA(state->application, GWL_EXSTYLE);
+    ::SetWindowLongA(state->application, GWL_EXSTYLE, style | WS_EX_TOOLWINDOW);
+}
+
+void Win32Platform::GetScreenSize(int& width, int& height) {
+    width = ::GetSystemMetrics(SM_CXSCREEN);
+    height = ::GetSystemMetrics(SM_CYSCREEN);
+}
+
+void Win32Platform::SetWindowBounds(int left, int top, int width, int height) {
+    if (window_ == nullptr)
+        return;
+    // The size messages arrive before this returns.
+    ::SetWindowPos(window_->frame, nullptr, left, top, std::max(width, 0), std::max(height, 0),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    RaiseHeldError(*window_);
+}
+
+void Win32Platform::SetWindowColor(std::uint32_t color) {
+    WindowState* state = window_;
+    if (state == nullptr)
+        return;
+    // The low three bytes as they are, as the view takes them for its clear colour.
+    const HBRUSH brush = ::CreateSolidBrush(color & 0x00FFFFFFu);
+    if (brush == nullptr)
+        return;
+    ::DeleteObject(state->frameBrush);
+    state->frameBrush = brush;
+    ::InvalidateRect(state->frame, nullptr, TRUE);
+}
+
+void Win32Platform::SetViewCursor(int cursor) {
+    WindowState* state = window_;
+    if (state == nullptr)
+        return;
+    const bool hidden = cursor == crNone;
+    if (hidden == state->viewCursorHidden)
+        return;
+    state->viewCursorHidden = hidden;
+    if (CursorOverSaver(*state))
+        ApplyCursor(*state);
+}
+
+void Win32Platform::SetViewFocus() {
+    if (window_ != nullptr)
+        ::SetFocus(window_->view);
+}
+
+void Win32Platform::SetTimerEnabled(TimerId timer, bool enabled) {
+    WindowState* state = window_;
+    if (state == nullptr)
+        return;
+    Timer& target = state->TimerFor(timer);
+    // SetTimer on a running timer would start its period again; it keeps counting instead.
+    if (enabled && !target.Enabled) {
+        target.Enabled = ::SetTimer(state->frame, timer, target.Interval, nullptr) != 0;
+    } else if (!enabled && target.Enabled) {
+        ::KillTimer(state->frame, timer);
+        target.Enabled = false;
+    }
+}
+
+bool Win32Platform::IsTimerEnabled(TimerId timer) {
+    return window_ != nullptr && window_->TimerFor(timer).Enabled;
+}
+
+void Win32Platform::SetIdleHandler(bool installed) {
+    if (window_ != nullptr)
+        window_->idleInstalled = installed;
+}
+
+bool Win32Platform::IsCapsLockOn() {
+    BYTE keys[256] = {};
+    if (!::GetKeyboardState(keys))
+        return false;
+    return (keys[VK_CAPITAL] & 1) != 0;
+}
+
+void Win32Platform::RequestClose() {
+    if (window_ != nullptr)
+        window_->closeRequested = true;
+}
+
+void Win32Platform::ProcessMessages() {
+    WindowState* state = window_;
+    if (state == nullptr)
+        return;
+    for (int handled = 0; handled < MaxMessagesPerProcessMessages && DispatchOne(*state);
+         ++handled) {
+    }
+}
+
+void Win32Platform::InvalidateView() {
+    if (window_ != nullptr)
+        ::InvalidateRect(window_->view, nullptr, FALSE);
+}
+
+void Win32Platform::FillViewRect(std::uint32_t color, int width, int height) {
+    WindowState* state = window_;
+    if (state == nullptr || state->view == nullptr)
+        return;
+    const HDC dc = ::GetDC(state->view);
+    if (dc == nullptr)
+        return;
+    // Filled with the colour and outlined with the device context's pen, black by default.
+    const HBRUSH brush = ::CreateSolidBrush(color & 0x00FFFFFFu);
+    const HGDIOBJ previous = ::SelectObject(dc, brush);
+    ::Rectangle(dc, 0, 0, width, height);
+    ::SelectObject(dc, previous);
+    ::DeleteObject(brush);
+    ::ReleaseDC(state->view, dc);
+}
+
+void Win32Platform::GetViewSize(int& width, int& height) {
+    RECT client{};
+    if (window_ == nullptr || !::GetClientRect(window_->view, &client)) {
+        width = 0;
+        height = 0;
+        return;
+    }
+    width = client.right;
+    height = client.bottom;
+}
+
+} // namespace lumivex

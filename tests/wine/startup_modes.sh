@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Preview (/p 1234) ends at once with code 0 and leaves in the registry the ten values the
+# program owns, the two library names as REG_SZ and the rest as REG_DWORD, beside the stored
+# Background and WallpaperDir, which it never writes. A name stored as REG_EXPAND_SZ is read as
+# it stands (not expanded) and written back as REG_SZ. Configure (/c) opens help context 1000 of
+# LMVXSVGL.HLP owned by the desktop window, and shows no window of its own.
+source "$(dirname "$0")/lib.sh"
+e2e_init "${1:-}"
+start_xvfb 320x240
+
+write_settings Background=0x00FF0000
+wine_quiet reg add "$SETTINGS_KEY" /v WallpaperDir /d 'C:\pictures' /f || fail "cannot store WallpaperDir"
+wine_quiet reg add "$SETTINGS_KEY" /v OpenGLUDLL /t REG_EXPAND_SZ /d '%WINDIR%\GLU32.DLL' /f ||
+    fail "cannot store OpenGLUDLL"
+rc=0
+timeout 20 "$LUMIVEX_GL" /p 1234 >"$SAVER_OUT" 2>&1 || rc=$?
+[ "$rc" -eq 0 ] || fail "preview ended with code $rc (124 = still running)"
+[ -z "$(saver_window)" ] || fail "preview showed a window"
+
+# name, type, data of every value, as the registry tool shows them
+listing=$(wine reg query "$SETTINGS_KEY" | tr -d '\r' | awk '/^    / {print $1, $2, $3}' | sort)
+expected="Alpha REG_DWORD 0x0
+Background REG_DWORD 0xff0000
+FullScreen REG_DWORD 0x0
+MonoColor REG_DWORD 0x1fffffff
+Monochrome REG_DWORD 0x0
+NumOfElements REG_DWORD 0x3
+NumOfReflections REG_DWORD 0xc
+OpenGLDLL REG_SZ OpenGL32.DLL
+OpenGLUDLL REG_SZ %WINDIR%\\GLU32.DLL
+Reflected REG_DWORD 0x1
+Rest REG_DWORD 0x14
+WallpaperDir REG_SZ C:\\pictures"
+[ "$listing" = "$expected" ] || fail "the registry holds:
+$listing"
+
+note "configure"
+# Wine's help viewer, finding no LMVXSVGL.HLP, holds the call with a dialog of its own; the call
+# itself is what is checked, and the viewer is ended with the prefix's processes.
+relay_calls 'user32.WinHelpA;user32.GetDesktopWindow'
+start_saver /c
+poll_until 30 grep -aq 'Call user32.WinHelpA(' "$SAVER_OUT" || fail "configure opened no help"
+relay_off
+desktop=$(grep -a -o 'Ret  user32.GetDesktopWindow() retval=[0-9a-f]*' "$SAVER_OUT" | head -n1)
+desktop=${desktop##*=}
+[ -n "$desktop" ] && [ "$((16#$desktop))" -ne 0 ] || fail "the desktop window was not asked for"
+relayed WinHelpA | grep -q "WinHelpA($desktop,[0-9a-f]* \"LMVXSVGL.HLP\",00000001,000003e8)" ||
+    fail "no help call for context 1000: $(relayed WinHelpA)"
+[ -z "$(saver_window)" ] || fail "configure showed a saver window"
+echo "PASS"
