@@ -94,6 +94,9 @@ class WindowEvents {
     virtual void OnClose() = 0;
     // The application's idle handler; only called while installed (SetIdleHandler).
     virtual void OnIdle() = 0;
+    // The session ends (logout, the program told to stop, the host's window gone): the window
+    // closes without a close query, OnClose follows and the modal loop ends.
+    virtual void OnEndSession() {}
 };
 
 class Platform {
@@ -172,6 +175,8 @@ class Platform {
     virtual void RequestClose() = 0;
     // Handles every pending window event (keys, mouse, timers, paints, close requests).
     virtual void ProcessMessages() = 0;
+    // True once the session is ending (see WindowEvents::OnEndSession); waits stop early then.
+    virtual bool IsSessionEnding() { return false; }
     // Marks the view for repainting; the paint arrives as OnPaint.
     virtual void InvalidateView() = 0;
     // Without a GL context the view paints its background with the window system.

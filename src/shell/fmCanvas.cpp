@@ -237,6 +237,14 @@ bool TfrmCanvas::FormCloseQuery() {
     return canClose;
 }
 
+// Logout or a signal must not wait for a password nobody will type, and must not cost the edits
+// an allowed close would have kept.
+void TfrmCanvas::FormEndSession() {
+    CloseAllowed = true;
+    if (GetPlatform().IsCapsLockOn())
+        ViewToSettings();
+}
+
 void TfrmCanvas::FormClose() {
     Platform& platform = GetPlatform();
     platform.SetIdleHandler(false);
@@ -284,6 +292,10 @@ void TfrmCanvas::OnClose() {
 
 void TfrmCanvas::OnIdle() {
     IdleFrame();
+}
+
+void TfrmCanvas::OnEndSession() {
+    FormEndSession();
 }
 
 namespace {

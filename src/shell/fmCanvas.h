@@ -25,6 +25,7 @@ class TfrmCanvas final : public WindowEvents {
     void tmrTickTimer();
     bool FormCloseQuery();
     void FormClose();
+    void FormEndSession();
 
     // WindowEvents: the platform's loop lands here.
     void OnKeyDown(std::uint16_t virtualKey) override;
@@ -36,6 +37,7 @@ class TfrmCanvas final : public WindowEvents {
     bool OnCloseQuery() override;
     void OnClose() override;
     void OnIdle() override;
+    void OnEndSession() override;
 
     TLumivexGL LumivexGL;
     WindowHandle Handle = 0;

@@ -4,12 +4,14 @@
 #include "shell/unInitialize.h"
 
 #include "elements/GeometryGL_.h"
+#include "gl/OpenGL12.h"
 #include "shell/fmCanvas.h"
 #include "system/unGlobals.h"
 #include "system/unPassword.h"
 #include "system/unRegistry.h"
-#include "gl/OpenGL12.h"
+#include "view/LumivexGL_.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdint>
@@ -23,6 +25,15 @@ GuardHandle InstanceSemaphore = 0;
 void (*SaverWindowRunner)() = &RunSaverWindow;
 
 namespace {
+
+// Set once the stored settings are in Settings and may be written back: saving earlier would put
+// the defaults over them.
+bool settingsLoaded = false;
+bool settingsSaved = false;
+
+TSettingsOverrides overrides; // of the current run
+TSettings storedSettings;     // as loaded, before the overrides
+TSettings overriddenSettings; // as the overrides left them
 
 constexpr const char* SemaphoreName = "LumivexGLSemaphore";
 constexpr const char* HelpFile = "LMVXSVGL.HLP";
@@ -83,19 +94,83 @@ void ActOnMode() {
     }
 }
 
-// The way out of every mode that passed the guard: save while the guard is still held.
-void Finish() {
-    SaveSettings();
-    CloseOpenGL();
+void ApplyOverrides() {
+    storedSettings = Settings;
+    const TSettingsOverrides& o = overrides;
+    Settings.NumOfElements = o.NumOfElements.value_or(Settings.NumOfElements);
+    Settings.NumOfReflections = o.NumOfReflections.value_or(Settings.NumOfReflections);
+    Settings.Rest = o.Rest.value_or(Settings.Rest);
+    Settings.Alpha = o.Alpha.value_or(Settings.Alpha);
+    Settings.Reflected = o.Reflected.value_or(Settings.Reflected);
+    Settings.FullScreen = o.FullScreen.value_or(Settings.FullScreen);
+    if (o.Colour) {
+        // As the digit keys choose a colour.
+        const int colour = std::clamp(*o.Colour, 0, MonoColorsLength - 1);
+        Settings.MonoColor = MonoColors[colour];
+        Settings.Monochrome = colour != 0;
+    }
+    ClampSettings();
+    overriddenSettings = Settings;
+}
+
+// What still holds an override's value goes back to what was stored; edits stay.
+void WithdrawOverrides() {
+    const TSettingsOverrides& o = overrides;
+    auto restore = [](bool overridden, auto& field, const auto& applied, const auto& stored) {
+        if (overridden && field == applied)
+            field = stored;
+    };
+    const TSettings& a = overriddenSettings;
+    const TSettings& s = storedSettings;
+    restore(o.NumOfElements.has_value(), Settings.NumOfElements, a.NumOfElements, s.NumOfElements);
+    restore(o.NumOfReflections.has_value(), Settings.NumOfReflections, a.NumOfReflections,
+            s.NumOfReflections);
+    restore(o.Rest.has_value(), Settings.Rest, a.Rest, s.Rest);
+    restore(o.Alpha.has_value(), Settings.Alpha, a.Alpha, s.Alpha);
+    restore(o.Reflected.has_value(), Settings.Reflected, a.Reflected, s.Reflected);
+    restore(o.FullScreen.has_value(), Settings.FullScreen, a.FullScreen, s.FullScreen);
+    if (o.Colour && Settings.MonoColor == a.MonoColor && Settings.Monochrome == a.Monochrome) {
+        Settings.MonoColor = s.MonoColor;
+        Settings.Monochrome = s.Monochrome;
+    }
+}
+
+// Once only, whichever way out comes first.
+void SaveOnce() {
+    if (settingsSaved)
+        return;
+    settingsSaved = true;
+    if (settingsLoaded) {
+        WithdrawOverrides();
+        SaveSettings();
+    }
+}
+
+void ReleaseGuard() {
     if (InstanceSemaphore != 0) {
         GetPlatform().CloseInstanceGuard(InstanceSemaphore);
         InstanceSemaphore = 0;
     }
 }
 
+// The way out of every mode that passed the guard: save while the guard is still held.
+void Finish() {
+    SaveOnce();
+    CloseOpenGL();
+    ReleaseGuard();
+}
+
 } // namespace
 
+void FinishAbruptly() {
+    SaveOnce();
+    ReleaseGuard();
+}
+
 void ResetStartupGlobals() {
+    settingsLoaded = false;
+    settingsSaved = false;
+    overrides = {};
     RunMode = 0;
     ParentWindow = 0;
     PreviousForegroundWindow = 0;
@@ -133,27 +208,44 @@ void DecodeCommandLine(const std::vector<std::string>& arguments) {
         ParentWindow = ParseWindowHandle(arguments[1]);
 }
 
-int RunProgram(int argc, char** argv) {
+namespace {
+
+// Both ways of starting: a mode letter (`switches`) or options. Only a hosted run skips the
+// guard, the foreground window and the saving.
+int Run(const std::vector<std::string>* switches, const TRunOptions& options) {
     Platform& platform = GetPlatform();
     ResetStartupGlobals();
+    overrides = options.Overrides;
 
-    bool alreadyExists = false;
-    InstanceSemaphore = platform.CreateInstanceGuard(SemaphoreName, alreadyExists);
-    if (InstanceSemaphore != 0 && alreadyExists) {
-        // Another instance runs: leave at once, touching nothing.
-        platform.CloseInstanceGuard(InstanceSemaphore);
-        InstanceSemaphore = 0;
-        return 0;
+    if (!options.Hosted) {
+        bool alreadyExists = false;
+        InstanceSemaphore = platform.CreateInstanceGuard(SemaphoreName, alreadyExists);
+        if (InstanceSemaphore != 0 && alreadyExists) {
+            // Another instance runs: leave at once, touching nothing.
+            platform.CloseInstanceGuard(InstanceSemaphore);
+            InstanceSemaphore = 0;
+            return 0;
+        }
     }
 
     try {
-        DecodeCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+        if (switches != nullptr) {
+            DecodeCommandLine(*switches);
+        } else {
+            RunMode = rmRun;
+            if (!options.Hosted)
+                PreviousForegroundWindow = platform.GetForegroundWindow();
+        }
         SetRandSeed(platform.MillisecondsSinceMidnightUTC());
         SetDefaultSettings();
         platform.MaskFloatingPointExceptions();
         LoadSettings();
+        // Several hosted instances run at once, one per monitor: none may write.
+        settingsLoaded = !options.Hosted;
+        ApplyOverrides();
         ActOnMode();
-        platform.SetForegroundWindow(PreviousForegroundWindow);
+        if (!options.Hosted)
+            platform.SetForegroundWindow(PreviousForegroundWindow);
     } catch (...) {
         // An error skips the foreground restore but not the way out.
         Finish();
@@ -161,6 +253,17 @@ int RunProgram(int argc, char** argv) {
     }
     Finish();
     return 0;
+}
+
+} // namespace
+
+int RunProgram(int argc, char** argv) {
+    const std::vector<std::string> switches(argv + (argc > 0 ? 1 : 0), argv + argc);
+    return Run(&switches, TRunOptions{});
+}
+
+int RunWithOptions(const TRunOptions& options) {
+    return Run(nullptr, options);
 }
 
 } // namespace lumivex

@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,5 +38,31 @@ extern void (*SaverWindowRunner)();
 // Runs the whole program for the given command line (argv[0] is the program) and returns the
 // exit code.
 int RunProgram(int argc, char** argv);
+
+// Settings given for one run only: applied after loading, clamped as loaded values are, and never
+// saved (a value the keyboard changed in interactive mode is saved as edited).
+struct TSettingsOverrides {
+    std::optional<std::int32_t> NumOfElements;
+    std::optional<std::int32_t> NumOfReflections;
+    std::optional<std::int32_t> Rest;
+    std::optional<std::int32_t> Colour; // 0 = many colours, 1..9 = an entry of MonoColors
+    std::optional<bool> Alpha;
+    std::optional<bool> Reflected;
+    std::optional<bool> FullScreen;
+};
+
+// A run asked for by options instead of a mode letter: the saver, with the overrides. A hosted
+// run (a screen-saver host's window, several at once) takes no guard, leaves the foreground
+// window alone and writes no settings.
+struct TRunOptions {
+    bool Hosted = false;
+    TSettingsOverrides Overrides;
+};
+int RunWithOptions(const TRunOptions& options);
+
+// The way out when the program cannot go on (its window system is gone): the settings are saved
+// as at a normal end, if they were loaded, and the guard is released. Touches no window and no
+// GL; runs once, and not at all after the normal way out.
+void FinishAbruptly();
 
 } // namespace lumivex

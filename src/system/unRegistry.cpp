@@ -109,6 +109,10 @@ void LoadSettings() {
         }
     }
     // The rest of the program relies on these ranges, whatever the registry held.
+    ClampSettings();
+}
+
+void ClampSettings() {
     Settings.NumOfElements = std::clamp(Settings.NumOfElements, MinElements, MaxElements);
     Settings.NumOfReflections =
         std::clamp(Settings.NumOfReflections, MinReflections, MaxReflections);

@@ -9,6 +9,8 @@ inline constexpr const char* SettingsKey = "Software\\Orvantix\\Lumivex GL\\Vers
 // Reads what the key holds into Settings, then clamps the counts and the pause. Never creates
 // the key. A value that is missing, of the wrong type or unreadable keeps its current value.
 void LoadSettings();
+// Brings the counts and the pause into the ranges the rest of the program relies on.
+void ClampSettings();
 // Writes the ten values the program owns, creating the key when missing; "Background" and
 // "WallpaperDir" are never written. Stops at the first value that cannot be written.
 void SaveSettings();

@@ -284,8 +284,9 @@ void TCustomLumivexGL::RestPause() {
     const std::uint32_t start = platform.GetTickCount();
     // Tested before the first sleep, so a negative Rest costs one clock reading; the wrapped
     // difference is widened before its absolute value so that no tick count can overflow it.
+    // An ending session cuts the pause short: a logout must not wait for the next frame.
     std::int64_t elapsed = 0;
-    while (std::llabs(elapsed) < Rest) {
+    while (std::llabs(elapsed) < Rest && !platform.IsSessionEnding()) {
         platform.Sleep(RestSleepMilliseconds);
         platform.ProcessMessages();
         elapsed = static_cast<std::int32_t>(platform.GetTickCount() - start);

@@ -13,6 +13,8 @@ SETTINGS_KEY='HKEY_CURRENT_USER\Software\Orvantix\Lumivex GL\Version 3.0'
 XVFB_PID=""
 SAVER_PID=""
 SAVER_RC=""
+HOST_PID=""
+HOST_DIR=""
 
 fail() {
     echo "FAIL: $*" >&2
@@ -48,6 +50,7 @@ e2e_init() {
 e2e_cleanup() {
     local status=$?
     stop_saver
+    stop_host
     stop_xvfb
     if [ "$status" -ne 0 ] || [ -n "${E2E_KEEP:-}" ]; then
         echo "files kept in $E2E_TMP" >&2
@@ -63,6 +66,14 @@ start_xvfb() {
 }
 
 stop_xvfb() { stop_virtual_display; }
+
+# The X server dies under the saver, without a word to its clients.
+kill_xvfb() {
+    [ -n "$XVFB_PID" ] || return 0
+    kill -KILL "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=""
+}
 
 start_saver() {
     "$LUMIVEX_GL" "$@" >"$SAVER_OUT" 2>&1 &
@@ -151,4 +162,110 @@ expect_setting() {
     local actual
     actual=$(read_setting "$1")
     [ "$actual" = "$(($2))" ] || fail "setting $1 is '${actual}', expected $(($2))"
+}
+
+# --- screen-saver hosts --------------------------------------------------------------------------
+# start_host KIND [ARG...] starts a host that shows lumivex-gl in a window of the host's:
+#   window GEOMETRY [CHILD...]  grey windows standing in for a host (a settings dialog and its
+#                               preview pane, all WxH+X+Y); HOST_WINDOWS holds the ids of the
+#                               children (or of the window), one per line; the script starts the
+#                               hacks itself
+#   xscreensaver                the xscreensaver daemon, its one hack "GL: lumivex-gl --root";
+#                               blanks on `host_as xscreensaver-command -activate`
+#   xsecurelock                 xsecurelock with XSECURELOCK_SAVER=lumivex-gl, blanking at once
+# The real hosts run as nobody when the tests run as root (xscreensaver starts no hack as root),
+# with a home of their own that holds a copy of the settings file (HOST_SETTINGS), from a copy of
+# lumivex-gl every user can read (HACK), under reaper.py: `hack_status PID` tells how a hack
+# ended. stop_host ends the host and everything it started.
+start_host() {
+    local kind=$1
+    shift
+    stop_host
+    if [ "$kind" = window ]; then
+        local ids="$E2E_TMP/host_windows.$RANDOM" count=$(($# > 1 ? $# - 1 : 1))
+        "${LUMIVEX_HOST_WINDOW:?the host_window program}" "$@" >"$ids" 2>"$E2E_TMP/host.log" &
+        HOST_PID=$!
+        poll_until 10 bash -c "[ \$(wc -l <'$ids') -ge $count ]" ||
+            fail "the host's windows did not appear: $(cat "$E2E_TMP/host.log")"
+        HOST_WINDOWS=$(cat "$ids")
+        return
+    fi
+    HOST_DIR=$(mktemp -d /tmp/lumivex-host.XXXXXX)
+    chmod 755 "$HOST_DIR"
+    HACK="$HOST_DIR/lumivex-gl"
+    install -m 755 "$LUMIVEX_GL" "$HACK"
+    local home="$HOST_DIR/home"
+    HOST_SETTINGS="$home/.config/lumivex-gl/registry.reg"
+    mkdir -p "$(dirname "$HOST_SETTINGS")"
+    [ ! -f "$SETTINGS_FILE" ] || cp "$SETTINGS_FILE" "$HOST_SETTINGS"
+    printf '%s\n' 'mode: one' 'selected: 0' 'fade: False' 'unfade: False' 'splash: False' \
+        'lock: False' 'dpmsEnabled: False' 'timeout: 0:30:00' \
+        "programs: GL: $HACK --root \\n\\" >"$home/.xscreensaver"
+    AS_HOST=(env -i "HOME=$home" "DISPLAY=$DISPLAY" PATH=/usr/bin:/bin)
+    # A sanitizer build's hacks report as the rest of the run does.
+    local name
+    for name in ASAN_OPTIONS UBSAN_OPTIONS; do
+        [ -z "${!name:-}" ] || AS_HOST+=("$name=${!name}")
+    done
+    if [ "$(id -u)" -eq 0 ]; then
+        chown -R 65534:65534 "$home"
+        AS_HOST=(setpriv --reuid=65534 --regid=65534 --clear-groups "${AS_HOST[@]}")
+    fi
+    local -a host
+    case "$kind" in
+    xscreensaver) host=(xscreensaver --no-splash --verbose) ;;
+    xsecurelock) host=("XSECURELOCK_SAVER=$HACK" XSECURELOCK_BLANK_TIMEOUT=-1 xsecurelock) ;;
+    *) fail "no host called $kind" ;;
+    esac
+    python3 "$E2E_DIR/reaper.py" "$E2E_TMP/reaped" "${AS_HOST[@]}" "${host[@]}" \
+        >"$E2E_TMP/host.log" 2>&1 &
+    HOST_PID=$!
+    if [ "$kind" = xscreensaver ]; then
+        poll_until 20 host_as xscreensaver-command -version || fail "xscreensaver did not start"
+    fi
+}
+
+# Runs a command as the host's user, in the host's environment.
+host_as() { "${AS_HOST[@]}" "$@" >>"$E2E_TMP/host.log" 2>&1; }
+
+hack_pids() { pgrep -f "^$HACK( |\$)" || true; }
+
+wait_for_hacks() {
+    poll_until 20 bash -c "[ \$(pgrep -fc '^$HACK( |\$)') -ge $1 ]" ||
+        fail "the host did not start $1 hack(s): $(cat "$E2E_TMP/host.log")"
+}
+
+# How the hack ended (the exit code, 128 + the signal); empty while it runs.
+hack_status() { awk -v pid="$1" '$1 == pid { print $2 }' "$E2E_TMP/reaped" 2>/dev/null; }
+hack_ended() { [ -n "$(hack_status "$1")" ]; }
+
+# Every process below $1, deepest first.
+descendants() {
+    local child
+    for child in $(pgrep -P "$1" || true); do
+        descendants "$child"
+        echo "$child"
+    done
+}
+
+stop_host() {
+    [ -n "$HOST_PID" ] || return 0
+    kill "$HOST_PID" 2>/dev/null || true
+    if ! poll_until 10 bash -c "! kill -0 $HOST_PID 2>/dev/null"; then
+        local pid
+        for pid in $(descendants "$HOST_PID") "$HOST_PID"; do kill -KILL "$pid" 2>/dev/null || true; done
+    fi
+    wait "$HOST_PID" 2>/dev/null || true
+    HOST_PID=""
+    [ -z "$HOST_DIR" ] || rm -rf "$HOST_DIR"
+    HOST_DIR=""
+}
+
+# The share of pixels that differ from the background inside each rectangle (X,Y,W,H) must be
+# above MIN, and every pixel outside them must still be the host's grey.
+expect_drawn_inside() {
+    local image=$1
+    shift
+    timeout 20 convert "$image" -depth 8 "$image.ppm" || fail "cannot convert $image"
+    python3 "$E2E_DIR/region_check.py" "$image.ppm" "$@" || fail "wrong drawing in $image"
 }

@@ -300,6 +300,39 @@ TEST_F(CanvasTest, AnAllowedCloseSavesOnlyInInteractiveModeAndEndsTheFrames) {
                    "DeleteGLContext(108)", "ReleaseViewDeviceContext(220)"}));
 }
 
+TEST_F(CanvasTest, AnEndingSessionClosesWithoutAskingAndKeepsWhatAnAllowedCloseKeeps) {
+    // Password.cpl refuses every close: a logout must not wait for it.
+    fake.Version.PlatformId = 1;
+    fake.SetRegistryString("Control Panel\\Desktop", "ScreenSaveUsePassword", "1");
+    fake.AddLibrary("C:\\WINDOWS\\SYSTEM32\\Password.cpl",
+                    {{"VerifyScreenSavePwd", reinterpret_cast<void*>(&Refuse)}});
+    fake.CloseWhenIdle = false;
+    fake.OnRunModal = [](FakePlatform& f) {
+        f.CapsLock = true;
+        for (std::uint16_t key : Keys{VK_CAPITAL, 'W', 'T', VK_ADD})
+            f.PostKeyDown(key);
+        f.PostCall([&f] { f.SessionEnding = true; });
+        f.PostKeyDown(VK_SUBTRACT); // never handled: the session ended first
+    };
+    RunSaverWindow();
+    EXPECT_TRUE(Settings.FullScreen && Settings.Alpha);
+    EXPECT_EQ(Settings.NumOfElements, 4);
+    EXPECT_EQ(fake.CountOf("LoadLibrary"), 0u) << "the password was asked for";
+    EXPECT_EQ(fake.CountOf("DeleteGLContext"), 1u);
+
+    // Outside interactive mode the settings stay as they were, as after any close.
+    SetDefaultSettings();
+    fake.SessionEnding = false;
+    fake.OnRunModal = [](FakePlatform& f) {
+        f.CapsLock = false;
+        f.PostKeyDown(VK_BACK);
+        f.PostCall([&f] { f.SessionEnding = true; });
+    };
+    RunSaverWindow();
+    EXPECT_EQ(Settings.NumOfReflections, 12);
+    EXPECT_EQ(Settings.NumOfElements, 3);
+}
+
 TEST_F(CanvasTest, RunSaverWindowReleasesTheWindowHoweverTheRunEnds) {
     fake.CloseWhenIdle = false;
     fake.MaxIdlePasses = 1000;

@@ -244,6 +244,80 @@ TEST_F(StartupTest, AnErrorInTheSaverWindowResetsTheFlagReleasesGLAndPropagates)
                              End(false)}));
 }
 
+TEST_F(StartupTest, AnAbruptEndSavesTheLoadedSettingsOnceAndNeverTheDefaults) {
+    fake.SetRegistryDword(Key, "Rest", 77);
+    // Before the stored settings are read there is nothing of the user's to save.
+    ResetStartupGlobals();
+    FinishAbruptly();
+    EXPECT_EQ(fake.CountOf("RegCreateKey"), 0u);
+
+    // The display lost under the saver window: saved with the edits, and the normal way out,
+    // should it still come, saves nothing more.
+    SaverWindowRunner = [] {
+        Settings.NumOfElements = 5;
+        FinishAbruptly();
+    };
+    EXPECT_EQ(Run({"/s"}), 0);
+    EXPECT_EQ(fake.CountOf("RegCreateKey"), 1u);
+    EXPECT_EQ(fake.DwordValue(Key, "NumOfElements"), 5);
+    EXPECT_EQ(fake.DwordValue(Key, "Rest"), 77);
+    EXPECT_EQ(fake.OpenGuards, 0);
+}
+
+TEST_F(StartupTest, OptionsHoldForTheRunWhileInteractiveEditsAreSaved) {
+    fake.SetRegistryDword(Key, "NumOfElements", 2);
+    fake.SetRegistryDword(Key, "NumOfReflections", 6);
+    fake.SetRegistryDword(Key, "MonoColor", 0x00FF0000);
+    fake.SetRegistryDword(Key, "Monochrome", 1);
+    TRunOptions options;
+    options.Overrides.NumOfElements = 7;
+    options.Overrides.NumOfReflections = 99; // clamped as a stored value is
+    options.Overrides.Colour = 12;
+    options.Overrides.FullScreen = true;
+    SaverWindowRunner = [] {
+        current->Log.push_back("RunSaverWindow");
+        EXPECT_EQ(Settings.NumOfElements, 7);
+        EXPECT_EQ(Settings.NumOfReflections, 72);
+        EXPECT_EQ(Settings.MonoColor, 0x006633FFu);
+        EXPECT_TRUE(Settings.Monochrome && Settings.FullScreen);
+        // A Caps Lock edit of the reflections; the rest still holds the options' values.
+        Settings.NumOfReflections = 30;
+    };
+    EXPECT_EQ(RunWithOptions(options), 0);
+    EXPECT_EQ(fake.DwordValue(Key, "NumOfElements"), 2);
+    EXPECT_EQ(fake.DwordValue(Key, "NumOfReflections"), 30);
+    EXPECT_EQ(fake.DwordValue(Key, "MonoColor"), 0x00FF0000);
+    EXPECT_EQ(fake.DwordValue(Key, "Monochrome"), 1);
+    EXPECT_EQ(fake.DwordValue(Key, "FullScreen"), 0);
+    // Otherwise a run like /s: guard, foreground window, libraries.
+    EXPECT_EQ(fake.CountOf("CreateInstanceGuard"), 1u);
+    EXPECT_EQ(fake.CountOf("SetForegroundWindow(496)"), 1u);
+    EXPECT_EQ(fake.CountOf("RunSaverWindow"), 1u);
+    EXPECT_EQ(fake.OpenGuards, 0);
+}
+
+TEST_F(StartupTest, AHostedRunTakesNoGuardLeavesTheFocusAloneAndWritesNothing) {
+    fake.GuardAlreadyExists = true; // an instance of /s, or another monitor's hack
+    fake.SetRegistryDword(Key, "Rest", 5000);
+    TRunOptions options;
+    options.Hosted = true;
+    options.Overrides.NumOfElements = 7;
+    EXPECT_EQ(RunWithOptions(options), 0);
+    EXPECT_EQ(Settings.NumOfElements, 7);
+    EXPECT_EQ(Settings.Rest, 2000);
+    EXPECT_EQ(fake.CountOf("RunSaverWindow"), 1u);
+    EXPECT_EQ(fake.CountOf("FreeLibrary"), 2u);
+    for (const char* untouched : {"CreateInstanceGuard", "GetForegroundWindow",
+                                  "SetForegroundWindow", "RegCreateKey", "RegSetValue"})
+        EXPECT_EQ(fake.CountOf(untouched), 0u) << untouched;
+    EXPECT_EQ(fake.DwordValue(Key, "Rest"), 5000);
+
+    // Not even when the display is lost under it.
+    SaverWindowRunner = [] { FinishAbruptly(); };
+    EXPECT_EQ(RunWithOptions(options), 0);
+    EXPECT_EQ(fake.CountOf("RegCreateKey"), 0u);
+}
+
 TEST_F(StartupTest, ASecondInstanceLeavesAtOnceTouchingNothing) {
     fake.GuardAlreadyExists = true;
     fake.SetRegistryDword(Key, "Rest", 5000);

@@ -385,6 +385,10 @@ void FakePlatform::PostPaint() {
     pending_.push_back([](WindowEvents& e) { e.OnPaint(); });
 }
 
+void FakePlatform::PostCall(std::function<void()> call) {
+    pending_.push_back([call = std::move(call)](WindowEvents&) { call(); });
+}
+
 bool FakePlatform::DeliverOne() {
     if (pending_.empty() || Events == nullptr)
         return false;
@@ -417,6 +421,12 @@ void FakePlatform::RunModal() {
     int idlePasses = 0;
     bool closedByFake = false;
     for (;;) {
+        if (SessionEnding && Events != nullptr) {
+            Record("RunModal:end session");
+            Events->OnEndSession();
+            Events->OnClose();
+            break;
+        }
         if (DeliverOne()) {
             if (RunPendingClose())
                 break;

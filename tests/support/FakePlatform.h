@@ -18,7 +18,8 @@
 //   ProcessMessages (and RunModal) deliver. RunModal is a bounded model of the real loop: it
 //   delivers queued events, runs the close query for pending close requests, and calls OnIdle
 //   while the idle handler is installed, at most MaxIdlePasses times; when there is nothing
-//   left to do it requests a close itself (CloseWhenIdle), so a test never hangs.
+//   left to do it requests a close itself (CloseWhenIdle), so a test never hangs. An ending
+//   session (SessionEnding) ends it as the real loop does.
 #pragma once
 
 #include "platform/Platform.h"
@@ -129,6 +130,10 @@ class FakePlatform : public Platform {
     int InvalidateCount = 0;
     int ViewWidth = 1024, ViewHeight = 768;
 
+    // The session is ending (a logout, a signal): RestPause stops early and RunModal ends with
+    // OnEndSession and OnClose, without a close query.
+    bool SessionEnding = false;
+
     int MaxIdlePasses = 3;
     bool CloseWhenIdle = true;
     // Called once at the start of RunModal; may post events or throw to model a failing loop.
@@ -140,6 +145,8 @@ class FakePlatform : public Platform {
     void PostMouseMove(int x, int y);
     void PostTimer(TimerId timer);
     void PostPaint();
+    // Something that happens between two events (a signal, say), run when its turn comes.
+    void PostCall(std::function<void()> call);
     std::size_t PendingEvents() const { return pending_.size(); }
 
     // --- rendering context -----------------------------------------------------------------
@@ -193,6 +200,7 @@ class FakePlatform : public Platform {
     bool IsCapsLockOn() override;
     void RequestClose() override;
     void ProcessMessages() override;
+    bool IsSessionEnding() override { return SessionEnding; }
     void InvalidateView() override;
     void FillViewRect(std::uint32_t color, int width, int height) override;
     void GetViewSize(int& width, int& height) override;

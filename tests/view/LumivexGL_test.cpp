@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <typeindex>
 #include <typeinfo>
+#include <utility>
 #include <vector>
 
 namespace lumivex {
@@ -267,19 +269,19 @@ TEST_F(ViewTest, RandomizeSettingsReseedsFromTheTimeOfDayAndDrawsInOrder) {
     }
 }
 
-// Stands in for the saver window: a timer event that finds the clock half a wrap ahead.
-struct ClockJumper : WindowEvents {
-    explicit ClockJumper(FakePlatform& f) : fake(f) {}
+// Stands in for the saver window: something happens on a timer event during the pause.
+struct TimerAction : WindowEvents {
+    explicit TimerAction(std::function<void()> a) : action(std::move(a)) {}
     void OnKeyDown(std::uint16_t) override {}
     void OnMouseDown() override {}
     void OnMouseMove(int, int) override {}
-    void OnTimer(TimerId) override { fake.AdvanceTicks(0x80000000u - 5u); }
+    void OnTimer(TimerId) override { action(); }
     void OnPaint() override {}
     void OnResize(int, int) override {}
     bool OnCloseQuery() override { return false; }
     void OnClose() override {}
     void OnIdle() override {}
-    FakePlatform& fake;
+    std::function<void()> action;
 };
 
 TEST_F(ViewTest, RestPauseSleepsFiveMillisecondsAtATimeAndDispatchesUntilRestHasPassed) {
@@ -302,11 +304,20 @@ TEST_F(ViewTest, RestPauseSleepsFiveMillisecondsAtATimeAndDispatchesUntilRestHas
     EXPECT_EQ(fake.TickCount, 8u);
 
     // After one sleep the wrapped difference is -2^31: far beyond Rest, and no overflow.
-    ClockJumper window(fake);
-    fake.Events = &window;
+    TimerAction clockJump([&] { fake.AdvanceTicks(0x80000000u - 5u); });
+    fake.Events = &clockJump;
     fake.PostTimer(TimerTick);
     fake.ClearLog();
     view.SetRest(30);
+    view.RestPause();
+    EXPECT_EQ(fake.CountOf("Sleep"), 1u);
+
+    // A logout during the longest pause ends it at the next look, not 2 seconds later.
+    TimerAction logout([&] { fake.SessionEnding = true; });
+    fake.Events = &logout;
+    fake.PostTimer(TimerTick);
+    fake.ClearLog();
+    view.SetRest(2000);
     view.RestPause();
     EXPECT_EQ(fake.CountOf("Sleep"), 1u);
     fake.Events = nullptr;

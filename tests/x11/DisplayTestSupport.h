@@ -1,8 +1,8 @@
 // For the tests that need an X display: a platform connected to it.
 #pragma once
 
-#include "platform/x11/x11_platform.h"
 #include "gl/OpenGL12.h"
+#include "platform/x11/x11_platform.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 // query answers 0 and every request does nothing.
 #include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_platform.h"
+#include "platform/x11/x11_session.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -20,6 +21,8 @@ constexpr useconds_t DisplayRetryMicroseconds = 100000;
 } // namespace
 
 _XDisplay* X11Platform::XConnection() {
+    if (displayLost_)
+        return nullptr;
     // Settled once per process: a missing display stays missing. A busy server may refuse a
     // connection for a moment, so a named display gets a few tries before it counts as missing.
     if (!displayTried_) {
@@ -33,6 +36,8 @@ _XDisplay* X11Platform::XConnection() {
         }
         if (display_ == nullptr)
             lastError_ = ENXIO;
+        else
+            WatchForLostDisplay(this);
     }
     return display_;
 }

@@ -3,9 +3,10 @@
 // its request is the one its window is made with.
 #include "platform/x11/x11_glx.h"
 
-#include "platform/x11/x11_errors.h"
-#include "platform/x11/x11_window.h"
 #include "gl/OpenGL12.h"
+#include "platform/x11/x11_errors.h"
+#include "platform/x11/x11_session.h"
+#include "platform/x11/x11_window.h"
 
 #include <dlfcn.h>
 
@@ -157,6 +158,12 @@ bool ChooseGLVisual(Display* display, int screen, const GLVisualRequest& request
     XVisualInfo* visuals = XGetVisualInfo(display, VisualScreenMask, &pattern, &count);
     if (visuals == nullptr)
         return false;
+    // The first GLX call sets the display up for GLX, talking to the server.
+    if (count > 0)
+        SurvivingLostServer(ConnectionNumber(display), [&] {
+            int usesGL = 0;
+            return getConfig(display, visuals, GLX_USE_GL, &usesGL);
+        });
     std::vector<GLVisualTraits> candidates(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         XVisualInfo* visual = &visuals[i];
@@ -252,7 +259,9 @@ RenderContext X11Platform::CreateGLContext(DeviceContext dc, int colorBits, int 
     int code = 0;
     {
         XErrorTrap trap(display);
-        context = glx_->createContext(display, &chosen, nullptr, True);
+        context = SurvivingLostServer(ConnectionNumber(display), [&] {
+            return glx_->createContext(display, &chosen, nullptr, True);
+        });
         code = trap.Sync();
     }
     if (context == nullptr)
@@ -268,7 +277,9 @@ void X11Platform::ActivateGLContext(DeviceContext dc, RenderContext rc) {
         return;
     auto* context = reinterpret_cast<GLXContextHandle>(rc);
     XErrorTrap trap(view->display);
-    if (glx_->makeCurrent(view->display, view->window, context))
+    if (SurvivingLostServer(ConnectionNumber(view->display), [&] {
+            return glx_->makeCurrent(view->display, view->window, context);
+        }))
         glx_->current = context;
 }
 

@@ -3,6 +3,7 @@
 // on OK, Return, Escape or the window manager's close button. LUMIVEX_NO_DIALOG=1 skips the
 // dialog, for runs nobody watches.
 #include "platform/x11/x11_platform.h"
+#include "platform/x11/x11_session.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
 #include <string>
 #include <vector>
 
@@ -91,9 +93,16 @@ class MessageDialog {
     MessageDialog(const MessageDialog&) = delete;
     MessageDialog& operator=(const MessageDialog&) = delete;
 
-    // Handles events until the dialog is answered.
+    // Handles events until the dialog is answered or the program is told to end.
     void Run() {
         for (;;) {
+            while (XPending(display_) == 0) {
+                if (TerminationRequested())
+                    return;
+                pollfd sources[2] = {{ConnectionNumber(display_), POLLIN, 0},
+                                     {TerminationPipe(), POLLIN, 0}};
+                poll(sources, sources[1].fd >= 0 ? 2 : 1, -1);
+            }
             XEvent event;
             XNextEvent(display_, &event);
             if (event.xany.window != window_)
@@ -161,7 +170,8 @@ class MessageDialog {
 void X11Platform::ShowMessage(const std::string& text, const std::string& caption, std::uint32_t) {
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
-    if (!DialogWanted())
+    // A hosted saver shows nothing outside the host's window.
+    if (!DialogWanted() || hosted_)
         return;
     Display* display = XConnection();
     if (display == nullptr)

@@ -1,6 +1,8 @@
 // Construction and teardown of the Linux back end.
 #include "platform/x11/x11_platform.h"
 
+#include "platform/x11/x11_session.h"
+
 #include <X11/Xlib.h>
 
 namespace lumivex {
@@ -13,8 +15,10 @@ X11Platform::~X11Platform() {
     Destroy(window_);
     Destroy(system_);
     Destroy(registry_);
-    if (display_ != nullptr)
+    if (display_ != nullptr) {
+        WatchForLostDisplay(nullptr);
         XCloseDisplay(display_);
+    }
 }
 
 } // namespace lumivex

@@ -71,6 +71,7 @@ class X11Platform final : public Platform {
     bool IsCapsLockOn() override;
     void RequestClose() override;
     void ProcessMessages() override;
+    bool IsSessionEnding() override;
     void InvalidateView() override;
     void FillViewRect(std::uint32_t color, int width, int height) override;
     void GetViewSize(int& width, int& height) override;
@@ -83,6 +84,18 @@ class X11Platform final : public Platform {
     void ActivateGLContext(DeviceContext dc, RenderContext rc) override;
     void DeactivateGLContext() override;
     void DeleteGLContext(RenderContext rc) override;
+
+    // Hosted by a screen-saver host: the view is made inside `window` (the root window when 0),
+    // with nothing grabbed or listened to. An empty answer, or why it cannot be (no display, no
+    // such window). Before the saver window is created.
+    std::string HostIn(unsigned long window);
+    // The frame rate on standard error once a second.
+    void SetFrameRateReport(bool on);
+
+    // x11_session.cpp
+    // The X server is gone: the edits of the saver window and the settings are saved, a line
+    // goes to standard error and the program ends with 1, touching nothing of X or GL again.
+    [[noreturn]] void LoseDisplay();
 
     // Each concern keeps its state in a struct defined in its own file, created there on first
     // use and released by that file's Destroy overload (called from the destructor).
@@ -102,6 +115,11 @@ class X11Platform final : public Platform {
     GlxState* glx_ = nullptr;
     _XDisplay* display_ = nullptr;
     bool displayTried_ = false;
+    bool displayLost_ = false;
+    bool hosted_ = false;
+    unsigned long hostWindow_ = 0; // 0 = the root window
+    bool frameRateReport_ = false;
+    bool capsLockSeen_ = false;   // the last Caps Lock state the server told, for when it is gone
     std::uint32_t lastError_ = 0; // errno or X error code of the last failed call
 };
 

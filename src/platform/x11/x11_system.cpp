@@ -95,7 +95,8 @@ Values out of range are brought into range. The program writes every value but
 
 Environment: LUMIVEX_NO_DIALOG=1 shows messages on standard error only, without a
 dialog; LUMIVEX_FPS=1 reports the frame rate on standard error when the saver ends.
-See also lumivex-gl(1).
+For screen-saver hosts (xscreensaver, xsecurelock) and the options that go with
+them: lumivex-gl --help. See also lumivex-gl(1).
 )";
 
 } // namespace

@@ -1,14 +1,17 @@
 // The saver window on X11: an override-redirect window over the whole screen holding the view
 // (a child window with the GL visual), keyboard and pointer grabbed, and the modal loop that
 // feeds the portable window its events, timers, paints, idle passes and close query.
+// Hosted by a screen-saver host, the host's window takes the place of our own: the view is made
+// inside it and follows its size, and nothing is grabbed, focused, mapped on top or listened to.
 //
 // Relies on: XConnection() for the display; the GL library loaded before the window is created
 // (otherwise the view is remade with the GL visual when its context is made).
 #include "platform/x11/x11_window.h"
 
+#include "gl/OpenGL12.h"
 #include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_glx.h"
-#include "gl/OpenGL12.h"
+#include "platform/x11/x11_session.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -30,6 +33,7 @@ constexpr std::uint64_t HideMouseInterval = 500;
 constexpr std::uint64_t TickInterval = 1000;
 // The X server's own screen saver must never start over ours; its idle clock is reset this often.
 constexpr std::uint64_t ScreenSaverResetInterval = 1000;
+constexpr std::uint64_t FrameRateInterval = 1000;
 // Another client may hold a grab for a moment when the saver starts (a key still down, a menu).
 constexpr int GrabAttempts = 40;
 constexpr int GrabRetryMilliseconds = 25;
@@ -88,16 +92,6 @@ unsigned long PixelOf(Display* display, Visual* visual, Colormap colormap, std::
     return BlackPixel(display, DefaultScreen(display));
 }
 
-// Anything else the X server sends us reports the problem and lets the saver go on; Xlib's
-// default handler would end the program in the middle of a run.
-int ReportXError(Display* display, XErrorEvent* event) {
-    char text[256] = {};
-    XGetErrorText(display, event->error_code, text, sizeof text);
-    std::fprintf(stderr, "lumivex-gl: X error %d (%s), request %d.%d\n", event->error_code, text,
-                 event->request_code, event->minor_code);
-    return 0;
-}
-
 struct Timer {
     bool Enabled = false;
     std::uint64_t Interval = 0;
@@ -123,6 +117,8 @@ struct X11Platform::WindowState {
 
     int width = 0; // of the frame and the view
     int height = 0;
+    int hostWidth = 0; // of the host's window
+    int hostHeight = 0;
     int reportedWidth = 0; // as last given to OnResize
     int reportedHeight = 0;
     bool mapped = false;
@@ -131,6 +127,8 @@ struct X11Platform::WindowState {
     bool pointerGrabbed = false;
     bool viewCursorHidden = true;
     bool focusWanted = false;
+    bool hosted = false;   // `frame` is the host's window, not ours
+    bool hostGone = false; // the host's window (and with it the view) was destroyed
 
     Timer hideMouse{false, HideMouseInterval, 0};
     Timer tick{false, TickInterval, 0};
@@ -141,6 +139,8 @@ struct X11Platform::WindowState {
     int pointerX = 0;
     int pointerY = 0;
     std::uint64_t lastScreenSaverReset = 0;
+    std::uint64_t frameRateSince = 0;
+    unsigned frameRateFrames = 0;
 
     Timer& TimerFor(TimerId id) { return id == TimerHideMouse ? hideMouse : tick; }
 };
@@ -149,8 +149,29 @@ namespace {
 
 using WindowState = X11Platform::WindowState;
 
+WindowState* errorState = nullptr; // the saver window whose errors ReportXError sees
+
+// Anything else the X server sends us reports the problem and lets the saver go on; Xlib's
+// default handler would end the program in the middle of a run. A hosted view whose window the
+// host has destroyed is no problem but the end of the run.
+int ReportXError(Display* display, XErrorEvent* event) {
+    WindowState* state = errorState;
+    if (state != nullptr && state->hosted &&
+        (event->error_code == BadWindow || event->error_code == BadDrawable) &&
+        (event->resourceid == state->frame || event->resourceid == state->view.window)) {
+        state->hostGone = true;
+        return 0;
+    }
+    char text[256] = {};
+    XGetErrorText(display, event->error_code, text, sizeof text);
+    std::fprintf(stderr, "lumivex-gl: X error %d (%s), request %d.%d\n", event->error_code, text,
+                 event->request_code, event->minor_code);
+    return 0;
+}
+
 void ApplyViewCursor(WindowState& state) {
-    if (state.view.window == 0)
+    // The host's pointer is the host's business.
+    if (state.view.window == 0 || state.hosted)
         return;
     if (state.viewCursorHidden)
         XDefineCursor(state.display, state.view.window, state.invisibleCursor);
@@ -184,10 +205,12 @@ int MakeViewWindow(WindowState& state, Visual* visual, int depth) {
     // The view paints all of its area itself, so the server must not clear it first.
     attributes.background_pixmap = None;
     attributes.event_mask = ExposureMask | StructureNotifyMask;
-    const Window window =
-        XCreateWindow(display, state.frame, 0, 0, static_cast<unsigned>(std::max(state.width, 1)),
-                      static_cast<unsigned>(std::max(state.height, 1)), 0, depth, InputOutput,
-                      visual, CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &attributes);
+    // Drawing on the root window itself: no window manager may frame the view.
+    attributes.override_redirect = state.frame == root;
+    const Window window = XCreateWindow(
+        display, state.frame, 0, 0, static_cast<unsigned>(std::max(state.width, 1)),
+        static_cast<unsigned>(std::max(state.height, 1)), 0, depth, InputOutput, visual,
+        CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask | CWOverrideRedirect, &attributes);
     if (const int code = trap.Sync(); code != 0) {
         if (window != 0)
             XDestroyWindow(display, window);
@@ -252,6 +275,9 @@ void SetWindowHints(Display* display, Window frame) {
 }
 
 void FocusView(WindowState& state) {
+    // The host keeps the keyboard.
+    if (state.hosted)
+        return;
     if (!state.mapped || state.view.window == 0) {
         state.focusWanted = true;
         return;
@@ -273,7 +299,8 @@ void WaitUntilViewable(Display* display, Window window) {
 
 void GrabInput(WindowState& state) {
     Display* display = state.display;
-    for (int attempt = 0; attempt < GrabAttempts && !state.keyboardGrabbed; ++attempt) {
+    for (int attempt = 0;
+         attempt < GrabAttempts && !state.keyboardGrabbed && !TerminationRequested(); ++attempt) {
         state.keyboardGrabbed = XGrabKeyboard(display, state.frame, False, GrabModeAsync,
                                               GrabModeAsync, CurrentTime) == GrabSuccess;
         if (!state.keyboardGrabbed)
@@ -281,7 +308,8 @@ void GrabInput(WindowState& state) {
     }
     // No grab cursor: the view's own cursor (hidden or not) shows during the grab.
     const unsigned int pointerEvents = ButtonPressMask | PointerMotionMask;
-    for (int attempt = 0; attempt < GrabAttempts && !state.pointerGrabbed; ++attempt) {
+    for (int attempt = 0;
+         attempt < GrabAttempts && !state.pointerGrabbed && !TerminationRequested(); ++attempt) {
         state.pointerGrabbed =
             XGrabPointer(display, state.frame, False, pointerEvents, GrabModeAsync, GrabModeAsync,
                          None, None, CurrentTime) == GrabSuccess;
@@ -304,6 +332,13 @@ void ShowFrame(WindowState& state) {
     if (state.mapped || state.width <= 0 || state.height <= 0)
         return;
     XMapWindow(state.display, state.view.window);
+    if (state.hosted) {
+        // On the root window the view stands for the desktop: below every other window.
+        if (state.frame == RootWindow(state.display, state.view.screen))
+            XLowerWindow(state.display, state.view.window);
+        state.mapped = true;
+        return;
+    }
     XMapRaised(state.display, state.frame);
     WaitUntilViewable(state.display, state.frame);
     state.mapped = true;
@@ -317,6 +352,20 @@ void ReportSize(WindowState& state, int width, int height) {
     state.reportedHeight = height;
     if (state.events != nullptr)
         state.events->OnResize(width, height);
+}
+
+// The host resized its window (a monitor changed, a preview grew): the view goes with it.
+void FollowHostSize(WindowState& state, int width, int height) {
+    state.hostWidth = width;
+    state.hostHeight = height;
+    if (state.width == width && state.height == height)
+        return;
+    state.width = width;
+    state.height = height;
+    XResizeWindow(state.display, state.view.window, static_cast<unsigned>(std::max(width, 1)),
+                  static_cast<unsigned>(std::max(height, 1)));
+    if (state.mapped)
+        ReportSize(state, width, height);
 }
 
 std::uint16_t TranslateKey(WindowState& state, XKeyEvent& event) {
@@ -371,6 +420,13 @@ void Dispatch(WindowState& state, XEvent& event) {
     case ConfigureNotify:
         if (event.xconfigure.window == state.view.window && state.mapped)
             ReportSize(state, event.xconfigure.width, event.xconfigure.height);
+        else if (event.xconfigure.window == state.frame && state.hosted)
+            FollowHostSize(state, event.xconfigure.width, event.xconfigure.height);
+        break;
+    case DestroyNotify:
+        if (state.hosted && (event.xdestroywindow.window == state.frame ||
+                             event.xdestroywindow.window == state.view.window))
+            state.hostGone = true;
         break;
     case ClientMessage:
         if (event.xclient.message_type == state.wmProtocols &&
@@ -409,6 +465,9 @@ bool FireDueTimer(WindowState& state) {
 }
 
 void KeepServerSaverAway(WindowState& state) {
+    // Under a host the server's idle clock must run on, so that the monitor can still sleep.
+    if (state.hosted)
+        return;
     const std::uint64_t now = NowMilliseconds();
     if (now - state.lastScreenSaverReset < ScreenSaverResetInterval)
         return;
@@ -451,7 +510,16 @@ bool CloseAllowed(WindowState& state) {
     return true;
 }
 
-// Without an idle handler the loop sleeps until the next event or timer.
+// The session ends without a close query; true when the loop must stop.
+bool SessionEnded(X11Platform& platform, WindowState& state) {
+    if (!platform.IsSessionEnding())
+        return false;
+    state.events->OnEndSession();
+    state.events->OnClose();
+    return true;
+}
+
+// Without an idle handler the loop sleeps until the next event, timer or termination signal.
 void WaitForWork(WindowState& state) {
     std::uint64_t timeout = ScreenSaverResetInterval;
     const std::uint64_t now = NowMilliseconds();
@@ -463,8 +531,28 @@ void WaitForWork(WindowState& state) {
     XFlush(state.display);
     if (XPending(state.display) > 0)
         return;
-    pollfd connection{ConnectionNumber(state.display), POLLIN, 0};
-    poll(&connection, 1, static_cast<int>(timeout));
+    pollfd sources[2] = {{ConnectionNumber(state.display), POLLIN, 0},
+                         {TerminationPipe(), POLLIN, 0}};
+    poll(sources, sources[1].fd >= 0 ? 2 : 1, static_cast<int>(timeout));
+}
+
+// The host's window takes the place of the saver window: its size and its end are all we watch.
+// A window already gone ends the run at once.
+void MakeHostedFrame(WindowState& state, Window host) {
+    state.hosted = true;
+    state.frame = host;
+    XErrorTrap trap(state.display);
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(state.display, host, &attributes) == 0 || trap.Sync() != 0) {
+        state.hostGone = true;
+        return;
+    }
+    XSelectInput(state.display, host, StructureNotifyMask);
+    if (trap.Sync() != 0)
+        state.hostGone = true;
+    state.view.screen = XScreenNumberOfScreen(attributes.screen);
+    state.width = state.hostWidth = state.reportedWidth = attributes.width;
+    state.height = state.hostHeight = state.reportedHeight = attributes.height;
 }
 
 void NoteViewSize(WindowState& state, int width, int height) {
@@ -472,10 +560,30 @@ void NoteViewSize(WindowState& state, int width, int height) {
     state.height = height;
 }
 
+// Hosts log what a hack writes to standard error.
+void ReportFrameRate(WindowState& state) {
+    const std::uint64_t now = NowMilliseconds();
+    if (state.frameRateSince == 0)
+        state.frameRateSince = now;
+    ++state.frameRateFrames;
+    const std::uint64_t elapsed = now - state.frameRateSince;
+    if (elapsed < FrameRateInterval)
+        return;
+    std::fprintf(stderr, "lumivex-gl: %.1f fps\n",
+                 static_cast<double>(state.frameRateFrames) * 1000.0 /
+                     static_cast<double>(elapsed));
+    state.frameRateSince = now;
+    state.frameRateFrames = 0;
+}
+
 } // namespace
 
 ViewSurface* SaverViewSurface(X11Platform::WindowState* state) {
     return state != nullptr && state->view.window != 0 ? &state->view : nullptr;
+}
+
+WindowEvents* ModalSaverWindowEvents(X11Platform::WindowState* state) {
+    return state != nullptr && state->modal ? state->events : nullptr;
 }
 
 int RebuildViewWindow(X11Platform::WindowState* state, const XVisualInfo& visual) {
@@ -632,12 +740,21 @@ WindowHandle X11Platform::CreateSaverWindow(WindowEvents* events) {
     }
     auto* state = new WindowState;
     window_ = state;
+    errorState = state;
     state->display = display;
     state->events = events;
     state->previousErrorHandler = XSetErrorHandler(&ReportXError);
     state->view.display = display;
     state->view.screen = DefaultScreen(display);
     state->numLockMask = FindNumLockMask(display);
+    if (hosted_) {
+        MakeHostedFrame(*state, hostWindow_ != 0 ? hostWindow_ : DefaultRootWindow(display));
+        state->invisibleCursor = MakeInvisibleCursor(display, state->frame);
+        MakeInitialViewWindow(*this, *state);
+        SetTimerEnabled(TimerTick, true);
+        XFlush(display);
+        return static_cast<WindowHandle>(state->frame);
+    }
     const int screen = state->view.screen;
     NoteViewSize(*state, DisplayWidth(display, screen), DisplayHeight(display, screen));
     state->reportedWidth = state->width;
@@ -677,21 +794,28 @@ void X11Platform::RunModal() {
             ReleaseInput(state);
         }
     } scope{*state};
+    // Told to end before the window was even shown.
+    if (SessionEnded(*this, *state))
+        return;
     state->modal = true;
     ShowFrame(*state);
-    GrabInput(*state);
-    FocusView(*state);
-    // Windows tells a window where the mouse is as soon as it appears under it.
-    Window root = 0;
-    Window child = 0;
-    int rootX = 0;
-    int rootY = 0;
-    unsigned int buttons = 0;
-    if (XQueryPointer(display, state->frame, &root, &child, &rootX, &rootY, &state->pointerX,
-                      &state->pointerY, &buttons) != 0)
-        state->pointerReportPending = true;
+    if (!state->hosted) {
+        GrabInput(*state);
+        FocusView(*state);
+        // Windows tells a window where the mouse is as soon as it appears under it.
+        Window root = 0;
+        Window child = 0;
+        int rootX = 0;
+        int rootY = 0;
+        unsigned int buttons = 0;
+        if (XQueryPointer(display, state->frame, &root, &child, &rootX, &rootY, &state->pointerX,
+                          &state->pointerY, &buttons) != 0)
+            state->pointerReportPending = true;
+    }
 
     for (;;) {
+        if (SessionEnded(*this, *state))
+            break;
         KeepServerSaverAway(*state);
         if (HandleOne(*state)) {
             if (CloseAllowed(*state))
@@ -700,6 +824,8 @@ void X11Platform::RunModal() {
         }
         if (state->idleInstalled) {
             state->events->OnIdle();
+            if (frameRateReport_)
+                ReportFrameRate(*state);
             if (CloseAllowed(*state))
                 break;
         } else {
@@ -723,19 +849,30 @@ void X11Platform::Destroy(WindowState* state) {
         return;
     Display* display = state->display;
     ReleaseInput(*state);
+    // The host destroyed the view with its window.
+    if (state->hostGone)
+        state->view.window = 0;
     FreeViewWindow(*state);
-    if (state->frame != 0)
+    if (state->frame != 0 && !state->hosted)
         XDestroyWindow(display, state->frame);
     if (state->invisibleCursor != 0)
         XFreeCursor(display, state->invisibleCursor);
     XSync(display, False);
     XSetErrorHandler(state->previousErrorHandler);
+    if (errorState == state)
+        errorState = nullptr;
     delete state;
 }
 
 void X11Platform::HideApplicationWindow() {}
 
 void X11Platform::GetScreenSize(int& width, int& height) {
+    // Hosted, the screen the saver covers is the host's window.
+    if (window_ != nullptr && window_->hosted) {
+        width = window_->hostWidth;
+        height = window_->hostHeight;
+        return;
+    }
     Display* display = XConnection();
     width = display != nullptr ? DisplayWidth(display, DefaultScreen(display)) : 0;
     height = display != nullptr ? DisplayHeight(display, DefaultScreen(display)) : 0;
@@ -748,7 +885,18 @@ void X11Platform::SetWindowBounds(int left, int top, int width, int height) {
     width = std::max(width, 0);
     height = std::max(height, 0);
     NoteViewSize(*state, width, height);
-    if (width == 0 || height == 0) {
+    if (state->hosted) {
+        // The host's window is the host's: only the view inside it moves.
+        if (width == 0 || height == 0) {
+            XUnmapWindow(state->display, state->view.window);
+            state->mapped = false;
+        } else {
+            XMoveResizeWindow(state->display, state->view.window, left, top,
+                              static_cast<unsigned>(width), static_cast<unsigned>(height));
+            if (state->modal)
+                ShowFrame(*state);
+        }
+    } else if (width == 0 || height == 0) {
         // X has no empty windows; an empty saver window is a hidden one.
         XUnmapWindow(state->display, state->frame);
         state->mapped = false;
@@ -766,7 +914,7 @@ void X11Platform::SetWindowBounds(int left, int top, int width, int height) {
 
 void X11Platform::SetWindowColor(std::uint32_t color) {
     WindowState* state = window_;
-    if (state == nullptr)
+    if (state == nullptr || state->hosted)
         return;
     Display* display = state->display;
     const int screen = state->view.screen;
@@ -814,20 +962,53 @@ void X11Platform::SetIdleHandler(bool installed) {
 }
 
 bool X11Platform::IsCapsLockOn() {
+    // The host owns the keyboard: no interactive mode.
+    if (hosted_)
+        return false;
     if (window_ != nullptr && window_->capsLockDuringPress >= 0)
-        return window_->capsLockDuringPress == 1;
+        return capsLockSeen_ = window_->capsLockDuringPress == 1;
+    if (displayLost_)
+        return capsLockSeen_;
     Display* display = XConnection();
     if (display == nullptr)
         return false;
     XkbStateRec keyboard{};
     if (XkbGetState(display, XkbUseCoreKbd, &keyboard) != Success)
         return false;
-    return (keyboard.locked_mods & LockMask) != 0;
+    return capsLockSeen_ = (keyboard.locked_mods & LockMask) != 0;
 }
 
 void X11Platform::RequestClose() {
     if (window_ != nullptr)
         window_->closeRequested = true;
+}
+
+bool X11Platform::IsSessionEnding() {
+    return TerminationRequested() || (window_ != nullptr && window_->hostGone);
+}
+
+std::string X11Platform::HostIn(unsigned long window) {
+    Display* display = XConnection();
+    if (display == nullptr) {
+        const char* name = XDisplayName(nullptr);
+        return std::string("cannot open the X display \"") + (name != nullptr ? name : "") + "\"";
+    }
+    if (window != 0) {
+        XErrorTrap trap(display);
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(display, window, &attributes) == 0 || trap.Sync() != 0) {
+            char id[32];
+            std::snprintf(id, sizeof id, "0x%lx", window);
+            return std::string("there is no window ") + id + " on the X display";
+        }
+    }
+    hosted_ = true;
+    hostWindow_ = window;
+    return "";
+}
+
+void X11Platform::SetFrameRateReport(bool on) {
+    frameRateReport_ = on;
 }
 
 void X11Platform::ProcessMessages() {

@@ -23,6 +23,9 @@ struct ViewSurface {
 
 // The saver window's view; nullptr when there is no saver window.
 ViewSurface* SaverViewSurface(X11Platform::WindowState* state);
+// Where the saver window's events go while its modal loop runs (before, the form holds no edits
+// of its own); nullptr otherwise.
+WindowEvents* ModalSaverWindowEvents(X11Platform::WindowState* state);
 
 // Remakes the view window with `visual`, keeping its size, cursor and mapping. Returns 0 or the
 // X error code that stopped it (the old window then stays).

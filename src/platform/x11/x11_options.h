@@ -1,0 +1,31 @@
+// The command line of a screen-saver host's hack: options with one or two dashes (--root,
+// -window-id ID, --count N...) beside the Windows-style mode letters (/s, -s, /c, /p, /a), which
+// keep their meaning. XSCREENSAVER_WINDOW, which every host sets, makes a run hosted by itself.
+#pragma once
+
+#include "shell/unInitialize.h"
+
+#include <string>
+#include <vector>
+
+namespace lumivex {
+
+struct HostOptions {
+    // False: the arguments are a mode letter and window handle, for RunProgram.
+    bool UsesOptions = false;
+    std::string Error; // one line naming the option or value; the run must not start
+    bool Help = false;
+    bool Version = false;
+    bool FrameRate = false;
+    std::string Display;          // --display, empty for $DISPLAY
+    unsigned long HostWindow = 0; // 0 = the root window
+    TRunOptions Run;
+};
+
+// `arguments` without the program name; `hostWindow` is $XSCREENSAVER_WINDOW (or nullptr).
+HostOptions ParseHostOptions(const std::vector<std::string>& arguments, const char* hostWindow);
+
+// What --help prints.
+extern const char* const HostOptionsHelp;
+
+} // namespace lumivex

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The hack's options. --help lists every option and exits 0; --version names the program; an
+# unknown option and a bad value exit 1 with one line naming them. In a host's window,
+# --count 7 --reflections 24 --tile draws what those settings give (recorded through the
+# stand-in GL library): 7 elements a frame, each drawn as 24 reflections in 28 tiles; --fps
+# reports the frame rate on standard error. The
+# stored settings say otherwise and stay as they are: options hold for the run only.
+source "$(dirname "$0")/lib.sh"
+e2e_init "${1:-}"
+recgl=${LUMIVEX_RECGL:?the recording GL library}
+
+run() {
+    RC=0
+    timeout 10 "$LUMIVEX_GL" "$@" >"$E2E_TMP/out" 2>"$E2E_TMP/err" || RC=$?
+}
+
+note "--help, --version"
+run --help
+[ "$RC" -eq 0 ] || fail "--help ended with $RC"
+for option in root window-id count reflections colour color translucent no-translucent mirror \
+    no-mirror tile no-tile delay fps display help version; do
+    grep -q -- "--$option\b" "$E2E_TMP/out" || fail "--help does not list --$option"
+done
+run -version
+[ "$RC" -eq 0 ] && grep -qx 'lumivex-gl [0-9.]*' "$E2E_TMP/out" || fail "-version printed: $(cat "$E2E_TMP/out")"
+
+note "unknown options and bad values"
+check_refused() {
+    local expected=$1
+    shift
+    run "$@"
+    [ "$RC" -eq 1 ] || fail "'$*' ended with $RC, not 1"
+    [ "$(wc -l <"$E2E_TMP/err")" -eq 1 ] && grep -qF -- "$expected" "$E2E_TMP/err" ||
+        fail "'$*' said: $(cat "$E2E_TMP/err")"
+}
+check_refused "'--frobnicate'" --root --frobnicate
+check_refused "'seven' for --count" --count seven
+
+note "--count 7 --reflections 24 --tile, recorded"
+start_xvfb 320x240
+write_settings NumOfElements=3 NumOfReflections=12 FullScreen=0
+printf '"OpenGLDLL"="%s"\r\n' "$recgl" >>"$SETTINGS_FILE"
+cp "$SETTINGS_FILE" "$E2E_TMP/before.reg"
+start_host window 320x240+0+0
+export LUMIVEX_RECGL_FILE="$E2E_TMP/calls.txt"
+start_saver --window-id "$HOST_WINDOWS" --count 7 --reflections 24 --tile --fps
+sleep 2.5
+kill -TERM "$SAVER_PID"
+wait_for_saver_exit 5
+[ "$SAVER_RC" -eq 0 ] || fail "the hosted run ended with $SAVER_RC"
+grep -qE '^lumivex-gl: [0-9.]+ fps$' "$SAVER_OUT" || fail "--fps reported no frame rate"
+cmp -s "$SETTINGS_FILE" "$E2E_TMP/before.reg" || fail "the options were written to the settings file"
+python3 - "$LUMIVEX_RECGL_FILE" <<'PY' || fail "the drawing is not that of the options (kept in $E2E_TMP)"
+import sys
+blocks, count = [], None
+for line in open(sys.argv[1]):
+    name = line.split()[0]
+    if name == "glBegin":
+        count = 0
+    elif name == "glVertex2f" and count is not None:
+        count += 1
+    elif name == "glEnd":
+        blocks.append(count)
+        count = None
+# 24 copies in 28 tiles: lines and spokes 2, Bezier curves 50, triangles 6 vertices a copy.
+per_copy = {c // (24 * 28) for c in blocks if c % (24 * 28) == 0}
+assert blocks and all(c % (24 * 28) == 0 for c in blocks), sorted(set(blocks))
+assert per_copy <= {2, 6, 50}, per_copy
+assert len(blocks) % 7 == 0, f"{len(blocks)} element draws, not whole frames of 7"
+assert all(blocks[i] == blocks[i + 7] for i in range(len(blocks) - 7)), "no frames of 7"
+print(f"{len(blocks)} element draws in frames of 7, vertices per copy {sorted(per_copy)}")
+PY
+echo "PASS"

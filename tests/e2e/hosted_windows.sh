@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# In a host's window, as a settings dialog's preview (--root --window-id on a 400x300 pane at
+# 100,100 of an 800x600 window): it draws only inside the pane, every pixel around it stays
+# grey, and it follows a resize of the pane to 600x400. When the host destroys its window, the
+# saver ends with 0. Two instances in two windows at once (chosen by XSCREENSAVER_WINDOW alone,
+# as some hosts do) both draw. Input over the pane leaves it alone. No hosted run writes the
+# settings file.
+source "$(dirname "$0")/lib.sh"
+e2e_init "${1:-}"
+
+start_xvfb 800x600
+write_settings NumOfReflections=12 Reflected=1 NumOfElements=3 Rest=20
+cp "$SETTINGS_FILE" "$E2E_TMP/before.reg"
+
+note "preview pane, resized"
+start_host window 800x600+0+0 400x300+100+100
+start_saver --root --window-id "$(printf '0x%x' "$HOST_WINDOWS")"
+sleep 1
+# The host owns the input: keys, clicks and movements over the pane are none of its business.
+send mousemove 200 200 mousemove 300 300 click 1 key a Escape
+sleep 1
+saver_running || fail "input over the pane ended the hosted saver"
+screenshot "$E2E_TMP/pane.png"
+expect_drawn_inside "$E2E_TMP/pane.png" 100,100,400,300
+send windowsize "$HOST_WINDOWS" 600 400
+sleep 2
+screenshot "$E2E_TMP/resized.png"
+expect_drawn_inside "$E2E_TMP/resized.png" 100,100,600,400
+# The view grew with the pane: the picture is centred in the new pane, with its symmetry.
+timeout 20 convert "$E2E_TMP/resized.png" -crop 600x400+100+100 -depth 8 "$E2E_TMP/pane.ppm" ||
+    fail "cannot crop the screenshot"
+python3 "$E2E_DIR/symmetry_check.py" "$E2E_TMP/pane.ppm" 60 0.9 0.005 ||
+    fail "the picture did not follow the resized pane (kept in $E2E_TMP)"
+
+note "the host's window destroyed"
+stop_host
+wait_for_saver_exit 5
+[ "$SAVER_RC" -eq 0 ] || fail "the saver ended with $SAVER_RC when its window went"
+
+note "two instances"
+start_host window 800x600+0+0 380x280+10+10 380x280+410+310
+read -r first second <<<"$(echo $HOST_WINDOWS)"
+XSCREENSAVER_WINDOW=$first start_saver
+XSCREENSAVER_WINDOW=$second "$LUMIVEX_GL" >"$E2E_TMP/second.out" 2>&1 &
+second_pid=$!
+sleep 2
+screenshot "$E2E_TMP/two.png"
+expect_drawn_inside "$E2E_TMP/two.png" 10,10,380,280 410,310,380,280
+kill -TERM "$SAVER_PID" "$second_pid"
+wait_for_saver_exit 5
+[ "$SAVER_RC" -eq 0 ] || fail "the first instance ended with $SAVER_RC"
+second_rc=0
+wait "$second_pid" || second_rc=$?
+[ "$second_rc" -eq 0 ] || fail "the second instance ended with $second_rc"
+
+cmp -s "$SETTINGS_FILE" "$E2E_TMP/before.reg" || fail "a hosted run wrote the settings file"
+echo "PASS"

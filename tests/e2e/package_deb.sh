@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The Debian package: cpack -G DEB builds it from the build folder, apt-get installs it with its
+# dependencies, it puts the program on PATH and where screen-saver hosts look for hacks, the man
+# page and the settings dialog's description where they belong, and lumivex-gl --help then works
+# from PATH. The package is removed again at the end. Installing needs root: skipped otherwise,
+# and skipped when lumivex-gl is installed already (that installation is left alone).
+source "$(dirname "$0")/lib.sh"
+e2e_init "${1:-}"
+build=${LUMIVEX_BUILD_DIR:?the build folder}
+skip() {
+    echo "SKIP: $*"
+    exit 77
+}
+[ "$(id -u)" -eq 0 ] || skip "installing a package needs root"
+! dpkg -s lumivex-gl >/dev/null 2>&1 || skip "lumivex-gl is installed already"
+
+(cd "$build" && cpack -G DEB -B "$E2E_TMP/package") >"$E2E_TMP/cpack.log" 2>&1 ||
+    fail "cpack failed: $(cat "$E2E_TMP/cpack.log")"
+deb=$(ls "$E2E_TMP"/package/lumivex-gl_*.deb)
+
+remove_package() {
+    DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq --purge -o DPkg::Lock::Timeout=300 \
+        lumivex-gl >>"$E2E_TMP/apt.log" 2>&1 || true
+}
+trap 'remove_package; e2e_cleanup' EXIT
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    -o DPkg::Lock::Timeout=300 "$deb" >"$E2E_TMP/apt.log" 2>&1 ||
+    fail "apt-get could not install $(basename "$deb"): $(tail -5 "$E2E_TMP/apt.log")"
+
+for file in /usr/bin/lumivex-gl /usr/libexec/xscreensaver/lumivex-gl \
+    /usr/share/man/man1/lumivex-gl.1 /usr/share/xscreensaver/config/lumivex-gl.xml; do
+    dpkg -L lumivex-gl | grep -qx "$file" && [ -s "$file" ] || fail "the package did not install $file"
+done
+rc=0
+env -i PATH=/usr/local/bin:/usr/bin:/bin lumivex-gl --help >"$E2E_TMP/help.out" 2>&1 || rc=$?
+[ "$rc" -eq 0 ] && grep -q -- '--window-id' "$E2E_TMP/help.out" ||
+    fail "lumivex-gl --help from PATH ended with $rc: $(cat "$E2E_TMP/help.out")"
+
+remove_package
+! dpkg -s lumivex-gl >/dev/null 2>&1 || fail "the package could not be removed"
+[ ! -e /usr/bin/lumivex-gl ] || fail "removing the package left /usr/bin/lumivex-gl"
+echo "PASS"

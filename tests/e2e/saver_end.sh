@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Ended from outside, the saver keeps the edits. With Caps Lock on, W, T and keypad plus make
+# FullScreen 1, Alpha 1 and NumOfElements 4; whether Caps Lock is then turned off or left on,
+# SIGTERM and SIGHUP end the saver with 0 and a killed X server with 1, the edits saved.
+# With the argument "server-kills": the X server is killed at a random moment of the saver's
+# first second, 30 times; the saver never dies of a signal and never saves the defaults.
+source "$(dirname "$0")/lib.sh"
+e2e_init "${1:-}"
+
+edits_then() {
+    local caps=$1 how=$2 expected=$3
+    note "Caps Lock on, W, T, keypad plus, Caps Lock $caps, then $how"
+    start_xvfb 320x240
+    write_settings NumOfElements=3 Alpha=0 FullScreen=0 Rest=20
+    start_saver /s
+    wait_for_saver_ready
+    send key Caps_Lock w t KP_Add
+    sleep 0.3
+    if [ "$caps" = off ]; then
+        send key --delay 200 Caps_Lock
+        sleep 0.3
+    fi
+    if [ "$how" = "the X server killed" ]; then kill_xvfb; else kill -"$how" "$SAVER_PID"; fi
+    wait_for_saver_exit 5
+    [ "$SAVER_RC" -eq "$expected" ] || fail "ended with $SAVER_RC, not $expected"
+    expect_setting FullScreen 1
+    expect_setting Alpha 1
+    expect_setting NumOfElements 4
+}
+
+server_kills() {
+    local try delay
+    for try in $(seq 30); do
+        start_xvfb 320x240
+        write_settings NumOfElements=7 Rest=20
+        start_saver /s
+        delay=$(awk -v r="$RANDOM" 'BEGIN { printf "%.3f", r / 32768 }')
+        sleep "$delay"
+        kill_xvfb
+        wait_for_saver_exit 10
+        [ "$SAVER_RC" -le 128 ] || fail "try $try (server killed after $delay s): died of signal $((SAVER_RC - 128))"
+        expect_setting NumOfElements 7
+    done
+    note "30 server kills: no crash"
+}
+
+if [ "${2:-}" = server-kills ]; then
+    server_kills
+else
+    edits_then off TERM 0
+    edits_then off HUP 0
+    edits_then on TERM 0
+    edits_then on HUP 0
+    edits_then off "the X server killed" 1
+    edits_then on "the X server killed" 1
+    grep -qx "lumivex-gl: lost the connection to the X display $DISPLAY" "$SAVER_OUT" ||
+        fail "no one-line message about the lost display"
+fi
+echo "PASS"

@@ -1,0 +1,79 @@
+// The hack's command line: which arguments are options at all, which window a hosted run draws
+// in, what the options override, and refusals that name what was wrong.
+#include "platform/x11/x11_options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace lumivex {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(HostOptions, ModeLettersStayAndTheWindowIsTheGivenOneElseTheHostsElseTheRoot) {
+    for (const Args& args : {Args{}, Args{"/s"}, Args{"-s"}, Args{"S"}, Args{"-c:1234"},
+                             Args{"/p", "1234"}, Args{"/a", "5"}, Args{""}, Args{"--"}})
+        EXPECT_FALSE(ParseHostOptions(args, nullptr).UsesOptions) << args.size();
+    EXPECT_FALSE(ParseHostOptions({"/s"}, "0x600008").UsesOptions);
+
+    struct Case {
+        Args args;
+        const char* host;
+        unsigned long window;
+    };
+    // Users often leave --root out of a host's program line: the host's window alone will do.
+    for (const Case& c : {Case{{}, "0x600008", 0x600008}, Case{{"--root"}, nullptr, 0},
+                          Case{{"-root"}, "4194305", 4194305},
+                          Case{{"--root", "--window-id", "0x400E22"}, "0x600008", 0x400E22},
+                          Case{{"-window-id=0X1f"}, nullptr, 0x1F}}) {
+        const HostOptions options = ParseHostOptions(c.args, c.host);
+        EXPECT_TRUE(options.UsesOptions && options.Run.Hosted) << options.Error;
+        EXPECT_EQ(options.HostWindow, c.window);
+    }
+}
+
+TEST(HostOptions, OptionsOverrideTheirSettingsInTheStoredUnits) {
+    const HostOptions options =
+        ParseHostOptions({"--count", "7", "--reflections=24", "-tile", "-colour", "3",
+                          "--no-mirror", "--translucent", "--delay", "12500", "--fps"},
+                         nullptr);
+    ASSERT_EQ(options.Error, "");
+    EXPECT_FALSE(options.Run.Hosted);
+    const TSettingsOverrides& o = options.Run.Overrides;
+    EXPECT_TRUE(o.NumOfElements == 7 && o.NumOfReflections == 24 && o.Colour == 3);
+    EXPECT_TRUE(o.FullScreen == true && o.Reflected == false && o.Alpha == true);
+    EXPECT_EQ(o.Rest, 13); // microseconds to the nearest millisecond
+    EXPECT_TRUE(options.FrameRate);
+    // Numbers beyond any range are brought into it later, not refused.
+    const TSettingsOverrides huge =
+        ParseHostOptions({"--delay", "99999999999999999999999", "--count", "-99999999999"}, nullptr)
+            .Run.Overrides;
+    EXPECT_EQ(huge.Rest, 2000);
+    EXPECT_LT(*huge.NumOfElements, 1);
+    EXPECT_EQ(ParseHostOptions({"--delay", "-5"}, nullptr).Run.Overrides.Rest, 0);
+}
+
+TEST(HostOptions, RefusalsNameWhatWasWrong) {
+    struct Case {
+        Args args;
+        const char* host;
+        const char* named;
+    };
+    for (const Case& c : {Case{{"--frobnicate"}, nullptr, "'--frobnicate'"},
+                          Case{{"--root", "-Count", "3"}, nullptr, "'-Count'"},
+                          Case{{"--count"}, nullptr, "--count needs a value"},
+                          Case{{"--delay", "1e3"}, nullptr, "'1e3' for --delay"},
+                          Case{{"--tile=1"}, nullptr, "--tile takes no value"},
+                          Case{{"--window-id", "0"}, nullptr, "'0' for --window-id"},
+                          Case{{"--window-id", "-5"}, nullptr, "'-5' for --window-id"},
+                          Case{{"--root"}, "screen0", "'screen0' in XSCREENSAVER_WINDOW"},
+                          Case{{"--root", "/s"}, nullptr, "'/s'"}}) {
+        const std::string error = ParseHostOptions(c.args, c.host).Error;
+        EXPECT_NE(error.find(c.named), std::string::npos) << error;
+    }
+}
+
+} // namespace
+} // namespace lumivex
