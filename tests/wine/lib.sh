@@ -65,6 +65,8 @@ on_cleanup() { CLEANUP_COMMANDS=("$1" "${CLEANUP_COMMANDS[@]}"); }
 
 e2e_cleanup() {
     local status=$? command
+    # Under errexit the status handed on below would end the script before the display stops.
+    set +e
     stop_saver
     for command in "${CLEANUP_COMMANDS[@]}"; do
         eval "$command" || true
