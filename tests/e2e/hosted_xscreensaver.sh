@@ -6,7 +6,6 @@
 # byte for byte.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
-command -v xscreensaver >/dev/null || fail "xscreensaver is not installed (scripts/install-deps.sh)"
 
 start_xvfb 640x480
 write_settings NumOfReflections=12 Reflected=1 FullScreen=0 NumOfElements=3 Rest=20

@@ -3,7 +3,6 @@
 # when the locker is ended with SIGTERM it ends too, with 0.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
-command -v xsecurelock >/dev/null || fail "xsecurelock is not installed (scripts/install-deps.sh)"
 
 start_xvfb 640x480
 write_settings NumOfReflections=12 Reflected=1 FullScreen=0 NumOfElements=3 Rest=20

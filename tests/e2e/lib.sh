@@ -190,6 +190,7 @@ start_host() {
         HOST_WINDOWS=$(cat "$ids")
         return
     fi
+    command -v "$kind" >/dev/null || fail "$kind is not installed (scripts/install-deps.sh)"
     HOST_DIR=$(mktemp -d /tmp/lumivex-host.XXXXXX)
     chmod 755 "$HOST_DIR"
     HACK="$HOST_DIR/lumivex-gl"
