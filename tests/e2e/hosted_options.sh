@@ -3,8 +3,8 @@
 # unknown option and a bad value exit 1 with one line naming them. In a host's window,
 # --count 7 --reflections 24 --tile draws what those settings give (recorded through the
 # stand-in GL library): 7 elements a frame, each drawn as 24 reflections in 28 tiles; --fps
-# reports the frame rate on standard error. The
-# stored settings say otherwise and stay as they are: options hold for the run only.
+# reports the frame rate on standard error. The stored settings say otherwise and stay as they
+# are: options hold for the run only.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 recgl=${LUMIVEX_RECGL:?the recording GL library}
@@ -52,7 +52,7 @@ grep -qE '^lumivex-gl: [0-9.]+ fps$' "$SAVER_OUT" || fail "--fps reported no fra
 cmp -s "$SETTINGS_FILE" "$E2E_TMP/before.reg" || fail "the options were written to the settings file"
 python3 - "$LUMIVEX_RECGL_FILE" <<'PY' || fail "the drawing is not that of the options (kept in $E2E_TMP)"
 import sys
-blocks, count = [], None
+counts, count = [], None
 for line in open(sys.argv[1]):
     name = line.split()[0]
     if name == "glBegin":
@@ -60,14 +60,12 @@ for line in open(sys.argv[1]):
     elif name == "glVertex2f" and count is not None:
         count += 1
     elif name == "glEnd":
-        blocks.append(count)
+        counts.append(count)
         count = None
-# 24 copies in 28 tiles: lines and spokes 2, Bezier curves 50, triangles 6 vertices a copy.
-per_copy = {c // (24 * 28) for c in blocks if c % (24 * 28) == 0}
-assert blocks and all(c % (24 * 28) == 0 for c in blocks), sorted(set(blocks))
-assert per_copy <= {2, 6, 50}, per_copy
-assert len(blocks) % 7 == 0, f"{len(blocks)} element draws, not whole frames of 7"
-assert all(blocks[i] == blocks[i + 7] for i in range(len(blocks) - 7)), "no frames of 7"
-print(f"{len(blocks)} element draws in frames of 7, vertices per copy {sorted(per_copy)}")
+# Frames of 7 elements, each drawn as 24 copies in 28 tiles: lines and spokes 2, Bezier curves
+# 50, triangles 6 vertices a copy.
+assert counts and {c / (24 * 28) for c in counts} <= {2, 6, 50}, sorted(set(counts))
+assert len(counts) % 7 == 0 and counts[7:] == counts[:-7], f"{len(counts)} draws, not frames of 7"
+print(f"{len(counts)} element draws in frames of 7")
 PY
 echo "PASS"

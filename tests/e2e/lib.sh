@@ -190,6 +190,7 @@ start_host() {
         HOST_WINDOWS=$(cat "$ids")
         return
     fi
+    command -v "$kind" >/dev/null || fail "$kind is not installed (scripts/install-deps.sh)"
     HOST_DIR=$(mktemp -d /tmp/lumivex-host.XXXXXX)
     chmod 755 "$HOST_DIR"
     HACK="$HOST_DIR/lumivex-gl"
@@ -261,8 +262,16 @@ stop_host() {
     HOST_DIR=""
 }
 
-# The share of pixels that differ from the background inside each rectangle (X,Y,W,H) must be
-# above MIN, and every pixel outside them must still be the host's grey.
+# IMAGE (or its part CROP, WxH+X+Y) shows a picture that a turn by 60 degrees about its centre
+# maps onto itself, as 12 mirrored reflections draw it.
+expect_symmetric() {
+    timeout 20 convert "$1" ${2:+-crop "$2"} -depth 8 "$1.ppm" || fail "cannot convert $1"
+    python3 "$E2E_DIR/symmetry_check.py" "$1.ppm" 60 0.9 0.005 ||
+        fail "no picture with the symmetry of 12 reflections in $1 (kept in $E2E_TMP)"
+}
+
+# A picture (0.2 % of pixels not black) inside each rectangle (X,Y,W,H), and every pixel outside
+# them still the host's grey.
 expect_drawn_inside() {
     local image=$1
     shift

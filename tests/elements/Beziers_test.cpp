@@ -98,34 +98,26 @@ TEST(BezierTest, DrawStateAndVertexCounts) {
 
 TEST(BezierTest, FullScreenEmitsEachSegmentAtEveryTileBeforeTheNextSegment) {
     // Two copies of P1 (20, 10), P2 (60, 15), P3 (120, 12), P4 (160, 8); copy 0 is drawn at
-    // 180 - angle, copy 1 at 180 + angle. Each vertex is shifted by the tiles from the bottom
-    // left, (c * 38.197186, r * 38.197186 * 0.866025) for c = -2.175, -1.305, -0.435 and
-    // r = -1.74. Python, float32 after each step, with the model above.
+    // 180 - angle, copy 1 at 180 + angle, each shifted to the first tile, (-2.175 * 38.197186,
+    // -1.74 * 38.197186 * 0.866025). Python, float32 after each step, with the model above.
     using lumivex::testing::GLCall;
-    const GLCall c1[] = {{"glVertex2f", {-92.4758072f, -60.9789124f}},
-                         {"glVertex2f", {-59.2442551f, -60.9789124f}},
-                         {"glVertex2f", {-26.012701f, -60.9789124f}}};
-    const GLCall copy1c1{"glVertex2f", {-92.4758072f, -54.1385078f}};
+    using lumivex::testing::Vertex;
+    const GLCall start = Vertex(-92.4758072, -60.9789124),
+                 start1 = Vertex(-92.4758072, -54.1385078);
     struct Kind {
         TElement* element;
-        GLCall second[3];   // B(0.04) at the first three tiles
-        GLCall lastPair[2]; // B(0.92) and B(0.96) at the first tile
+        GLCall second;      // B(0.04)
+        GLCall lastPair[2]; // B(0.92) and B(0.96)
     };
     TBezier curve;
     TBezier2 curve2;
     const Kind kinds[] = {
         {&curve,
-         {{"glVertex2f", {-92.2124176f, -62.0374565f}},
-          {"glVertex2f", {-58.9808693f, -62.0374565f}},
-          {"glVertex2f", {-25.7493172f, -62.0374565f}}},
-         {{"glVertex2f", {-76.9560776f, -60.6242218f}},
-          {"glVertex2f", {-76.2418137f, -60.4226685f}}}},
+         Vertex(-92.2124176, -62.0374565),
+         {Vertex(-76.9560776, -60.6242218), Vertex(-76.2418137, -60.4226685)}},
         {&curve2,
-         {{"glVertex2f", {-92.23703f, -62.027401f}},
-          {"glVertex2f", {-59.0054817f, -62.027401f}},
-          {"glVertex2f", {-25.7739277f, -62.027401f}}},
-         {{"glVertex2f", {-89.6926193f, -68.1369705f}},
-          {"glVertex2f", {-90.0959702f, -69.2379303f}}}},
+         Vertex(-92.23703, -62.027401),
+         {Vertex(-89.6926193, -68.1369705), Vertex(-90.0959702, -69.2379303)}},
     };
     for (const Kind& kind : kinds) {
         kind.element->SetNumOfReflections(2);
@@ -141,17 +133,11 @@ TEST(BezierTest, FullScreenEmitsEachSegmentAtEveryTileBeforeTheNextSegment) {
         kind.element->Draw();
         // Vertices start after the state calls, glBegin and the colour.
         constexpr std::size_t first = 7;
-        std::vector<GLCall> segments;
-        for (int tile = 0; tile < 3; ++tile)
-            segments.insert(segments.end(), {c1[tile], c1[tile]});
-        EXPECT_TRUE(StreamAt(gl.Calls(), first, segments));
-        segments.clear();
-        for (int tile = 0; tile < 3; ++tile)
-            segments.insert(segments.end(), {c1[tile], kind.second[tile]});
-        EXPECT_TRUE(StreamAt(gl.Calls(), first + 2 * 28, segments));
+        EXPECT_TRUE(
+            lumivex::testing::TiledAt(gl.Calls(), first, {start, start}, {start, kind.second}));
         EXPECT_TRUE(
             StreamAt(gl.Calls(), first + 2 * 28 * 24, {kind.lastPair[0], kind.lastPair[1]}));
-        EXPECT_TRUE(StreamAt(gl.Calls(), first + 1400, {copy1c1, copy1c1}));
+        EXPECT_TRUE(StreamAt(gl.Calls(), first + 2 * 28 * 25, {start1, start1}));
     }
 }
 

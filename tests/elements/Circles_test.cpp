@@ -185,21 +185,14 @@ TEST(CircleTest, TwoColourKindsColourEachEndOfEverySpoke) {
 
 TEST(CircleTest, FullScreenEmitsEachCopysSpokeAtEveryTileBeforeTheNextCopy) {
     // Two copies of the centre (10, 6) and the spoke (100, 5): copy 0 at 170 and 80 degrees,
-    // copy 1 at 190 and 280, the rim end being centre plus spoke. Each end is shifted by the
-    // tiles from the bottom left, (c * 38.197186, r * 38.197186 * 0.866025) for c = -2.175,
-    // -1.305, -0.435 and r = -1.74. Python, float32 after each step.
+    // copy 1 at 190 and 280, the rim end being centre plus spoke, each shifted to the first tile,
+    // (-2.175 * 38.197186, -1.74 * 38.197186 * 0.866025) (Python, float32 after each step).
     using lumivex::testing::GLCall;
-    const GLCall centres[] = {{"glVertex2f", {-88.9877243f, -58.6005974f}},
-                              {"glVertex2f", {-55.756176f, -58.6005974f}},
-                              {"glVertex2f", {-22.524622f, -58.6005974f}}};
-    const GLCall rims[] = {{"glVertex2f", {-88.1194839f, -63.5246391f}},
-                           {"glVertex2f", {-54.8879318f, -63.5246391f}},
-                           {"glVertex2f", {-21.6563816f, -63.5246391f}}};
-    const GLCall copy1[] = {{"glVertex2f", {-88.9877243f, -56.516819f}},
-                            {"glVertex2f", {-88.1194839f, -51.5927811f}}};
+    using lumivex::testing::Vertex;
+    const GLCall centre = Vertex(-88.9877243, -58.6005974), rim = Vertex(-88.1194839, -63.5246391);
+    const GLCall centre1 = Vertex(-88.9877243, -56.516819), rim1 = Vertex(-88.1194839, -51.5927811);
     const GLCall element{"glColor4f", Element};
     const GLCall shade{"glColor4f", Shade};
-
     TCircle flat;
     TCircle2 glow;
     TCircle3 ring;
@@ -216,22 +209,15 @@ TEST(CircleTest, FullScreenEmitsEachCopysSpokeAtEveryTileBeforeTheNextCopy) {
         kind.circle->Spoke = {100, 0, 5, 0};
         RecordingGL gl;
         kind.circle->Draw();
-        const auto spoke = [&](const GLCall& centre, const GLCall& rim) {
+        const auto spoke = [&](const GLCall& from, const GLCall& to) {
             std::vector<GLCall> group = kind.centre;
-            group.push_back(centre);
+            group.push_back(from);
             group.insert(group.end(), kind.rim.begin(), kind.rim.end());
-            group.push_back(rim);
+            group.push_back(to);
             return group;
         };
         // Spokes start after four state calls, glBegin and, for the flat disc, its one colour.
-        const std::size_t first = kind.centre.empty() ? 6 : 5;
-        std::vector<GLCall> head;
-        for (int tile = 0; tile < 3; ++tile) {
-            const std::vector<GLCall> group = spoke(centres[tile], rims[tile]);
-            head.insert(head.end(), group.begin(), group.end());
-        }
-        EXPECT_TRUE(lumivex::testing::StreamAt(gl.Calls(), first, head));
-        EXPECT_TRUE(lumivex::testing::StreamAt(
-            gl.Calls(), first + 28 * spoke(copy1[0], copy1[1]).size(), spoke(copy1[0], copy1[1])));
+        EXPECT_TRUE(lumivex::testing::TiledAt(gl.Calls(), kind.centre.empty() ? 6 : 5,
+                                              spoke(centre, rim), spoke(centre1, rim1)));
     }
 }

@@ -21,6 +21,8 @@ using namespace lumivex;
 using lumivex::testing::GLCall;
 using lumivex::testing::RecordingGL;
 using lumivex::testing::StreamAt;
+using lumivex::testing::TiledAt;
+using lumivex::testing::Vertex;
 
 namespace {
 const std::vector<std::string> StateCalls = {"glEnable", "glEnable", "glBlendFunc", "glHint",
@@ -112,20 +114,12 @@ TEST(LineTest, FullScreenDrawsEverySegmentOncePerTile) {
 
 TEST(LineTest, FullScreenEmitsEachCopysSegmentAtEveryTileBeforeTheNextCopy) {
     // Two copies of P1 (30, 10) and P2 (100, 4): copy 0 at 150 and 80 degrees, copy 1 at 210 and
-    // 280. Each vertex is shifted by the tiles from the bottom left, (c * 38.197186,
-    // r * 38.197186 * 0.866025) for c = -2.175, -1.305, -0.435 and r = -1.74 (Python, float32
-    // after each step).
-    const GLCall p1[] = {{"glVertex2f", {-91.7391357f, -62.5587082f}},
-                         {"glVertex2f", {-58.5075836f, -62.5587082f}},
-                         {"glVertex2f", {-25.2760296f, -62.5587082f}}};
-    const GLCall p2[] = {{"glVertex2f", {-82.384285f, -61.4979401f}},
-                         {"glVertex2f", {-49.1527367f, -61.4979401f}},
-                         {"glVertex2f", {-15.9211836f, -61.4979401f}}};
-    const GLCall copy1[] = {{"glVertex2f", {-91.7391357f, -52.5587082f}},
-                            {"glVertex2f", {-82.384285f, -53.6194801f}}};
+    // 280, each shifted to the first tile, (-2.175 * 38.197186, -1.74 * 38.197186 * 0.866025)
+    // (Python, float32 after each step).
+    const GLCall p1 = Vertex(-91.7391357, -62.5587082), p2 = Vertex(-82.384285, -61.4979401);
+    const GLCall q1 = Vertex(-91.7391357, -52.5587082), q2 = Vertex(-82.384285, -53.6194801);
     const GLCall color{"glColor4f", {0.75f, 0.5f, 0.25f, 1.0f}};
     const GLCall shade{"glColor4f", {0.03f, 0.03f, 0.03f, 0.8f}};
-
     TLine plain;
     TLine3 shaded;
     for (TLine* line : {&plain, static_cast<TLine*>(&shaded)}) {
@@ -136,22 +130,13 @@ TEST(LineTest, FullScreenEmitsEachCopysSegmentAtEveryTileBeforeTheNextCopy) {
         line->P1 = {30, 0, 10, 0};
         line->P2 = {100, 0, 4, 0};
     }
-    {
-        RecordingGL gl;
-        plain.Draw();
-        std::vector<GLCall> head = {color};
-        for (int tile = 0; tile < 3; ++tile)
-            head.insert(head.end(), {p1[tile], p2[tile]});
-        EXPECT_TRUE(StreamAt(gl.Calls(), 6, head));
-        EXPECT_TRUE(StreamAt(gl.Calls(), 7 + 56, {copy1[0], copy1[1]}));
-    }
     RecordingGL gl;
+    plain.Draw();
+    EXPECT_TRUE(StreamAt(gl.Calls(), 6, {color}));
+    EXPECT_TRUE(TiledAt(gl.Calls(), 7, {p1, p2}, {q1, q2}));
+    gl.Clear();
     shaded.Draw();
-    std::vector<GLCall> head;
-    for (int tile = 0; tile < 3; ++tile)
-        head.insert(head.end(), {color, p1[tile], shade, p2[tile]});
-    EXPECT_TRUE(StreamAt(gl.Calls(), 6, head));
-    EXPECT_TRUE(StreamAt(gl.Calls(), 6 + 28 * 4, {color, copy1[0], shade, copy1[1]}));
+    EXPECT_TRUE(TiledAt(gl.Calls(), 6, {color, p1, shade, p2}, {color, q1, shade, q2}));
 }
 
 TEST(LineTest, ShadedLineColoursEachEnd) {

@@ -128,25 +128,14 @@ TEST(TriangleTest, ShadedCornerFadesTheTwoSidesMeetingThere) {
 
 TEST(TriangleTest, FullScreenEmitsEachCopysOutlineAtEveryTileBeforeTheNextCopy) {
     // Two copies of P1 (10, 5), P2 (50, 12), P3 (120, 9): copy 0 at 180 - angle, copy 1 at
-    // 180 + angle. Each corner is shifted by the tiles from the bottom left, (c * 38.197186,
-    // r * 38.197186 * 0.866025) for c = -2.175, -1.305, -0.435 and r = -1.74. Python, float32
-    // after each step.
+    // 180 + angle, each shifted to the first tile, (-2.175 * 38.197186, -1.74 * 38.197186 *
+    // 0.866025). Python, float32 after each step.
     using lumivex::testing::GLCall;
-    const GLCall corners[4][3] = {
-        {{"glVertex2f", {-88.0029221f, -58.4269485f}},
-         {"glVertex2f", {-90.7923279f, -66.7512436f}},
-         {"glVertex2f", {-78.5788803f, -65.3529358f}}},
-        {{"glVertex2f", {-54.7713661f, -58.4269485f}},
-         {"glVertex2f", {-57.5607796f, -66.7512436f}},
-         {"glVertex2f", {-45.3473282f, -65.3529358f}}},
-        {{"glVertex2f", {-21.539814f, -58.4269485f}},
-         {"glVertex2f", {-24.3292274f, -66.7512436f}},
-         {"glVertex2f", {-12.1157761f, -65.3529358f}}},
-        // copy 1 at the first tile
-        {{"glVertex2f", {-88.0029221f, -56.6904678f}},
-         {"glVertex2f", {-90.7923279f, -48.3661766f}},
-         {"glVertex2f", {-78.5788803f, -49.7644806f}}},
-    };
+    using lumivex::testing::Vertex;
+    const GLCall copy0[3] = {Vertex(-88.0029221, -58.4269485), Vertex(-90.7923279, -66.7512436),
+                             Vertex(-78.5788803, -65.3529358)};
+    const GLCall copy1[3] = {Vertex(-88.0029221, -56.6904678), Vertex(-90.7923279, -48.3661766),
+                             Vertex(-78.5788803, -49.7644806)};
     const GLCall element{"glColor4f", {0.75f, 0.5f, 0.25f, 1.0f}};
     const GLCall shade{"glColor4f", {0.03f, 0.03f, 0.03f, 0.8f}};
     const auto outline = [](const GLCall(&v)[3]) {
@@ -155,7 +144,6 @@ TEST(TriangleTest, FullScreenEmitsEachCopysOutlineAtEveryTileBeforeTheNextCopy) 
     const auto shadedOutline = [&](const GLCall(&v)[3]) {
         return std::vector<GLCall>{shade, v[0], element, v[1], v[1], v[2], v[2], shade, v[0]};
     };
-
     TTriangle plain;
     TTriangle2 shaded;
     for (TTriangle* triangle : {&plain, static_cast<TTriangle*>(&shaded)}) {
@@ -167,26 +155,14 @@ TEST(TriangleTest, FullScreenEmitsEachCopysOutlineAtEveryTileBeforeTheNextCopy) 
         triangle->P2 = {50, 0, 12, 0};
         triangle->P3 = {120, 0, 9, 0};
     }
-    {
-        RecordingGL gl;
-        plain.Draw();
-        std::vector<GLCall> head = {element};
-        for (int tile = 0; tile < 3; ++tile) {
-            const std::vector<GLCall> group = outline(corners[tile]);
-            head.insert(head.end(), group.begin(), group.end());
-        }
-        EXPECT_TRUE(StreamAt(gl.Calls(), 6, head));
-        EXPECT_TRUE(StreamAt(gl.Calls(), 7 + 28 * 6, outline(corners[3])));
-    }
     RecordingGL gl;
+    plain.Draw();
+    EXPECT_TRUE(StreamAt(gl.Calls(), 6, {element}));
+    EXPECT_TRUE(lumivex::testing::TiledAt(gl.Calls(), 7, outline(copy0), outline(copy1)));
+    gl.Clear();
     shaded.Draw();
-    std::vector<GLCall> head;
-    for (int tile = 0; tile < 3; ++tile) {
-        const std::vector<GLCall> group = shadedOutline(corners[tile]);
-        head.insert(head.end(), group.begin(), group.end());
-    }
-    EXPECT_TRUE(StreamAt(gl.Calls(), 6, head));
-    EXPECT_TRUE(StreamAt(gl.Calls(), 6 + 28 * 9, shadedOutline(corners[3])));
+    EXPECT_TRUE(
+        lumivex::testing::TiledAt(gl.Calls(), 6, shadedOutline(copy0), shadedOutline(copy1)));
 }
 
 TEST(TriangleTest, ClosingSideIsLimitedFromItsThirdCorner) {

@@ -110,6 +110,23 @@ std::vector<GLCall> RecordingGL::Before(const std::string& name) const {
     return ::testing::AssertionSuccess();
 }
 
+::testing::AssertionResult TiledAt(const std::vector<GLCall>& calls, std::size_t from,
+                                   const std::vector<GLCall>& group,
+                                   const std::vector<GLCall>& next) {
+    const auto atFirstTiles = [](const std::vector<GLCall>& calls) {
+        std::vector<GLCall> tiled;
+        for (int tile = 0; tile < 3; ++tile)
+            for (GLCall call : calls) {
+                if (call.Name == "glVertex2f")
+                    call.Args[0] += tile * 0.87 * 38.197186;
+                tiled.push_back(call);
+            }
+        return tiled;
+    };
+    ::testing::AssertionResult first = StreamAt(calls, from, atFirstTiles(group));
+    return first ? StreamAt(calls, from + 28 * group.size(), atFirstTiles(next)) : first;
+}
+
 GLEntryPoints BindSilentGL() {
     const GLEntryPoints previous = GL;
 #define LUMIVEX_GL_BIND_SILENT(ret, name, params, args) GL.name = &Silent_##name;

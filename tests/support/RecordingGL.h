@@ -55,6 +55,17 @@ class RecordingGL {
 ::testing::AssertionResult StreamAt(const std::vector<GLCall>& calls, std::size_t from,
                                     const std::vector<GLCall>& expected);
 
+inline GLCall Vertex(double x, double y) {
+    return {"glVertex2f", {x, y}};
+}
+
+// Whether a full-screen stream holds, from `from`, `group` (its calls at the first tile) at each of
+// the first three tiles, and then, after the group's 28 tiles, `next` in the same way. Those tiles
+// are the bottom row's first, 0.87 tile widths (120/pi) apart: each moves the vertices across.
+::testing::AssertionResult TiledAt(const std::vector<GLCall>& calls, std::size_t from,
+                                   const std::vector<GLCall>& group,
+                                   const std::vector<GLCall>& next);
+
 // Binds every entry point of `GL` to a function that does nothing (for allocation counts and
 // timing runs where the record itself would be in the way). Returns the previous table.
 GLEntryPoints BindSilentGL();

@@ -303,24 +303,21 @@ TEST_F(ViewTest, RestPauseSleepsFiveMillisecondsAtATimeAndDispatchesUntilRestHas
     view.RestPause();
     EXPECT_EQ(fake.TickCount, 8u);
 
+    // The sleeps of a pause of `rest` in which `action` happens on the first timer event.
+    const auto sleepsWith = [&](int rest, std::function<void()> action) {
+        TimerAction window(std::move(action));
+        fake.Events = &window;
+        fake.PostTimer(TimerTick);
+        fake.ClearLog();
+        view.SetRest(rest);
+        view.RestPause();
+        fake.Events = nullptr;
+        return fake.CountOf("Sleep");
+    };
     // After one sleep the wrapped difference is -2^31: far beyond Rest, and no overflow.
-    TimerAction clockJump([&] { fake.AdvanceTicks(0x80000000u - 5u); });
-    fake.Events = &clockJump;
-    fake.PostTimer(TimerTick);
-    fake.ClearLog();
-    view.SetRest(30);
-    view.RestPause();
-    EXPECT_EQ(fake.CountOf("Sleep"), 1u);
-
+    EXPECT_EQ(sleepsWith(30, [&] { fake.AdvanceTicks(0x80000000u - 5u); }), 1u);
     // A logout during the longest pause ends it at the next look, not 2 seconds later.
-    TimerAction logout([&] { fake.SessionEnding = true; });
-    fake.Events = &logout;
-    fake.PostTimer(TimerTick);
-    fake.ClearLog();
-    view.SetRest(2000);
-    view.RestPause();
-    EXPECT_EQ(fake.CountOf("Sleep"), 1u);
-    fake.Events = nullptr;
+    EXPECT_EQ(sleepsWith(2000, [&] { fake.SessionEnding = true; }), 1u);
 }
 
 TEST_F(ViewTest, ReflectionAndSpeedSteps) {
