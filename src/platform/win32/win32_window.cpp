@@ -7,6 +7,7 @@
 #include "gl/OpenGL12.h"
 #include "platform/win32/win32_wgl.h"
 #include "platform/win32/win32_wine.h"
+#include "shell/unInitialize.h"
 
 #include <algorithm>
 #include <exception>
@@ -153,6 +154,14 @@ LRESULT HandleSaverMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         if ((wParam & 0xFFF0) == SC_SCREENSAVE)
             return 0;
         break;
+    case WM_ENDSESSION:
+        // The system ends the process once this returns: the edits and the settings go now,
+        // without a password question, as when the saver is told to stop on Linux.
+        if (wParam != 0 && state->events != nullptr) {
+            state->events->OnEndSession();
+            FinishAbruptly();
+        }
+        return 0;
     case WM_CLOSE:
         // Closing goes through the close query like every other way out.
         if (state->events != nullptr)
