@@ -1,39 +1,81 @@
 #!/usr/bin/env bash
 # Frames per second of the real saver on a virtual 1920x1080 display (Xvfb, Mesa's software
-# rasterizer), and the CPU time it takes at its default pace.
+# rasterizer), and the CPU time it takes at its default pace: lumivex-gl, or LMVXSVGL.SCR under
+# Wine, so the two can be set side by side.
 #
-#   bench/fps.sh [lumivex-gl binary]       (default build/native/lumivex-gl, built if missing)
+#   bench/fps.sh [lumivex-gl binary]   (default build/native/lumivex-gl, built if missing)
+#   bench/fps.sh --wine [LMVXSVGL.SCR] (default build/windows/LMVXSVGL.SCR, built if missing;
+#                                       settings in the Wine prefix of the Windows tests)
 #
 # Runs, each FPS_SECONDS long (default 10), with settings of their own:
 #   default picture, Rest 0      3 elements, 12 reflections, no tiling
 #   heavy picture, Rest 0        10 elements, 72 reflections, full-screen tiling
 #   default picture, Rest 20     CPU time and memory from /usr/bin/time -v
 # The frame counts come from the program itself (LUMIVEX_FPS=1). The elements are random, so
-# figures vary from run to run; this is a measurement, not a test.
+# figures vary from run to run; this is a measurement, not a test. Under Wine the figures include
+# Wine's copy of the view's GL window to the screen on every flush.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-binary="${1:-$PWD/build/native/lumivex-gl}"
-if [ ! -x "$binary" ]; then
-    cmake --preset native >/dev/null
-    cmake --build --preset native --target lumivex-gl
+wine_mode=""
+if [ "${1:-}" = "--wine" ]; then
+    wine_mode=1
+    shift
+fi
+if [ -n "$wine_mode" ]; then
+    binary="${1:-$PWD/build/windows/LMVXSVGL.SCR}"
+    [ -f "$binary" ] || { cmake --preset windows >/dev/null && cmake --build --preset windows --target lmvxsvgl; }
+    binary=$(realpath "$binary")
+    source tests/wine/lib.sh
+    set -euo pipefail
+else
+    binary="${1:-$PWD/build/native/lumivex-gl}"
+    [ -x "$binary" ] || { cmake --preset native >/dev/null && cmake --build --preset native --target lumivex-gl; }
+    source scripts/xvfb.sh
 fi
 seconds=${FPS_SECONDS:-10}
 geometry=1920x1080
 key='HKEY_CURRENT_USER\Software\Orvantix\Lumivex GL\Version 3.0'
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/lumivex-fps.XXXXXX")"
-source scripts/xvfb.sh
 saver_pid=""
 finish() {
     [ -z "$saver_pid" ] || kill -9 "$saver_pid" 2>/dev/null || true
+    [ -z "$wine_mode" ] || wineserver -k 2>/dev/null || true
     stop_virtual_display
     rm -rf "$work"
 }
 trap finish EXIT
 
+if [ -n "$wine_mode" ]; then
+    prepare_prefix "${LUMIVEX_WINE_PREFIX:-$PWD/build/windows/tests/wine/prefix}" ||
+        { echo "no Wine prefix" >&2; exit 1; }
+fi
 start_virtual_display "$geometry" "$work" || { echo "Xvfb did not start" >&2; exit 1; }
 export LUMIVEX_NO_DIALOG=1 LUMIVEX_FPS=1
+
+# store_settings NAME Setting=value...: the run's own settings, as dwords.
+store_settings() {
+    local name=$1 pair
+    shift
+    if [ -n "$wine_mode" ]; then
+        wineserver -k 2>/dev/null || true
+        wine_quiet reg delete "$key" /f || true
+        for pair in "$@"; do
+            wine_quiet reg add "$key" /v "${pair%%=*}" /t REG_DWORD /d "$((${pair#*=}))" /f
+        done
+        return
+    fi
+    export HOME="$work/$name" XDG_CONFIG_HOME="$work/$name/config" XDG_RUNTIME_DIR="$work/$name/run"
+    mkdir -p "$XDG_CONFIG_HOME/lumivex-gl" "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    {
+        printf 'REGEDIT4\r\n\r\n[%s]\r\n' "$key"
+        for pair in "$@"; do
+            printf '"%s"=dword:%08x\r\n' "${pair%%=*}" "$((${pair#*=}))"
+        done
+    } >"$XDG_CONFIG_HOME/lumivex-gl/registry.reg"
+}
 
 # run NAME [prefix command...] -- Setting=value...
 run() {
@@ -45,31 +87,23 @@ run() {
         shift
     done
     shift
-    export HOME="$work/$name" XDG_CONFIG_HOME="$work/$name/config" XDG_RUNTIME_DIR="$work/$name/run"
-    mkdir -p "$XDG_CONFIG_HOME/lumivex-gl" "$XDG_RUNTIME_DIR"
-    chmod 700 "$XDG_RUNTIME_DIR"
-    {
-        printf 'REGEDIT4\r\n\r\n[%s]\r\n' "$key"
-        local pair
-        for pair in "$@"; do
-            printf '"%s"=dword:%08x\r\n' "${pair%%=*}" "$((${pair#*=}))"
-        done
-    } >"$XDG_CONFIG_HOME/lumivex-gl/registry.reg"
-
-    "${prefix[@]}" "$binary" /s >"$work/$name.out" 2>&1 &
+    store_settings "$name" "$@"
+    local program=("$binary")
+    [ -z "$wine_mode" ] || program=(wine "$binary")
+    "${prefix[@]}" "${program[@]}" /s >"$work/$name.out" 2>&1 &
     saver_pid=$!
-    poll_until 30 saver_shown || { echo "$name: no saver window" >&2; cat "$work/$name.out" >&2; exit 1; }
+    poll_until 60 saver_shown || { echo "$name: no saver window" >&2; cat "$work/$name.out" >&2; exit 1; }
     sleep "$seconds"
     timeout 10 xdotool key Escape
     # A heavy frame takes a while on a software rasterizer; Escape is read between frames.
     poll_until 60 bash -c "! kill -0 $saver_pid 2>/dev/null" || { echo "$name: no exit" >&2; exit 1; }
     wait "$saver_pid" || true
     saver_pid=""
-    echo "== $name (${geometry}): $(grep -h '^lumivex-gl: .* frames in' "$work/$name.out" || echo 'no frame count')"
+    echo "== $name (${geometry}${wine_mode:+, Wine}): $(grep -ah '^lumivex-gl: .* frames in' "$work/$name.out" || echo 'no frame count')"
 }
 
 run default-rest0 -- NumOfElements=3 NumOfReflections=12 FullScreen=0 Rest=0
 run heavy-rest0 -- NumOfElements=10 NumOfReflections=72 FullScreen=1 Rest=0
 run default-rest20 /usr/bin/time -v -- NumOfElements=3 NumOfReflections=12 FullScreen=0 Rest=20
-grep -E 'User time|System time|Percent of CPU|Elapsed|Maximum resident' "$work/default-rest20.out" |
+grep -aE 'User time|System time|Percent of CPU|Elapsed|Maximum resident' "$work/default-rest20.out" |
     sed 's/^\s*/   /'

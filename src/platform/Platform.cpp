@@ -1,4 +1,4 @@
-// Holder of the process-wide platform pointer.
+// Holder of the process-wide platform pointer, and the close rule both modal loops follow.
 #include "platform/Platform.h"
 
 #include <cassert>
@@ -16,6 +16,16 @@ Platform& GetPlatform() {
 
 void SetPlatform(Platform* platform) {
     current = platform;
+}
+
+bool RunPendingCloseQuery(WindowEvents& events, bool& closeRequested) {
+    if (!closeRequested)
+        return false;
+    closeRequested = false;
+    if (!events.OnCloseQuery())
+        return false;
+    events.OnClose();
+    return true;
 }
 
 } // namespace lumivex

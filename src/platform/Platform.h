@@ -194,6 +194,11 @@ class Platform {
     virtual void DeleteGLContext(RenderContext rc) = 0;
 };
 
+// The close query of a modal loop: it runs once for every close request made since the last look
+// (closeRequested is cleared). True when it allowed the close; OnClose has then run and the loop
+// must end.
+bool RunPendingCloseQuery(WindowEvents& events, bool& closeRequested);
+
 // The process-wide platform; set once by main (or by a test) before anything else runs.
 Platform& GetPlatform();
 void SetPlatform(Platform* platform);

@@ -399,13 +399,8 @@ bool FakePlatform::DeliverOne() {
 }
 
 bool FakePlatform::RunPendingClose() {
-    if (!ClosePending || Events == nullptr)
-        return false;
-    ClosePending = false; // several requests lead to one query
-    if (!Events->OnCloseQuery())
-        return false;
-    Events->OnClose();
-    return true;
+    // Several requests lead to one query, as in the real loops.
+    return Events != nullptr && RunPendingCloseQuery(*Events, ClosePending);
 }
 
 WindowHandle FakePlatform::CreateSaverWindow(WindowEvents* events) {

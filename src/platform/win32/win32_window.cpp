@@ -120,34 +120,30 @@ bool HandleInput(WindowState& state, UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
-LRESULT HandleSaverMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE)
-        RememberState(window, lParam);
-    WindowState* state = StateOf(window);
-    if (state == nullptr)
-        return ::DefWindowProcA(window, message, wParam, lParam);
-    if (HandleInput(*state, message, wParam, lParam))
+LRESULT HandleSaverMessage(WindowState& state, HWND window, UINT message, WPARAM wParam,
+                           LPARAM lParam) {
+    if (HandleInput(state, message, wParam, lParam))
         return 0;
     switch (message) {
     case WM_ERASEBKGND: {
         RECT area{};
         ::GetClientRect(window, &area);
-        ::FillRect(reinterpret_cast<HDC>(wParam), &area, state->frameBrush);
+        ::FillRect(reinterpret_cast<HDC>(wParam), &area, state.frameBrush);
         return 1;
     }
     case WM_SIZE:
         // The view fills the client area.
-        if (state->view != nullptr)
-            ::MoveWindow(state->view, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+        if (state.view != nullptr)
+            ::MoveWindow(state.view, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
         return 0;
     case WM_SETFOCUS:
-        if (state->view != nullptr)
-            ::SetFocus(state->view);
+        if (state.view != nullptr)
+            ::SetFocus(state.view);
         return 0;
     case WM_SETCURSOR:
         if (LOWORD(lParam) != HTCLIENT)
             break;
-        ApplyCursor(*state);
+        ApplyCursor(state);
         return TRUE;
     case WM_SYSCOMMAND:
         // No screen saver starts over the running one.
@@ -157,21 +153,21 @@ LRESULT HandleSaverMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case WM_ENDSESSION:
         // The system ends the process once this returns: the edits and the settings go now,
         // without a password question, as when the saver is told to stop on Linux.
-        if (wParam != 0 && state->events != nullptr) {
-            state->events->OnEndSession();
+        if (wParam != 0 && state.events != nullptr) {
+            state.events->OnEndSession();
             FinishAbruptly();
         }
         return 0;
     case WM_CLOSE:
         // Closing goes through the close query like every other way out.
-        if (state->events != nullptr)
-            state->closeRequested = true;
+        if (state.events != nullptr)
+            state.closeRequested = true;
         return 0;
     case WM_TIMER: {
         const auto id = static_cast<TimerId>(wParam);
-        if ((id == TimerHideMouse || id == TimerTick) && state->TimerFor(id).Enabled &&
-            state->events != nullptr)
-            state->events->OnTimer(id);
+        if ((id == TimerHideMouse || id == TimerTick) && state.TimerFor(id).Enabled &&
+            state.events != nullptr)
+            state.events->OnTimer(id);
         return 0;
     }
     default:
@@ -181,23 +177,16 @@ LRESULT HandleSaverMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 // The hidden application window: a close from outside goes through the close query too.
-LRESULT HandleApplicationMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE)
-        RememberState(window, lParam);
-    WindowState* state = StateOf(window);
-    if (state != nullptr && state->frame != nullptr &&
-        (message == WM_CLOSE || message == WM_SYSCOMMAND))
-        return HandleSaverMessage(state->frame, message, wParam, lParam);
+LRESULT HandleApplicationMessage(WindowState& state, HWND window, UINT message, WPARAM wParam,
+                                 LPARAM lParam) {
+    if (state.frame != nullptr && (message == WM_CLOSE || message == WM_SYSCOMMAND))
+        return HandleSaverMessage(state, state.frame, message, wParam, lParam);
     return ::DefWindowProcA(window, message, wParam, lParam);
 }
 
-LRESULT HandleViewMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE)
-        RememberState(window, lParam);
-    WindowState* state = StateOf(window);
-    if (state == nullptr)
-        return ::DefWindowProcA(window, message, wParam, lParam);
-    if (HandleInput(*state, message, wParam, lParam))
+LRESULT HandleViewMessage(WindowState& state, HWND window, UINT message, WPARAM wParam,
+                          LPARAM lParam) {
+    if (HandleInput(state, message, wParam, lParam))
         return 0;
     switch (message) {
     case WM_ERASEBKGND:
@@ -205,20 +194,20 @@ LRESULT HandleViewMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_PAINT: {
         PAINTSTRUCT paint{};
         ::BeginPaint(window, &paint);
-        KeepViewOnScreen(*state);
-        if (state->events != nullptr)
-            state->events->OnPaint();
+        KeepViewOnScreen(state);
+        if (state.events != nullptr)
+            state.events->OnPaint();
         ::EndPaint(window, &paint);
         return 0;
     }
     case WM_SIZE:
-        if (state->events != nullptr)
-            state->events->OnResize(LOWORD(lParam), HIWORD(lParam));
+        if (state.events != nullptr)
+            state.events->OnResize(LOWORD(lParam), HIWORD(lParam));
         return 0;
     case WM_SETCURSOR:
         if (LOWORD(lParam) != HTCLIENT)
             break;
-        ApplyCursor(*state);
+        ApplyCursor(state);
         return TRUE;
     default:
         break;
@@ -228,10 +217,17 @@ LRESULT HandleViewMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 
 // No exception may cross the system's code between the message loop and a window procedure: it
 // is held and raised again by the loop, so an error in a handler ends the run as any other does.
-template <LRESULT (*Handle)(HWND, UINT, WPARAM, LPARAM)>
+// Every window of the saver hears its state's handler from its first message on; what arrives
+// before that goes to the system's default handling.
+template <LRESULT (*Handle)(WindowState&, HWND, UINT, WPARAM, LPARAM)>
 LRESULT CALLBACK GuardedWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
-        return Handle(window, message, wParam, lParam);
+        if (message == WM_NCCREATE)
+            RememberState(window, lParam);
+        WindowState* state = StateOf(window);
+        if (state == nullptr)
+            return ::DefWindowProcA(window, message, wParam, lParam);
+        return Handle(*state, window, message, wParam, lParam);
     } catch (...) {
         WindowState* state = StateOf(window);
         if (state != nullptr && !state->error)
@@ -260,13 +256,7 @@ bool RegisterWindowClass(HINSTANCE instance, const char* name, UINT style, WNDPR
 
 // The close query runs once for every request made since the last look; true ends the loop.
 bool CloseAllowed(WindowState& state) {
-    if (!state.closeRequested)
-        return false;
-    state.closeRequested = false;
-    if (!state.events->OnCloseQuery())
-        return false;
-    state.events->OnClose();
-    return true;
+    return RunPendingCloseQuery(*state.events, state.closeRequested);
 }
 
 // One message from the queue, false when it is empty. The quit message asks for a close too.

@@ -501,13 +501,7 @@ bool HandleOne(WindowState& state) {
 
 // The close query runs once for every request made since the last look; true ends the loop.
 bool CloseAllowed(WindowState& state) {
-    if (!state.closeRequested)
-        return false;
-    state.closeRequested = false;
-    if (!state.events->OnCloseQuery())
-        return false;
-    state.events->OnClose();
-    return true;
+    return RunPendingCloseQuery(*state.events, state.closeRequested);
 }
 
 // The session ends without a close query; true when the loop must stop.
