@@ -1,10 +1,26 @@
 #!/usr/bin/env bash
 # While the saver runs, a second start ends at once with code 0, shows no second window and
-# leaves the first one running.
+# leaves the first one running. Before that, a FIFO named as the GL library (opening it would wait
+# for a writer for ever, the guard held) gets the failure message at once and holds nothing.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 
 start_xvfb 320x240
+mkfifo "$E2E_TMP/fifo"
+mkdir -p "$(dirname "$SETTINGS_FILE")"
+# By path, and by a bare name the loader would find in LD_LIBRARY_PATH (the GLU name: the message
+# still names the GL library).
+for case in "OpenGLDLL|$E2E_TMP/fifo|$E2E_TMP/fifo" "OpenGLUDLL|fifo|OpenGL32.DLL"; do
+    IFS='|' read -r value name shown <<<"$case"
+    printf 'REGEDIT4\n\n[%s]\n"%s"="%s"\n' "$SETTINGS_KEY" "$value" "$name" >"$SETTINGS_FILE"
+    rc=0
+    LD_LIBRARY_PATH="/nonexistent:$E2E_TMP" timeout 1 "$LUMIVEX_GL" /s >/dev/null 2>"$E2E_TMP/err" ||
+        rc=$?
+    [ "$rc" -eq 0 ] || fail "a FIFO as $value: code $rc (124 = hung)"
+    grep -qx "Lumivex GL cannot initialize OpenGL library: $shown" "$E2E_TMP/err" ||
+        fail "a FIFO as $value: standard error was: $(cat "$E2E_TMP/err")"
+done
+
 write_settings Rest=20
 start_saver /s
 wait_for_saver_ready
