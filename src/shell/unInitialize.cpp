@@ -40,6 +40,7 @@ constexpr const char* HelpFile = "LMVXSVGL.HLP";
 constexpr std::uint32_t HelpContext = 1000;
 constexpr const char* OpenGLFailure = "Lumivex GL cannot initialize OpenGL library: ";
 constexpr const char* MessageCaption = "Information";
+constexpr const char* GuardFailure = "Lumivex GL cannot make sure that only one saver runs: ";
 constexpr std::uint32_t RunDelay = 250; // ms before the saver window appears
 
 // A whole signed 32-bit decimal number, or 0.
@@ -217,6 +218,7 @@ int Run(const std::vector<std::string>* switches, const TRunOptions& options) {
     ResetStartupGlobals();
     overrides = options.Overrides;
 
+    bool unguarded = false;
     if (!options.Hosted) {
         bool alreadyExists = false;
         InstanceSemaphore = platform.CreateInstanceGuard(SemaphoreName, alreadyExists);
@@ -226,6 +228,7 @@ int Run(const std::vector<std::string>* switches, const TRunOptions& options) {
             InstanceSemaphore = 0;
             return 0;
         }
+        unguarded = InstanceSemaphore == 0;
     }
 
     try {
@@ -235,6 +238,14 @@ int Run(const std::vector<std::string>* switches, const TRunOptions& options) {
             RunMode = rmRun;
             if (!options.Hosted)
                 PreviousForegroundWindow = platform.GetForegroundWindow();
+        }
+        if (unguarded && RunMode == rmRun) {
+            // Without a guard a second saver could be drawn over the first one and each would
+            // save over the other's edits: say so and run none, touching nothing.
+            const std::uint32_t error = platform.GetLastError();
+            platform.ShowMessage(GuardFailure + platform.ErrorText(error), MessageCaption,
+                                 MB_OK | MB_ICONINFORMATION);
+            return 1;
         }
         SetRandSeed(platform.MillisecondsSinceMidnightUTC());
         SetDefaultSettings();

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # While the saver runs, a second start ends at once with code 0, shows no second window and
-# leaves the first one running. Before that, a FIFO named as the GL library (opening it would wait
+# leaves the first one running, also with a runtime folder the user cannot write to (mode 555; as
+# nobody when the tests run as root, whom no mode stops). Before that, a FIFO named as the GL library (opening it would wait
 # for a writer for ever, the guard held) gets the failure message at once and holds nothing.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
@@ -22,12 +23,25 @@ for case in "OpenGLDLL|$E2E_TMP/fifo|$E2E_TMP/fifo" "OpenGLUDLL|fifo|OpenGL32.DL
 done
 
 write_settings Rest=20
-start_saver /s
+export TMPDIR="$E2E_TMP/tmp"
+mkdir -p "$TMPDIR"
+as_user=()
+if [ "$(id -u)" -eq 0 ]; then
+    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    chmod 711 "$E2E_TMP"
+    install -m 755 "$LUMIVEX_GL" "$E2E_TMP/lumivex-gl"
+    LUMIVEX_GL="$E2E_TMP/lumivex-gl"
+    chown -R 65534:65534 "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$TMPDIR"
+fi
+rm -f "$XDG_RUNTIME_DIR"/* # the runs above left a lock file there
+chmod 555 "$XDG_RUNTIME_DIR"
+"${as_user[@]}" "$LUMIVEX_GL" /s >"$SAVER_OUT" 2>&1 &
+SAVER_PID=$!
 wait_for_saver_ready
 before=$(cat "$SETTINGS_FILE")
 
 second=0
-timeout 10 "$LUMIVEX_GL" /s >"$E2E_TMP/second.out" 2>&1 || second=$?
+timeout 10 "${as_user[@]}" "$LUMIVEX_GL" /s >"$E2E_TMP/second.out" 2>&1 || second=$?
 [ "$second" -eq 0 ] || fail "the second instance ended with code $second (124 = still running)"
 windows=$(timeout 5 xdotool search --name '^Lumivex GL$' | wc -l)
 [ "$windows" -eq 1 ] || fail "$windows saver windows"

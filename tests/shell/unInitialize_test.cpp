@@ -322,12 +322,24 @@ TEST_F(StartupTest, ASecondInstanceLeavesAtOnceTouchingNothing) {
     EXPECT_EQ(InstanceSemaphore, 0);
 }
 
-TEST_F(StartupTest, WithoutAGuardTheProgramRunsAsTheOnlyInstance) {
+TEST_F(StartupTest, WithoutAGuardOnlyTheSaverRefusesToRun) {
     fake.GuardFails = true;
     EXPECT_EQ(Run({"/p"}), 0);
     std::vector<std::string> expected = Concat({Start(), End()});
     expected.pop_back(); // nothing to close
     EXPECT_EQ(Steps(), expected);
+
+    // A second saver could run unseen: say why, run none and touch nothing.
+    fake.Log.clear();
+    fake.LastError = 13;
+    fake.SetRegistryDword(Key, "Rest", 5000);
+    EXPECT_EQ(Run({"/s"}), 1);
+    EXPECT_EQ(Steps(), (std::vector<std::string>{
+                           "CreateInstanceGuard(LumivexGLSemaphore)", "GetForegroundWindow()",
+                           "GetLastError()", "ErrorText(13)",
+                           "ShowMessage(Lumivex GL cannot make sure that only one saver runs: "
+                           "fake error 13,Information,64)"}));
+    EXPECT_EQ(fake.DwordValue(Key, "Rest"), 5000);
 }
 
 TEST_F(StartupTest, TheGeneratorIsSeededFromTheClockAndSettingsStartFromDefaults) {
