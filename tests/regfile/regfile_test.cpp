@@ -227,6 +227,7 @@ TEST(RegistryFileTest, CommentsAndLinesItCannotReadStayInPlaceWhenValuesChange) 
                              "\"Colour\"=dword:00000001\n"
                              "Colour = blue\n"
                              "\"Cut\"=hex:01,\\\n"
+                             "\"Comma\"=hex:01,02,\n"
                              "\"Name\"=\"x\"\n";
     const std::string keyless = "[HKEY_CURRENT_USER\\Software\\Cut\n"
                                 "\"Orphan\"=\"belongs nowhere\"\n"
@@ -271,6 +272,23 @@ TEST(RegistryFileTest, UnmarkedAndBigEndianUtf16KeepTheirEncodingAndOtherKeys) {
     }
     // UTF-8 keeps its mark too.
     EXPECT_EQ(Write(Parse("\xEF\xBB\xBFREGEDIT4\n")), "\xEF\xBB\xBFREGEDIT4\n\n");
+}
+
+TEST(RegistryFileTest, UnpairedSurrogatesOfAUtf16FileAreWrittenBackAsTheyWere) {
+    // D800 alone in a comment, DC00 alone in a quoted value, D83D alone in wide hex data; the
+    // program reads U+FFFD for them and writes back what it read.
+    auto unit = [](unsigned u) { return std::string{char(u & 0xFF), char(u >> 8)}; };
+    const std::string file = Utf16("Windows Registry Editor Version 5.00\r\n; ") + unit(0xD800) +
+                             Utf16("\r\n\r\n[K]\r\n\"S\"=\"a", false, "") + unit(0xDC00) +
+                             Utf16("\"\r\n\"W\"=hex(1):3d,d8,00,00\r\n\r\n", false, "");
+    Document document = Parse(file);
+    const Bytes replaced = Text("a\xEF\xBF\xBD");
+    EXPECT_EQ(NarrowData(*Find(document, "K", "S")).Data, replaced);
+    EXPECT_EQ(NarrowData(*Find(document, "K", "W")).Data, Text("\xEF\xBF\xBD"));
+    Key& key = *FindKey(document, "K");
+    SetValue(key, "S", REG_SZ, replaced.data(), replaced.size());
+    SetValue(key, "W", REG_SZ, replaced.data() + 1, replaced.size() - 1);
+    EXPECT_EQ(Write(document), file);
 }
 
 TEST(RegistryFileTest, OnlyBytesWithNeitherHeaderNorRegistrySectionAreForeign) {

@@ -75,8 +75,11 @@ void AppendUtf8(std::string& out, std::uint32_t cp) {
     }
 }
 
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD and an odd last byte is dropped.
-std::string Utf8FromUtf16(const std::uint8_t* data, std::size_t size, bool bigEndian = false) {
+// UTF-16 to UTF-8; an odd last byte is dropped. An unpaired surrogate becomes U+FFFD, or with
+// `keepLone` the three bytes UTF-8 would give its code (as WTF-8 does), so that Utf16FromUtf8
+// gives it back: a file's text must survive being read and written.
+std::string Utf8FromUtf16(const std::uint8_t* data, std::size_t size, bool bigEndian = false,
+                          bool keepLone = false) {
     std::string out;
     out.reserve(size);
     std::size_t units = size / 2;
@@ -94,12 +97,22 @@ std::string Utf8FromUtf16(const std::uint8_t* data, std::size_t size, bool bigEn
                 continue;
             }
         }
-        AppendUtf8(out, (unit >= 0xD800 && unit < 0xE000) ? 0xFFFD : unit);
+        AppendUtf8(out, (unit >= 0xD800 && unit < 0xE000 && !keepLone) ? 0xFFFD : unit);
     }
     return out;
 }
 
-// UTF-8 to UTF-16; a byte that starts no valid sequence stands for itself (Latin-1).
+// Where the text read from a UTF-16 file holds an unpaired surrogate: ED A0..BF, never valid
+// UTF-8, so it cannot stand for anything else there.
+bool HoldsLoneSurrogate(const std::vector<std::uint8_t>& text) {
+    for (std::size_t i = 0; i + 2 < text.size(); ++i)
+        if (text[i] == 0xED && text[i + 1] >= 0xA0)
+            return true;
+    return false;
+}
+
+// UTF-8 to UTF-16; a byte that starts no valid sequence stands for itself (Latin-1). The three
+// bytes of a surrogate's code give that surrogate back.
 std::vector<std::uint8_t> Utf16FromUtf8(const std::uint8_t* data, std::size_t size,
                                         bool bigEndian = false) {
     std::vector<std::uint8_t> out;
@@ -126,7 +139,7 @@ std::vector<std::uint8_t> Utf16FromUtf8(const std::uint8_t* data, std::size_t si
             cp = cp << 6 | (data[i + k] & 0x3Fu);
         }
         static const std::uint32_t smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
-        valid = valid && cp >= smallest[length] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp < 0xE000);
+        valid = valid && cp >= smallest[length] && cp <= 0x10FFFF;
         if (!valid) {
             put(lead);
             ++i;
@@ -240,8 +253,9 @@ bool ParseHexBytes(std::string_view first, LineReader& lines, std::vector<std::u
                 break;
             start = comma + 1;
         }
+        // Data that ends in a comma without asking for a next line was cut off there.
         if (!continued)
-            return true;
+            return part.empty() || part.back() != ',';
         // A continuation must be more hex data; a new value or section means the data was
         // cut off, and that line is left to be read on its own.
         if (lines.AtEnd())
@@ -546,7 +560,7 @@ Document Parse(std::string_view bytes) {
     std::string decoded;
     if (IsUtf16(document.Encoding)) {
         decoded = Utf8FromUtf16(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
-                                IsBigEndian(document.Encoding));
+                                IsBigEndian(document.Encoding), true);
         bytes = decoded;
     }
     std::size_t firstEnd = bytes.find('\n');
@@ -600,6 +614,10 @@ Document Parse(std::string_view bytes) {
             Keep(start, lines.Number(), document.Kept);
     }
     builder.Finish();
+    if (IsUtf16(document.Encoding))
+        for (Key& key : document.Keys)
+            for (Value& value : key.Values)
+                value.LoneSurrogates = !value.Wide && HoldsLoneSurrogate(value.Data.Data);
     document.Foreign = content && !recognised;
     document.NextLine = lines.Number();
     return document;
@@ -707,11 +725,16 @@ bool DeleteValue(Key& key, std::string_view name) {
 }
 
 RegistryValue NarrowData(const Value& value) {
-    if (!value.Wide)
+    if (!value.Wide && !value.LoneSurrogates)
         return value.Data;
     RegistryValue narrow;
     narrow.Type = value.Data.Type;
-    std::string text = Utf8FromUtf16(value.Data.Data.data(), value.Data.Data.size());
+    const std::vector<std::uint8_t>& data = value.Data.Data;
+    std::vector<std::uint8_t> units;
+    if (!value.Wide) // the text of a UTF-16 file, taken back to UTF-16 to read it as before
+        units = Utf16FromUtf8(data.data(), data.size());
+    const std::vector<std::uint8_t>& wide = value.Wide ? data : units;
+    std::string text = Utf8FromUtf16(wide.data(), wide.size());
     narrow.Data.assign(text.begin(), text.end());
     return narrow;
 }
@@ -726,8 +749,14 @@ void SetValue(Key& key, std::string_view name, std::uint32_t type, const std::ui
         last.Line = key.Sections.back();
     for (Value& existing : key.Values) {
         if (SameName(existing.Name, name)) {
+            // What was read, written back, keeps the form it was stored in: bytes that reading
+            // narrowed (UTF-16 data, an unpaired surrogate) are not lost.
+            const RegistryValue read = NarrowData(existing);
+            if (read.Type == type && read.Data == stored.Data)
+                return;
             existing.Data = std::move(stored);
             existing.Wide = false;
+            existing.LoneSurrogates = false;
             return;
         }
         last = std::max(last, existing.At);
