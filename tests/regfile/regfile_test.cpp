@@ -289,6 +289,9 @@ TEST(RegistryFileTest, UnpairedSurrogatesOfAUtf16FileAreWrittenBackAsTheyWere) {
     SetValue(key, "S", REG_SZ, replaced.data(), replaced.size());
     SetValue(key, "W", REG_SZ, replaced.data() + 1, replaced.size() - 1);
     EXPECT_EQ(Write(document), file);
+    // Narrow string data that is no UTF-8 stays hex there: quoted, D8 would come back as U+00D8.
+    const std::string narrow = Utf16("REGEDIT4\r\n\r\n[K]\r\n\"N\"=hex(1):d8,00\r\n\r\n");
+    EXPECT_EQ(Write(Parse(narrow)), narrow);
 }
 
 TEST(RegistryFileTest, OnlyBytesWithNeitherHeaderNorRegistrySectionAreForeign) {

@@ -491,15 +491,24 @@ void AppendHex(std::string& out, std::string_view prefix, const std::vector<std:
     }
 }
 
-// A string value goes in quotes when reading the quotes back gives the same bytes.
-bool Quotable(const Value& value) {
+// A string value goes in quotes when reading the quotes back gives the same bytes; in a UTF-16
+// file that takes text UTF-16 can hold (bytes that are no UTF-8 would come back changed).
+bool Quotable(const Value& value, bool utf16) {
     const auto& d = value.Data.Data;
-    return value.Data.Type == REG_SZ && !value.Wide && !d.empty() && d.back() == 0 &&
-           std::find(d.begin(), d.end(), std::uint8_t('\n')) == d.end();
+    if (value.Data.Type != REG_SZ || value.Wide || d.empty() || d.back() != 0 ||
+        std::find(d.begin(), d.end(), std::uint8_t('\n')) != d.end())
+        return false;
+    if (!utf16)
+        return true;
+    const std::vector<std::uint8_t> units = Utf16FromUtf8(d.data(), d.size());
+    const std::string back = Utf8FromUtf16(units.data(), units.size(), false, true);
+    return std::equal(d.begin(), d.end(), back.begin(), back.end(),
+                      [](std::uint8_t a, char b) { return a == std::uint8_t(b); });
 }
 
 // The value's line (and the continuation lines of long hex data), without the last line end.
-void AppendValue(std::string& out, const Value& value, bool version5, const char* newline) {
+void AppendValue(std::string& out, const Value& value, bool version5, bool utf16,
+                 const char* newline) {
     static const char digits[] = "0123456789abcdef";
     if (value.Name.empty())
         out += '@';
@@ -507,7 +516,7 @@ void AppendValue(std::string& out, const Value& value, bool version5, const char
         AppendQuoted(out, value.Name);
     out += '=';
     const auto& data = value.Data.Data;
-    if (Quotable(value)) {
+    if (Quotable(value, utf16)) {
         AppendQuoted(out,
                      std::string_view(reinterpret_cast<const char*>(data.data()), data.size() - 1));
     } else if (value.Data.Type == REG_DWORD && data.size() == 4) {
@@ -675,7 +684,7 @@ std::string Write(const Document& document) {
         }
         if (open != entry.key)
             section(*entry.key);
-        AppendValue(out, *entry.value, document.Version5, newline);
+        AppendValue(out, *entry.value, document.Version5, IsUtf16(document.Encoding), newline);
         out += newline;
         lastBlank = false;
     }
