@@ -126,8 +126,13 @@ class Platform {
     // False when the value could not be written.
     virtual bool RegSetValue(KeyHandle key, const std::string& name, std::uint32_t type,
                              const std::uint8_t* data, std::size_t size) = 0;
-    // Closing a key opened for writing commits what was written to it.
-    virtual void RegCloseKey(KeyHandle key) = 0;
+    // Closing a key opened for writing commits what was written to it; false when that failed
+    // (GetLastError tells why).
+    virtual bool RegCloseKey(KeyHandle key) = 0;
+    // Tells the user that the settings could not be saved, and why (a GetLastError code). With
+    // mayWait false nobody is there to acknowledge a message: the session ends, or the system
+    // started the program without a saver to watch.
+    virtual void ReportSaveFailure(std::uint32_t error, bool mayWait) = 0;
 
     // --- help, messages, screen-saver flag -------------------------------------------------
     virtual void ShowHelp(WindowHandle owner, const std::string& file, std::uint32_t command,

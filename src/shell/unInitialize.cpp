@@ -30,6 +30,7 @@ namespace {
 // the defaults over them.
 bool settingsLoaded = false;
 bool settingsSaved = false;
+bool saveFailed = false; // the program then ends with code 1
 
 TSettingsOverrides overrides; // of the current run
 TSettings storedSettings;     // as loaded, before the overrides
@@ -136,14 +137,19 @@ void WithdrawOverrides() {
     }
 }
 
-// Once only, whichever way out comes first.
-void SaveOnce() {
+// Once only, whichever way out comes first. Edits that could not be saved are not passed off as
+// kept: the user hears why, and the program ends with code 1.
+void SaveOnce(bool sessionEnding) {
     if (settingsSaved)
         return;
     settingsSaved = true;
-    if (settingsLoaded) {
-        WithdrawOverrides();
-        SaveSettings();
+    if (!settingsLoaded)
+        return;
+    WithdrawOverrides();
+    std::uint32_t error = 0;
+    if (!SaveSettings(&error)) {
+        saveFailed = true;
+        GetPlatform().ReportSaveFailure(error, RunMode == rmRun && !sessionEnding);
     }
 }
 
@@ -154,23 +160,26 @@ void ReleaseGuard() {
     }
 }
 
-// The way out of every mode that passed the guard: save while the guard is still held.
-void Finish() {
-    SaveOnce();
+// The way out of every mode that passed the guard: save while the guard is still held. Returns
+// the exit code.
+int Finish() {
+    SaveOnce(false);
     CloseOpenGL();
     ReleaseGuard();
+    return saveFailed ? 1 : 0;
 }
 
 } // namespace
 
 void FinishAbruptly() {
-    SaveOnce();
+    SaveOnce(true);
     ReleaseGuard();
 }
 
 void ResetStartupGlobals() {
     settingsLoaded = false;
     settingsSaved = false;
+    saveFailed = false;
     overrides = {};
     RunMode = 0;
     ParentWindow = 0;
@@ -262,8 +271,7 @@ int Run(const std::vector<std::string>* switches, const TRunOptions& options) {
         Finish();
         throw;
     }
-    Finish();
-    return 0;
+    return Finish();
 }
 
 } // namespace

@@ -342,6 +342,23 @@ TEST_F(StartupTest, WithoutAGuardOnlyTheSaverRefusesToRun) {
     EXPECT_EQ(fake.DwordValue(Key, "Rest"), 5000);
 }
 
+TEST_F(StartupTest, ASaveThatFailsIsReportedAndEndsWithCode1) {
+    // Only a saver that ends as usual may wait for the user to take the news in.
+    fake.CreateKeyFails = true;
+    for (const char* mode : {"/s", "/p", "/c"}) {
+        fake.Log.clear();
+        EXPECT_EQ(Run({mode}), 1) << mode;
+        const bool mayWait = mode[1] == 's';
+        EXPECT_EQ(fake.CountOf("ReportSaveFailure(5," + std::to_string(mayWait) + ")"), 1u) << mode;
+    }
+    fake.Log.clear();
+    SaverWindowRunner = [] { FinishAbruptly(); }; // the session ends under the saver
+    EXPECT_EQ(Run({"/s"}), 1);
+    EXPECT_EQ(fake.CountOf("ReportSaveFailure(5,0)"), 1u);
+    // A hosted run writes nothing, so nothing can fail.
+    EXPECT_EQ(RunWithOptions(TRunOptions{true, {}}), 0);
+}
+
 TEST_F(StartupTest, TheGeneratorIsSeededFromTheClockAndSettingsStartFromDefaults) {
     Settings.NumOfElements = 99;
     Settings.OpenGLDLL = "left over";

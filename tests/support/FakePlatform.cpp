@@ -245,13 +245,25 @@ bool FakePlatform::RegSetValue(KeyHandle key, const std::string& name, std::uint
     return true;
 }
 
-void FakePlatform::RegCloseKey(KeyHandle key) {
+bool FakePlatform::RegCloseKey(KeyHandle key) {
     auto open = keys_.find(key);
     Record("RegCloseKey(" + (open == keys_.end() ? std::to_string(key) : open->second.Path) + ")");
-    if (open != keys_.end()) {
-        keys_.erase(open);
-        --OpenKeys;
+    if (open == keys_.end()) {
+        LastError = 6;
+        return false;
     }
+    const bool forWriting = open->second.Access == RegAccess::AllAccess;
+    keys_.erase(open);
+    --OpenKeys;
+    if (forWriting && CommitFails) {
+        LastError = 112; // ERROR_DISK_FULL
+        return false;
+    }
+    return true;
+}
+
+void FakePlatform::ReportSaveFailure(std::uint32_t error, bool mayWait) {
+    Record("ReportSaveFailure(" + std::to_string(error) + "," + std::to_string(mayWait) + ")");
 }
 
 // --- help, messages, screen-saver flag -----------------------------------------------------

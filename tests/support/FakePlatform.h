@@ -71,6 +71,7 @@ class FakePlatform : public Platform {
     std::set<std::string, NoCaseLess> DenyAllAccess;
     std::set<std::string, NoCaseLess> DenyRead;
     bool CreateKeyFails = false;
+    bool CommitFails = false; // closing a key opened for writing fails, as on a full disk
     // Value names whose RegSetValue fails; RegQueryValue of names in FailQuery fails too.
     std::set<std::string, NoCaseLess> FailSetValue;
     std::set<std::string, NoCaseLess> FailQuery;
@@ -168,7 +169,8 @@ class FakePlatform : public Platform {
     bool RegQueryValue(KeyHandle key, const std::string& name, RegistryValue& value) override;
     bool RegSetValue(KeyHandle key, const std::string& name, std::uint32_t type,
                      const std::uint8_t* data, std::size_t size) override;
-    void RegCloseKey(KeyHandle key) override;
+    bool RegCloseKey(KeyHandle key) override;
+    void ReportSaveFailure(std::uint32_t error, bool mayWait) override;
     void ShowHelp(WindowHandle owner, const std::string& file, std::uint32_t command,
                   std::uint32_t context) override;
     void ShowMessage(const std::string& text, const std::string& caption,

@@ -32,7 +32,8 @@ class Win32Platform final : public Platform {
     bool RegQueryValue(KeyHandle key, const std::string& name, RegistryValue& value) override;
     bool RegSetValue(KeyHandle key, const std::string& name, std::uint32_t type,
                      const std::uint8_t* data, std::size_t size) override;
-    void RegCloseKey(KeyHandle key) override;
+    bool RegCloseKey(KeyHandle key) override;
+    void ReportSaveFailure(std::uint32_t error, bool mayWait) override;
 
     // win32_system.cpp
     void ShowHelp(WindowHandle owner, const std::string& file, std::uint32_t command,

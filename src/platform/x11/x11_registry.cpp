@@ -5,7 +5,8 @@
 // disk then, and it is written when the last key that changed something is closed. Writing
 // replaces the file atomically (temporary file, fsync, rename) and keeps every key, value and
 // line the program does not own. A file that could not be read completely (unreadable, not a
-// regular file, too large) is never overwritten: saving fails instead of losing what it holds.
+// regular file, too large) is never overwritten: saving fails instead of losing what it holds,
+// and a failed save is reported. The program never writes a file larger than it reads.
 // A file that is not a registry file at all is kept beside the new one. A symbolic link in its
 // place is written through, even when its target does not exist yet.
 //
@@ -15,6 +16,7 @@
 
 #include "platform/regfile/regfile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -33,8 +35,9 @@ namespace lumivex {
 
 namespace {
 
-// Far beyond any settings file; it bounds what a damaged or hostile file can make us allocate.
-constexpr std::size_t MaxFileBytes = 4u << 20;
+// Far beyond any settings file or registry export a user keeps; it bounds what a damaged or
+// hostile file can make us allocate. A save never writes more, so our own file always reads back.
+constexpr std::size_t MaxFileBytes = std::size_t(64) << 20;
 constexpr const char* RootName = "HKEY_CURRENT_USER\\";
 // Temporary files are named <file>.tmp.XXXXXX, the X standing for letters and digits.
 constexpr std::string_view TemporaryInfix = ".tmp.";
@@ -188,7 +191,8 @@ struct X11Platform::RegistryState {
     std::string filePath;
     regfile::Document document;
     bool loaded = false;
-    bool writable = true; // false when the file on disk was not read completely
+    bool writable = true;        // false when the file on disk was not read completely
+    std::uint32_t loadError = 0; // why it was not
     bool dirty = false;
     // The bytes of a file that is not a registry file, kept aside before it is replaced.
     std::string foreignBytes;
@@ -221,14 +225,17 @@ struct X11Platform::RegistryState {
         struct stat info {};
         if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
             writable = false;
-            error = EINVAL;
+            error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
             ::close(fd);
             return;
         }
+        // Sized by the file, and grown should it grow while it is read.
         std::string bytes;
-        bytes.resize(MaxFileBytes + 1);
+        bytes.resize(std::min(std::size_t(info.st_size), MaxFileBytes) + 1);
         std::size_t size = 0;
-        while (size < bytes.size()) {
+        while (size < MaxFileBytes + 1) {
+            if (size == bytes.size())
+                bytes.resize(std::min(bytes.size() * 2, MaxFileBytes + 1));
             ssize_t got = ::read(fd, bytes.data() + size, bytes.size() - size);
             if (got < 0 && errno == EINTR)
                 continue;
@@ -311,6 +318,11 @@ struct X11Platform::RegistryState {
         // Held until the file has its name, so no other save takes it for a dead one's.
         flock(fd, LOCK_EX | LOCK_NB);
         std::string text = regfile::Write(document);
+        if (text.size() > MaxFileBytes) {
+            ::close(fd);
+            unlink(temp.c_str());
+            return EFBIG;
+        }
         bool ok = WriteAll(fd, text) && fchmod(fd, mode) == 0 && fsync(fd) == 0 &&
                   rename(temp.c_str(), target.c_str()) == 0;
         error = ok ? 0 : std::uint32_t(errno);
@@ -359,6 +371,7 @@ X11Platform::RegistryState& OpenedState(X11Platform::RegistryState*& state,
     if (state->open.empty()) {
         std::uint32_t error = 0;
         state->Load(error);
+        state->loadError = error;
         if (error != 0)
             lastError = error;
     }
@@ -384,7 +397,7 @@ KeyHandle X11Platform::RegOpenKey(const std::string& path, RegAccess access) {
 KeyHandle X11Platform::RegCreateKey(const std::string& path) {
     RegistryState& state = OpenedState(registry_, lastError_);
     if (!state.CanWrite()) {
-        lastError_ = EACCES;
+        lastError_ = state.loadError != 0 ? state.loadError : EACCES;
         return 0;
     }
     std::string full = RootName + path;
@@ -426,18 +439,29 @@ bool X11Platform::RegSetValue(KeyHandle key, const std::string& name, std::uint3
     return true;
 }
 
-void X11Platform::RegCloseKey(KeyHandle key) {
-    if (registry_ == nullptr || registry_->open.erase(key) == 0)
-        return;
-    if (!registry_->open.empty())
-        return;
-    if (registry_->dirty) {
-        if (std::uint32_t error = registry_->Commit(); error != 0)
-            lastError_ = error;
+bool X11Platform::RegCloseKey(KeyHandle key) {
+    if (registry_ == nullptr || registry_->open.erase(key) == 0) {
+        lastError_ = EBADF;
+        return false;
     }
+    if (!registry_->open.empty())
+        return true;
+    std::uint32_t error = registry_->dirty ? registry_->Commit() : 0;
+    if (error != 0)
+        lastError_ = error;
     // The next open reads the file again.
     registry_->loaded = false;
     registry_->document = regfile::Document{};
+    return error == 0;
+}
+
+void X11Platform::ReportSaveFailure(std::uint32_t error, bool) {
+    // Standard error only: a dialog would hold up an end that a signal or a logout asked for.
+    const std::string file = RegistryFilePath();
+    std::fprintf(stderr, "lumivex-gl: cannot save the settings to %s: %s\n",
+                 file.empty() ? "a file in the home folder (HOME is not set)" : file.c_str(),
+                 ErrorText(error).c_str());
+    std::fflush(stderr);
 }
 
 } // namespace lumivex
