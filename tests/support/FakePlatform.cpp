@@ -248,18 +248,14 @@ bool FakePlatform::RegSetValue(KeyHandle key, const std::string& name, std::uint
 bool FakePlatform::RegCloseKey(KeyHandle key) {
     auto open = keys_.find(key);
     Record("RegCloseKey(" + (open == keys_.end() ? std::to_string(key) : open->second.Path) + ")");
-    if (open == keys_.end()) {
-        LastError = 6;
+    if (open == keys_.end())
         return false;
-    }
-    const bool forWriting = open->second.Access == RegAccess::AllAccess;
+    const bool failed = CommitFails && open->second.Access == RegAccess::AllAccess;
     keys_.erase(open);
     --OpenKeys;
-    if (forWriting && CommitFails) {
+    if (failed)
         LastError = 112; // ERROR_DISK_FULL
-        return false;
-    }
-    return true;
+    return !failed;
 }
 
 void FakePlatform::ReportSaveFailure(std::uint32_t error, bool mayWait) {
