@@ -246,6 +246,10 @@ TEST_F(BatchingGLTest, TheTargetIsMadeAgainAfterAResizeOrALostContext) {
     BatchingGL refused;
     ASSERT_TRUE(refused.Create(640, 480, es.MaxSamples + 1));
     EXPECT_EQ(refused.Samples(), 0);
+    const auto blit = std::exchange(ES.glBlitFramebuffer, nullptr);
+    EXPECT_FALSE(refused.Create(640, 480));
+    EXPECT_EQ(refused.Error(), "The OpenGL ES functions are not bound.");
+    ES.glBlitFramebuffer = blit;
     es.ShadersCompile = false;
     BatchingGL broken;
     InstallBatchingGL(broken);
