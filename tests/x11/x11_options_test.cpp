@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -73,6 +77,28 @@ TEST(HostOptions, RefusalsNameWhatWasWrong) {
         const std::string error = ParseHostOptions(c.args, c.host).Error;
         EXPECT_NE(error.find(c.named), std::string::npos) << error;
     }
+}
+
+// The settings dialog and the man page spell the options too: they must name exactly the ones the
+// parser reads, so that none is added or renamed in one place only.
+TEST(HostOptions, TheDialogAndTheManPageListExactlyTheOptionsRead) {
+    auto optionsIn = [](const std::string& file, const std::regex& pattern) {
+        std::ifstream in(std::string(LUMIVEX_SOURCE_DIR) + "/" + file);
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::string all = text.str();
+        std::set<std::string> found;
+        for (std::sregex_iterator it(all.begin(), all.end(), pattern), end; it != end; ++it)
+            found.insert(std::regex_replace((*it)[1].str(), std::regex(R"(\\-)"), "-"));
+        EXPECT_FALSE(found.empty()) << file;
+        return found;
+    };
+    const std::vector<std::string_view> dialog = HostOptionsInDialog(), names = HostOptionNames();
+    EXPECT_EQ(optionsIn("share/xscreensaver/config/lumivex-gl.xml",
+                        std::regex(R"(arg(?:-set|-unset)?="(--[a-z-]+))")),
+              std::set<std::string>(dialog.begin(), dialog.end()));
+    EXPECT_EQ(optionsIn("doc/lumivex-gl.1", std::regex(R"(\\-\\-((?:[a-z]|\\-)+))")),
+              std::set<std::string>(names.begin(), names.end()));
 }
 
 } // namespace
