@@ -70,7 +70,10 @@ void AppendValue(std::string& out, const Value& value, bool version5, const char
             std::string type;
             for (std::uint32_t t = value.Data.Type; t != 0; t >>= 4)
                 type.insert(type.begin(), digits[t & 15]);
-            prefix += "(" + (type.empty() ? std::string("0") : type) + ")";
+            // Appended piece by piece: GCC 12 takes "(" + type for overlapping copies at -O3.
+            prefix += '(';
+            prefix += type.empty() ? std::string("0") : type;
+            prefix += ')';
         }
         prefix += ':';
         // A version 5 file holds string data as UTF-16.
