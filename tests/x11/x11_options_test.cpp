@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -84,16 +84,13 @@ TEST(HostOptions, RefusalsNameWhatWasWrong) {
 TEST(HostOptions, TheDialogAndTheManPageListExactlyTheOptionsRead) {
     auto optionsIn = [](const std::string& file, const std::regex& pattern) {
         std::ifstream in(std::string(LUMIVEX_SOURCE_DIR) + "/" + file);
-        std::stringstream text;
-        text << in.rdbuf();
-        const std::string all = text.str();
-        std::set<std::string> found;
-        for (std::sregex_iterator it(all.begin(), all.end(), pattern), end; it != end; ++it)
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        std::set<std::string> found; // empty when the file is missing
+        for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it)
             found.insert(std::regex_replace((*it)[1].str(), std::regex(R"(\\-)"), "-"));
-        EXPECT_FALSE(found.empty()) << file;
         return found;
     };
-    const std::vector<std::string_view> dialog = HostOptionsInDialog(), names = HostOptionNames();
+    const auto dialog = HostOptionsInDialog(), names = HostOptionNames();
     EXPECT_EQ(optionsIn("share/xscreensaver/config/lumivex-gl.xml",
                         std::regex(R"(arg(?:-set|-unset)?="(--[a-z-]+))")),
               std::set<std::string>(dialog.begin(), dialog.end()));
