@@ -1,4 +1,4 @@
-// Holder of the process-wide platform pointer, and the close rule both modal loops follow.
+// Holder of the process-wide platform pointer.
 #include "platform/Platform.h"
 
 #include <cassert>
@@ -16,16 +16,6 @@ Platform& GetPlatform() {
 
 void SetPlatform(Platform* platform) {
     current = platform;
-}
-
-bool RunPendingCloseQuery(WindowEvents& events, bool& closeRequested) {
-    if (!closeRequested)
-        return false;
-    closeRequested = false;
-    if (!events.OnCloseQuery())
-        return false;
-    events.OnClose();
-    return true;
 }
 
 } // namespace lumivex

@@ -5,6 +5,7 @@
 
 #include "elements/GeometryGL_.h"
 #include "gl/OpenGL12.h"
+#include "platform/ScopeExit.h"
 #include "shell/fmCanvas.h"
 #include "system/unGlobals.h"
 #include "system/unPassword.h"
@@ -65,15 +66,11 @@ void RunSaver() {
         return;
     }
     platform.SetScreenSaverRunning(true);
-    try {
-        SaverWindowRunner();
-    } catch (...) {
+    const ScopeExit stopped([&platform] {
         platform.SetScreenSaverRunning(false);
         CloseOpenGL();
-        throw;
-    }
-    platform.SetScreenSaverRunning(false);
-    CloseOpenGL();
+    });
+    SaverWindowRunner();
 }
 
 void ActOnMode() {
@@ -228,30 +225,25 @@ int Run(const std::vector<std::string>* switches, const TRunOptions& options) {
         }
     }
 
-    try {
-        if (switches != nullptr) {
-            DecodeCommandLine(*switches);
-        } else {
-            RunMode = rmRun;
-            if (!options.Hosted)
-                PreviousForegroundWindow = platform.GetForegroundWindow();
-        }
-        SetRandSeed(platform.MillisecondsSinceMidnightUTC());
-        SetDefaultSettings();
-        platform.MaskFloatingPointExceptions();
-        LoadSettings();
-        // Several hosted instances run at once, one per monitor: none may write.
-        settingsLoaded = !options.Hosted;
-        ApplyOverrides();
-        ActOnMode();
+    // An error skips the foreground restore but not the way out.
+    const ScopeExit finish([] { Finish(); });
+    if (switches != nullptr) {
+        DecodeCommandLine(*switches);
+    } else {
+        RunMode = rmRun;
         if (!options.Hosted)
-            platform.SetForegroundWindow(PreviousForegroundWindow);
-    } catch (...) {
-        // An error skips the foreground restore but not the way out.
-        Finish();
-        throw;
+            PreviousForegroundWindow = platform.GetForegroundWindow();
     }
-    Finish();
+    SetRandSeed(platform.MillisecondsSinceMidnightUTC());
+    SetDefaultSettings();
+    platform.MaskFloatingPointExceptions();
+    LoadSettings();
+    // Several hosted instances run at once, one per monitor: none may write.
+    settingsLoaded = !options.Hosted;
+    ApplyOverrides();
+    ActOnMode();
+    if (!options.Hosted)
+        platform.SetForegroundWindow(PreviousForegroundWindow);
     return 0;
 }
 

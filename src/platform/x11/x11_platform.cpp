@@ -11,9 +11,9 @@ X11Platform::X11Platform() = default;
 
 X11Platform::~X11Platform() {
     // The context goes before its window, the window before the display-independent parts.
-    Destroy(glx_);
-    Destroy(window_);
-    Destroy(system_);
+    glx_.reset();
+    window_.reset();
+    system_.reset();
     Destroy(registry_);
     if (display_ != nullptr) {
         WatchForLostDisplay(nullptr);

@@ -4,6 +4,8 @@
 
 #include "platform/Platform.h"
 
+#include <memory>
+
 struct _XDisplay; // Xlib's Display
 
 namespace lumivex {
@@ -97,22 +99,27 @@ class X11Platform final : public Platform {
     // goes to standard error and the program ends with 1, touching nothing of X or GL again.
     [[noreturn]] void LoseDisplay();
 
-    // Each concern keeps its state in a struct defined in its own file, created there on first
-    // use and released by that file's Destroy overload (called from the destructor).
+    // Each concern keeps its state in a struct defined in its own file, made there on first use;
+    // the struct's destructor releases what it holds. The registry's state is released by its
+    // file's Destroy overload (called from the destructor).
     struct RegistryState;
     struct SystemState;
     struct WindowState;
     struct GlxState;
     static void Destroy(RegistryState* state);
-    static void Destroy(SystemState* state);
-    static void Destroy(WindowState* state);
-    static void Destroy(GlxState* state);
+    // Defined beside each state, where its type is complete.
+    struct StateDeleter {
+        void operator()(SystemState* state) const;
+        void operator()(WindowState* state) const;
+        void operator()(GlxState* state) const;
+    };
+    template <typename State> using StatePtr = std::unique_ptr<State, StateDeleter>;
 
   private:
     RegistryState* registry_ = nullptr;
-    SystemState* system_ = nullptr;
-    WindowState* window_ = nullptr;
-    GlxState* glx_ = nullptr;
+    StatePtr<SystemState> system_;
+    StatePtr<WindowState> window_;
+    StatePtr<GlxState> glx_;
     _XDisplay* display_ = nullptr;
     bool displayTried_ = false;
     bool displayLost_ = false;

@@ -18,7 +18,7 @@ struct X11Platform::SystemState {
     std::string lastLoadError; // dlerror() of the last failed load, for the help of a human
 };
 
-void X11Platform::Destroy(SystemState* state) {
+void X11Platform::StateDeleter::operator()(SystemState* state) const {
     delete state;
 }
 
@@ -112,7 +112,7 @@ void X11Platform::SetScreenSaverRunning(bool) {
 
 LibraryHandle X11Platform::LoadLibrary(const std::string& name) {
     if (system_ == nullptr)
-        system_ = new SystemState;
+        system_.reset(new SystemState);
     if (name.empty()) {
         // dlopen would hand back the program itself; an empty name names no library.
         lastError_ = ENOENT;
