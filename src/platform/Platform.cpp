@@ -1,5 +1,7 @@
-// Holder of the process-wide platform pointer.
+// Holder of the process-wide platform pointer, and the Platform methods of the modal loop.
 #include "platform/Platform.h"
+
+#include "platform/ModalLoop.h"
 
 #include <cassert>
 
@@ -16,6 +18,21 @@ Platform& GetPlatform() {
 
 void SetPlatform(Platform* platform) {
     current = platform;
+}
+
+void Platform::SetIdleHandler(bool installed) {
+    if (ModalLoop* loop = SaverLoop())
+        loop->SetIdleHandler(installed);
+}
+
+void Platform::RequestClose() {
+    if (ModalLoop* loop = SaverLoop())
+        loop->RequestClose();
+}
+
+void Platform::ProcessMessages() {
+    if (ModalLoop* loop = SaverLoop())
+        loop->ProcessMessages();
 }
 
 } // namespace lumivex

@@ -136,6 +136,8 @@ class WindowEvents {
     virtual void OnEndSession() {}
 };
 
+class ModalLoop;
+
 class Platform {
   public:
     virtual ~Platform() = default;
@@ -206,14 +208,7 @@ class Platform {
     virtual void SetViewFocus() = 0;
     virtual void SetTimerEnabled(TimerId timer, bool enabled) = 0;
     virtual bool IsTimerEnabled(TimerId timer) = 0;
-    virtual void SetIdleHandler(bool installed) = 0;
     virtual bool IsCapsLockOn() = 0;
-    // Asks the modal loop to end; the loop runs the close query once for all pending requests.
-    virtual void RequestClose() = 0;
-    // Handles every pending window event (keys, mouse, timers, paints, close requests).
-    virtual void ProcessMessages() = 0;
-    // True once the session is ending (see WindowEvents::OnEndSession); waits stop early then.
-    virtual bool IsSessionEnding() { return false; }
     // Marks the view for repainting; the paint arrives as OnPaint.
     virtual void InvalidateView() = 0;
     // Without a GL context the view paints its background with the window system.
@@ -229,6 +224,21 @@ class Platform {
     virtual void ActivateGLContext(DeviceContext dc, RenderContext rc) = 0;
     virtual void DeactivateGLContext() = 0;
     virtual void DeleteGLContext(RenderContext rc) = 0;
+
+    // --- the saver window's modal loop (ModalLoop.h) ----------------------------------------
+    // These go to SaverLoop(), and do nothing while there is no saver window.
+    virtual void SetIdleHandler(bool installed);
+    // Asks the modal loop to end; the loop runs the close query once for all pending requests.
+    virtual void RequestClose();
+    // Handles the pending window events (keys, mouse, timers, paints, close requests), a bounded
+    // number of them; the close query is left to the loop.
+    virtual void ProcessMessages();
+    // True once the session is ending (see WindowEvents::OnEndSession); waits stop early then.
+    virtual bool IsSessionEnding() { return false; }
+
+  protected:
+    // The saver window's modal loop; nullptr while there is no saver window.
+    virtual ModalLoop* SaverLoop() = 0;
 };
 
 // The process-wide platform; set once by main (or by a test) before anything else runs.

@@ -488,8 +488,7 @@ bool FakePlatform::IsTimerEnabled(TimerId timer) {
 void FakePlatform::SetIdleHandler(bool installed) {
     Record(std::string("SetIdleHandler(") + (installed ? "1" : "0") + ")");
     IdleInstalled = installed;
-    if (loop_)
-        loop_->SetIdleHandler(installed);
+    Platform::SetIdleHandler(installed);
 }
 
 bool FakePlatform::IsCapsLockOn() {
@@ -500,14 +499,12 @@ bool FakePlatform::IsCapsLockOn() {
 void FakePlatform::RequestClose() {
     Record("RequestClose()");
     ++CloseRequests;
-    if (loop_)
-        loop_->RequestClose();
+    Platform::RequestClose();
 }
 
 void FakePlatform::ProcessMessages() {
     Record("ProcessMessages()");
-    if (loop_)
-        loop_->ProcessMessages();
+    Platform::ProcessMessages();
 }
 
 void FakePlatform::InvalidateView() {

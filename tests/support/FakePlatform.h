@@ -229,6 +229,7 @@ class FakePlatform : public Platform, private ModalLoop::Backend {
     std::optional<ModalLoop> loop_; // while there is a saver window
 
     void Record(std::string entry) { Log.push_back(std::move(entry)); }
+    ModalLoop* SaverLoop() override { return loop_ ? &*loop_ : nullptr; }
     void RunBoundedLoop();
     bool HandlePendingEvent() override;
     void WaitForEvent() override {}

@@ -69,10 +69,7 @@ class X11Platform final : public Platform {
     void SetViewFocus() override;
     void SetTimerEnabled(TimerId timer, bool enabled) override;
     bool IsTimerEnabled(TimerId timer) override;
-    void SetIdleHandler(bool installed) override;
     bool IsCapsLockOn() override;
-    void RequestClose() override;
-    void ProcessMessages() override;
     bool IsSessionEnding() override;
     void InvalidateView() override;
     void FillViewRect(std::uint32_t color, int width, int height) override;
@@ -116,6 +113,9 @@ class X11Platform final : public Platform {
     template <typename State> using StatePtr = std::unique_ptr<State, StateDeleter>;
 
   private:
+    // x11_window.cpp
+    ModalLoop* SaverLoop() override;
+
     RegistryState* registry_ = nullptr;
     StatePtr<SystemState> system_;
     StatePtr<WindowState> window_;

@@ -429,9 +429,9 @@ void X11Platform::RunModal() {
 }
 
 void X11Platform::DestroySaverWindow() {
-    if (window_ == nullptr)
-        return;
-    ReleaseViewContexts(glx_.get());
+    // No context may outlive the view window it draws on.
+    if (window_ != nullptr)
+        ReleaseViewContexts(glx_.get());
     window_.reset();
 }
 
@@ -527,11 +527,6 @@ bool X11Platform::IsTimerEnabled(TimerId timer) {
     return window_ != nullptr && window_->TimerFor(timer).Enabled;
 }
 
-void X11Platform::SetIdleHandler(bool installed) {
-    if (window_ != nullptr)
-        window_->loop.SetIdleHandler(installed);
-}
-
 bool X11Platform::IsCapsLockOn() {
     // The host owns the keyboard: no interactive mode.
     if (hosted_)
@@ -549,11 +544,6 @@ bool X11Platform::IsCapsLockOn() {
     return capsLockSeen_ = (keyboard.locked_mods & LockMask) != 0;
 }
 
-void X11Platform::RequestClose() {
-    if (window_ != nullptr)
-        window_->loop.RequestClose();
-}
-
 bool X11Platform::IsSessionEnding() {
     return window_ != nullptr ? window_->IsSessionEnding() : TerminationRequested();
 }
@@ -564,9 +554,8 @@ void X11Platform::SetFrameRateReport(bool on) {
         window_->frameRateReport = on;
 }
 
-void X11Platform::ProcessMessages() {
-    if (window_ != nullptr)
-        window_->loop.ProcessMessages();
+ModalLoop* X11Platform::SaverLoop() {
+    return window_ != nullptr ? &window_->loop : nullptr;
 }
 
 void X11Platform::InvalidateView() {
