@@ -86,8 +86,11 @@ class Win32Platform final : public Platform {
     // the struct's destructor releases what it holds.
     struct WindowState;
     struct WglState;
-    // Defined beside each state, where its type is complete.
+    // Deletes each state beside its definition, where its type is complete; takes over what
+    // std::make_unique made there.
     struct StateDeleter {
+        StateDeleter() = default;
+        template <typename State> StateDeleter(std::default_delete<State> /*made*/) {}
         void operator()(WindowState* state) const;
         void operator()(WglState* state) const;
     };

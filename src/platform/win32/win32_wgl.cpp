@@ -7,6 +7,7 @@
 #include "platform/win32/win32_window.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace lumivex {
 
@@ -64,7 +65,7 @@ struct Win32Platform::WglState {
 };
 
 void Win32Platform::StateDeleter::operator()(WglState* state) const {
-    delete state;
+    std::default_delete<WglState>()(state);
 }
 
 PIXELFORMATDESCRIPTOR PixelFormatRequest(DWORD objectType, int colorBits, int stencilBits,
@@ -186,7 +187,7 @@ RenderContext Win32Platform::CreateGLContext(DeviceContext dc, int colorBits, in
     // From here on the request holds the format the system actually chose.
     ::DescribePixelFormat(device, chosen, sizeof format, &format);
     if (wgl_ == nullptr)
-        wgl_.reset(new WglState);
+        wgl_ = std::make_unique<WglState>();
     if ((format.dwFlags & PFD_NEED_PALETTE) != 0)
         SetupFormatPalette(*this, device, format);
     BindContextFunctions(*this, *wgl_);

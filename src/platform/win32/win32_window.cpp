@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <utility>
 
 namespace lumivex {
@@ -336,7 +337,7 @@ Win32Platform::WindowState::~WindowState() {
 }
 
 void Win32Platform::StateDeleter::operator()(WindowState* state) const {
-    delete state;
+    std::default_delete<WindowState>()(state);
 }
 
 HWND SaverViewWindow(const Win32Platform::WindowState* state) {
@@ -346,7 +347,7 @@ HWND SaverViewWindow(const Win32Platform::WindowState* state) {
 WindowHandle Win32Platform::CreateSaverWindow(WindowEvents* events) {
     DestroySaverWindow();
     // Either all three windows exist or none does: the other methods rely on it.
-    StatePtr<WindowState> state(new WindowState(events));
+    StatePtr<WindowState> state = std::make_unique<WindowState>(events);
     state->instance = ::GetModuleHandleA(nullptr);
     state->frameBrush = ::CreateSolidBrush(RGB(0, 0, 0));
     if (!RegisterWindowClasses(state->instance) || !MakeWindows(*state)) {

@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <type_traits>
 
@@ -86,7 +87,7 @@ struct X11Platform::GlxState {
 };
 
 void X11Platform::StateDeleter::operator()(GlxState* state) const {
-    delete state;
+    std::default_delete<GlxState>()(state);
 }
 
 namespace {
@@ -250,7 +251,7 @@ RenderContext X11Platform::CreateGLContext(DeviceContext dc, int colorBits, int 
         throw fail(code, ErrorText(code));
     }
     if (glx_ == nullptr)
-        glx_.reset(new GlxState);
+        glx_ = std::make_unique<GlxState>();
     std::string missing;
     BindGlx(*this, *glx_, display, missing);
     if (!missing.empty()) {

@@ -104,8 +104,11 @@ class X11Platform final : public Platform {
     struct WindowState;
     struct GlxState;
     static void Destroy(RegistryState* state);
-    // Defined beside each state, where its type is complete.
+    // Deletes each state beside its definition, where its type is complete; takes over what
+    // std::make_unique made there.
     struct StateDeleter {
+        StateDeleter() = default;
+        template <typename State> StateDeleter(std::default_delete<State> /*made*/) {}
         void operator()(SystemState* state) const;
         void operator()(WindowState* state) const;
         void operator()(GlxState* state) const;

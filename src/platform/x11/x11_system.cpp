@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <dlfcn.h>
+#include <memory>
 #include <string>
 #include <sys/utsname.h>
 
@@ -19,7 +20,7 @@ struct X11Platform::SystemState {
 };
 
 void X11Platform::StateDeleter::operator()(SystemState* state) const {
-    delete state;
+    std::default_delete<SystemState>()(state);
 }
 
 namespace {
@@ -112,7 +113,7 @@ void X11Platform::SetScreenSaverRunning(bool) {
 
 LibraryHandle X11Platform::LoadLibrary(const std::string& name) {
     if (system_ == nullptr)
-        system_.reset(new SystemState);
+        system_ = std::make_unique<SystemState>();
     if (name.empty()) {
         // dlopen would hand back the program itself; an empty name names no library.
         lastError_ = ENOENT;

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace lumivex {
@@ -355,7 +356,7 @@ X11Platform::WindowState::~WindowState() {
 }
 
 void X11Platform::StateDeleter::operator()(WindowState* state) const {
-    delete state;
+    std::default_delete<WindowState>()(state);
 }
 
 ViewSurface* SaverViewSurface(X11Platform::WindowState* state) {
@@ -392,7 +393,7 @@ WindowHandle X11Platform::CreateSaverWindow(WindowEvents* events) {
         throw EWin32Error(lastError_, std::string(std::strerror(ENXIO)) + " (X display \"" +
                                           (name != nullptr ? name : "") + "\")");
     }
-    window_.reset(new WindowState(display, events));
+    window_ = std::make_unique<WindowState>(display, events);
     WindowState& state = *window_;
     state.frameRateReport = frameRateReport_;
     if (hosted_)
