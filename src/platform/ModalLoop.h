@@ -13,10 +13,11 @@
 // - Run() blocks until the loop ends (X11, Windows, the test fake).
 // - RunFrame() never blocks, for a host that calls back once a frame and must return (a browser's
 //   requestAnimationFrame): it runs turns until one finds no event, so every event queued since
-//   the last frame is handled, one at a time, and then one idle pass runs. It answers false once
-//   the loop has ended; the host then stops calling and tears the window down.
-//       void Frame() { if (loop.RunFrame()) requestAnimationFrame(Frame); else Finish(); }
-// Step() is one turn of either, for a driver that needs to bound the loop itself.
+//   the last frame is handled, one at a time, and then one idle pass runs (without an idle
+//   handler, the close query alone). It answers false once the loop has ended, and from then on;
+//   the host then stops asking for frames and tears the window down.
+// Step() is one turn, for a driver that bounds the loop itself (the test fake); it runs a turn
+// whether or not the loop has ended.
 #pragma once
 
 #include "platform/Platform.h"
@@ -54,7 +55,6 @@ class ModalLoop {
     // Asks the loop to end; the close query decides.
     void RequestClose() { closeRequested_ = true; }
     void SetIdleHandler(bool installed) { idleInstalled_ = installed; }
-    bool IdleHandlerInstalled() const { return idleInstalled_; }
     bool Ended() const { return ended_; }
 
     // Until the loop ends. A window may run its loop again after it ended.

@@ -199,7 +199,7 @@ class FakePlatform : public Platform, private ModalLoop::Backend {
     bool IsCapsLockOn() override;
     void RequestClose() override;
     void ProcessMessages() override;
-    bool IsSessionEnding() override { return SessionEnding; }
+    bool IsSessionEnding() override { return SessionEnding; } // the modal loop asks it too
     void InvalidateView() override;
     void FillViewRect(std::uint32_t color, int width, int height) override;
     void GetViewSize(int& width, int& height) override;

@@ -64,7 +64,7 @@ struct Win32Platform::WindowState final : ModalLoop::Backend {
     void WaitForEvent() override { ::WaitMessage(); }
     // A session that ends reaches the saver window as WM_ENDSESSION, and the process with it.
     bool IsSessionEnding() override { return false; }
-    // The animation never lets the loop wait for a message.
+    // Each idle pass draws: on Wine the view's drawable is repaired first (win32_wine.h).
     void BeforeIdle() override;
 };
 
