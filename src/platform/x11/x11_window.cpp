@@ -498,15 +498,12 @@ void X11Platform::SetWindowColor(std::uint32_t color) {
 }
 
 void X11Platform::SetViewCursor(int cursor) {
-    WindowState* state = window_.get();
-    if (state == nullptr)
-        return;
     const bool hidden = cursor == crNone;
-    if (hidden == state->viewCursorHidden)
+    if (window_ == nullptr || window_->viewCursorHidden == hidden)
         return;
-    state->viewCursorHidden = hidden;
-    ApplyViewCursor(*state);
-    XFlush(state->display);
+    window_->viewCursorHidden = hidden;
+    ApplyViewCursor(*window_);
+    XFlush(window_->display);
 }
 
 void X11Platform::SetViewFocus() {
