@@ -91,30 +91,6 @@ class SaverWindowOnDisplay : public OnDisplayTest {
 
 using Entries = std::vector<std::string>;
 
-TEST_F(SaverWindowOnDisplay, CloseRequestsOfOnePassMeetOneCloseQueryAfterIt) {
-    events.Idle = [&](int) {
-        platform->RequestClose();
-        // Dispatching pending events inside the pass must not run the query early.
-        platform->ProcessMessages();
-        events.Log.push_back("after ProcessMessages");
-        platform->RequestClose();
-        platform->RequestClose();
-    };
-    Run();
-    EXPECT_EQ(events.Log, (Entries{"Idle 0", "after ProcessMessages", "CloseQuery", "Close"}));
-}
-
-TEST_F(SaverWindowOnDisplay, ARefusedCloseIsDroppedAndTheSaverRunsOn) {
-    events.Answer = [](int query) { return query > 0; };
-    events.Idle = [&](int pass) {
-        if (pass == 0 || pass == 3)
-            platform->RequestClose();
-    };
-    Run();
-    EXPECT_EQ(events.Log, (Entries{"Idle 0", "CloseQuery", "Idle 1", "Idle 2", "Idle 3",
-                                   "CloseQuery", "Close"}));
-}
-
 TEST_F(SaverWindowOnDisplay, TheWindowSystemsCloseRequestGoesThroughTheQuery) {
     events.Answer = [](int query) { return query > 0; };
     events.Idle = [&](int pass) {
