@@ -2,7 +2,7 @@
 # Installs every Debian package the build, the tests and the saver need (skips when present).
 # 32-bit Wine, which runs the Windows build's tests, comes from the i386 architecture.
 set -euo pipefail
-packages=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
           libgl1 libglx-mesa0 libgl1-mesa-dri libglu1-mesa xvfb xdotool imagemagick x11-utils
           xauth g++-mingw-w64-i686 googletest clang-format python3 time procps dpkg-dev
           xscreensaver xscreensaver-gl xsecurelock lintian)

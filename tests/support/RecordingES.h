@@ -1,0 +1,40 @@
+// A stand-in for the ES functions of the batching layer: while a RecordingES is alive, every entry
+// point of `ES` appends {name, numeric arguments} to Calls (pointers as 0). Object names are 1, 2,
+// 3... in order of creation; shaders compile unless told otherwise; framebuffers are complete up to
+// MaxSamples samples; vertex uploads and the last matrix are kept. One recorder at a time.
+#pragma once
+
+#include "gl/BatchingGL.h"
+#include "support/RecordingGL.h"
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace lumivex::testing {
+
+class RecordingES {
+  public:
+    RecordingES();
+    ~RecordingES();
+    RecordingES(const RecordingES&) = delete;
+    RecordingES& operator=(const RecordingES&) = delete;
+
+    // The calls of the given names, in order.
+    std::vector<GLCall> Of(std::initializer_list<std::string> names) const;
+    void Clear() {
+        Calls.clear();
+        Uploaded.clear();
+    }
+
+    std::vector<GLCall> Calls;
+    std::vector<float> Uploaded; // x, y, red, green, blue, alpha of each vertex, in upload order
+    GLfloat Transform[16] = {};
+    int MaxSamples = 4;
+    bool ShadersCompile = true;
+
+  private:
+    ESEntryPoints saved_;
+};
+
+} // namespace lumivex::testing
