@@ -14,7 +14,7 @@ X11Platform::~X11Platform() {
     glx_.reset();
     window_.reset();
     system_.reset();
-    Destroy(registry_);
+    registry_.reset();
     if (display_ != nullptr) {
         WatchForLostDisplay(nullptr);
         XCloseDisplay(display_);

@@ -97,18 +97,17 @@ class X11Platform final : public Platform {
     [[noreturn]] void LoseDisplay();
 
     // Each concern keeps its state in a struct defined in its own file, made there on first use;
-    // the struct's destructor releases what it holds. The registry's state is released by its
-    // file's Destroy overload (called from the destructor).
+    // the struct's destructor releases what it holds.
     struct RegistryState;
     struct SystemState;
     struct WindowState;
     struct GlxState;
-    static void Destroy(RegistryState* state);
     // Deletes each state beside its definition, where its type is complete; takes over what
     // std::make_unique made there.
     struct StateDeleter {
         StateDeleter() = default;
         template <typename State> StateDeleter(std::default_delete<State> /*made*/) {}
+        void operator()(RegistryState* state) const;
         void operator()(SystemState* state) const;
         void operator()(WindowState* state) const;
         void operator()(GlxState* state) const;
@@ -119,7 +118,7 @@ class X11Platform final : public Platform {
     // x11_window.cpp
     ModalLoop* SaverLoop() override;
 
-    RegistryState* registry_ = nullptr;
+    StatePtr<RegistryState> registry_;
     StatePtr<SystemState> system_;
     StatePtr<WindowState> window_;
     StatePtr<GlxState> glx_;
