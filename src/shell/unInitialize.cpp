@@ -5,6 +5,7 @@
 
 #include "elements/GeometryGL_.h"
 #include "gl/OpenGL12.h"
+#include "platform/ScopeExit.h"
 #include "shell/fmCanvas.h"
 #include "system/unGlobals.h"
 #include "system/unPassword.h"
@@ -67,15 +68,11 @@ void RunSaver() {
         return;
     }
     platform.SetScreenSaverRunning(true);
-    try {
-        SaverWindowRunner();
-    } catch (...) {
+    const ScopeExit stopped([&platform] {
         platform.SetScreenSaverRunning(false);
         CloseOpenGL();
-        throw;
-    }
-    platform.SetScreenSaverRunning(false);
-    CloseOpenGL();
+    });
+    SaverWindowRunner();
 }
 
 void ActOnMode() {
@@ -240,37 +237,33 @@ int Run(const std::vector<std::string>* switches, const TRunOptions& options) {
         unguarded = InstanceSemaphore == 0;
     }
 
-    try {
-        if (switches != nullptr) {
-            DecodeCommandLine(*switches);
-        } else {
-            RunMode = rmRun;
-            if (!options.Hosted)
-                PreviousForegroundWindow = platform.GetForegroundWindow();
-        }
-        if (unguarded && RunMode == rmRun) {
-            // Without a guard a second saver could be drawn over the first one and each would
-            // save over the other's edits: say so and run none, touching nothing.
-            const std::uint32_t error = platform.GetLastError();
-            platform.ShowMessage(GuardFailure + platform.ErrorText(error), MessageCaption,
-                                 MB_OK | MB_ICONINFORMATION);
-            return 1;
-        }
-        SetRandSeed(platform.MillisecondsSinceMidnightUTC());
-        SetDefaultSettings();
-        platform.MaskFloatingPointExceptions();
-        LoadSettings();
-        // Several hosted instances run at once, one per monitor: none may write.
-        settingsLoaded = !options.Hosted;
-        ApplyOverrides();
-        ActOnMode();
+    // An error skips the foreground restore but not the way out (Finish does its work once).
+    const ScopeExit finish([] { Finish(); });
+    if (switches != nullptr) {
+        DecodeCommandLine(*switches);
+    } else {
+        RunMode = rmRun;
         if (!options.Hosted)
-            platform.SetForegroundWindow(PreviousForegroundWindow);
-    } catch (...) {
-        // An error skips the foreground restore but not the way out.
-        Finish();
-        throw;
+            PreviousForegroundWindow = platform.GetForegroundWindow();
     }
+    if (unguarded && RunMode == rmRun) {
+        // Without a guard a second saver could be drawn over the first one and each would
+        // save over the other's edits: say so and run none, touching nothing.
+        const std::uint32_t error = platform.GetLastError();
+        platform.ShowMessage(GuardFailure + platform.ErrorText(error), MessageCaption,
+                             MB_OK | MB_ICONINFORMATION);
+        return 1;
+    }
+    SetRandSeed(platform.MillisecondsSinceMidnightUTC());
+    SetDefaultSettings();
+    platform.MaskFloatingPointExceptions();
+    LoadSettings();
+    // Several hosted instances run at once, one per monitor: none may write.
+    settingsLoaded = !options.Hosted;
+    ApplyOverrides();
+    ActOnMode();
+    if (!options.Hosted)
+        platform.SetForegroundWindow(PreviousForegroundWindow);
     return Finish();
 }
 

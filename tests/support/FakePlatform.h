@@ -15,19 +15,19 @@
 // - Clock: Sleep(ms) advances TickCount by ms (SleepAdvancesClock), so code that waits on
 //   GetTickCount finishes without real time passing. AdvanceTicks() moves it by hand.
 // - Saver window: CreateSaverWindow keeps the WindowEvents; Post*() queues events that
-//   ProcessMessages (and RunModal) deliver. RunModal is a bounded model of the real loop: it
-//   delivers queued events, runs the close query for pending close requests, and calls OnIdle
-//   while the idle handler is installed, at most MaxIdlePasses times; when there is nothing
-//   left to do it requests a close itself (CloseWhenIdle), so a test never hangs. An ending
-//   session (SessionEnding) ends it as the real loop does.
+//   ProcessMessages and RunModal deliver. RunModal is the real modal loop (ModalLoop), bounded so
+//   that a test never hangs: after MaxIdlePasses idle passes it idles no more, and where the
+//   real loop would wait it requests a close itself, once (CloseWhenIdle), then ends.
 #pragma once
 
+#include "platform/ModalLoop.h"
 #include "platform/Platform.h"
 
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -40,7 +40,7 @@ struct NoCaseLess {
     bool operator()(const std::string& a, const std::string& b) const;
 };
 
-class FakePlatform : public Platform {
+class FakePlatform : public Platform, private ModalLoop::Backend {
   public:
     FakePlatform();
     ~FakePlatform() override;
@@ -127,12 +127,11 @@ class FakePlatform : public Platform {
     bool CapsLock = false;
     bool ApplicationWindowHidden = false;
     int CloseRequests = 0; // every RequestClose call
-    bool ClosePending = false;
     int InvalidateCount = 0;
     int ViewWidth = 1024, ViewHeight = 768;
 
     // The session is ending (a logout, a signal): RestPause stops early and RunModal ends with
-    // OnEndSession and OnClose, without a close query.
+    // OnEndSession and OnClose, without a close query (ModalLoop).
     bool SessionEnding = false;
 
     int MaxIdlePasses = 3;
@@ -202,7 +201,7 @@ class FakePlatform : public Platform {
     bool IsCapsLockOn() override;
     void RequestClose() override;
     void ProcessMessages() override;
-    bool IsSessionEnding() override { return SessionEnding; }
+    bool IsSessionEnding() override { return SessionEnding; } // the modal loop asks it too
     void InvalidateView() override;
     void FillViewRect(std::uint32_t color, int width, int height) override;
     void GetViewSize(int& width, int& height) override;
@@ -229,11 +228,13 @@ class FakePlatform : public Platform {
     std::map<LibraryHandle, Library> loaded_;
     std::uintptr_t nextLibrary_ = 0x1000; // handles are never dereferenced
     std::deque<std::function<void(WindowEvents&)>> pending_;
+    std::optional<ModalLoop> loop_; // while there is a saver window
 
     void Record(std::string entry) { Log.push_back(std::move(entry)); }
-    bool DeliverOne();
-    // Runs the close query for a pending request; true when the loop may end.
-    bool RunPendingClose();
+    ModalLoop* SaverLoop() override { return loop_ ? &*loop_ : nullptr; }
+    void RunBoundedLoop();
+    bool HandlePendingEvent() override;
+    void WaitForEvent() override {}
 };
 
 } // namespace lumivex

@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <pwd.h>
 #include <string>
 #include <string_view>
@@ -319,15 +320,15 @@ struct X11Platform::RegistryState {
     regfile::Store store{file};
 };
 
-void X11Platform::Destroy(RegistryState* state) {
-    delete state;
+void X11Platform::StateDeleter::operator()(RegistryState* state) const {
+    std::default_delete<RegistryState>()(state);
 }
 
 namespace {
 
-regfile::Store& StoreOf(X11Platform::RegistryState*& state) {
+regfile::Store& StoreOf(X11Platform::StatePtr<X11Platform::RegistryState>& state) {
     if (state == nullptr)
-        state = new X11Platform::RegistryState;
+        state = std::make_unique<X11Platform::RegistryState>();
     return state->store;
 }
 

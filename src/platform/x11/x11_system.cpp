@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <dlfcn.h>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -21,8 +22,8 @@ struct X11Platform::SystemState {
     std::string lastLoadError; // dlerror() of the last failed load, for the help of a human
 };
 
-void X11Platform::Destroy(SystemState* state) {
-    delete state;
+void X11Platform::StateDeleter::operator()(SystemState* state) const {
+    std::default_delete<SystemState>()(state);
 }
 
 namespace {
@@ -138,7 +139,7 @@ void X11Platform::SetScreenSaverRunning(bool) {
 
 LibraryHandle X11Platform::LoadLibrary(const std::string& name) {
     if (system_ == nullptr)
-        system_ = new SystemState;
+        system_ = std::make_unique<SystemState>();
     if (name.empty()) {
         // dlopen would hand back the program itself; an empty name names no library.
         lastError_ = ENOENT;
