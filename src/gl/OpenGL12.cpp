@@ -86,6 +86,6 @@ std::string Win32ErrorMessage(std::uint32_t code, const std::string& systemText)
 }
 
 EWin32Error::EWin32Error(std::uint32_t code, const std::string& systemText)
-    : std::runtime_error(Win32ErrorMessage(code, systemText)), code_(code) {}
+    : EPlatformError(code, Win32ErrorMessage(code, systemText)) {}
 
 } // namespace lumivex

@@ -105,14 +105,21 @@ bool EnsureOpenGL();
 // Releases both libraries (if loaded) and empties every entry point.
 void CloseOpenGL();
 
-// A failed platform call while making the rendering context.
-class EWin32Error : public std::runtime_error {
+// A failed platform call while making the rendering context, told in the system's own terms.
+class EPlatformError : public std::runtime_error {
   public:
-    EWin32Error(std::uint32_t code, const std::string& systemText);
+    EPlatformError(std::uint32_t code, const std::string& message)
+        : std::runtime_error(message), code_(code) {}
     std::uint32_t Code() const { return code_; }
 
   private:
     std::uint32_t code_;
+};
+
+// The Windows form of it, with the system's code and its text for it.
+class EWin32Error : public EPlatformError {
+  public:
+    EWin32Error(std::uint32_t code, const std::string& systemText);
 };
 
 // "Win32 Error.  Code: %d.\n%s", or "A Win32 API function failed" for code 0.

@@ -223,7 +223,8 @@ class Platform {
     // --- rendering context of the view -----------------------------------------------------
     virtual DeviceContext GetViewDeviceContext() = 0;
     virtual void ReleaseViewDeviceContext(DeviceContext dc) = 0;
-    // Makes a context on the device context; throws EWin32Error on failure.
+    // Makes a context on the device context; throws EPlatformError on failure (EWin32Error on
+    // Windows).
     virtual RenderContext CreateGLContext(DeviceContext dc, int colorBits, int stencilBits,
                                           int accumBits, int auxBuffers, int layer) = 0;
     virtual void ActivateGLContext(DeviceContext dc, RenderContext rc) = 0;

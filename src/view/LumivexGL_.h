@@ -31,7 +31,7 @@ class TCustomLumivexGL {
     TCustomLumivexGL(const TCustomLumivexGL&) = delete;
     TCustomLumivexGL& operator=(const TCustomLumivexGL&) = delete;
 
-    // Makes the rendering context once the view's window exists; EWin32Error passes through.
+    // Makes the rendering context once the view's window exists; EPlatformError passes through.
     void InitRendering();
     // The owner's close event after an allowed close query: releases the rendering context.
     void HandleOwnerClose();

@@ -9,6 +9,7 @@
 #include <X11/Xlib.h>
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 #include <unistd.h>
 
 namespace lumivex {
@@ -34,12 +35,21 @@ _XDisplay* X11Platform::XConnection() {
                 usleep(DisplayRetryMicroseconds);
             display_ = XOpenDisplay(nullptr);
         }
-        if (display_ == nullptr)
+        if (display_ == nullptr) {
             lastError_ = ENXIO;
-        else
+        } else {
             WatchForLostDisplay(this);
+            InstallXErrorLog();
+        }
     }
     return display_;
+}
+
+std::string X11Platform::NoDisplayProblem() {
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || *name == '\0')
+        return "cannot open the X display (DISPLAY is not set)";
+    return std::string("cannot open the X display \"") + name + "\"";
 }
 
 WindowHandle X11Platform::GetForegroundWindow() {

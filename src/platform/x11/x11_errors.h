@@ -1,5 +1,6 @@
 // Catching X protocol errors. Xlib's default handler ends the program on any error; a saver that
-// asks for a focus or a GL visual the server refuses must report the failure instead.
+// asks for a focus or a GL visual the server refuses must report the failure instead, and a
+// hosted saver whose window the host has destroyed must not report anything at all.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -45,12 +46,18 @@ class XErrorTrap {
     XErrorHandler previous_;
 };
 
-// The server's text for an X error code ("BadMatch (invalid parameter attributes)").
-inline std::string XErrorText(Display* display, int code) {
-    char text[256] = {};
-    if (display != nullptr)
-        XGetErrorText(display, code, text, sizeof text);
-    return text[0] != '\0' ? std::string(text) : "X error " + std::to_string(code);
-}
+// An X error code in X's own terms: "BadMatch (X error 8)".
+std::string XErrorTerms(Display* display, int code);
+
+// Errors no trap catches are kept (an error handler may not talk to the server) until the
+// program looks at them at a safe point: only then can it ask whether a host's window is gone,
+// which is what a hosted saver's errors usually mean. Installed once, when the display opens.
+void InstallXErrorLog();
+bool XErrorsLogged();
+// Writes the kept errors to standard error, one line each, or with `quiet` drops them.
+void FlushXErrorLog(Display* display, bool quiet);
+
+// Whether `window` no longer exists on the server (one round trip).
+bool WindowGone(Display* display, Window window);
 
 } // namespace lumivex

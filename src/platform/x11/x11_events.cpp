@@ -165,6 +165,7 @@ bool X11Platform::WindowState::IsSessionEnding() {
 }
 
 void X11Platform::WindowState::BeforeEvents() {
+    lumivex::SettleXErrors(*this);
     // Under a host the server's idle clock must run on, so that the monitor can still sleep.
     if (hosted)
         return;

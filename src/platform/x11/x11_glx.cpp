@@ -137,6 +137,26 @@ void MakeNoneCurrent(GlxState& glx) {
 
 } // namespace
 
+} // namespace lumivex
+
+// The software rasteriser of the GL library reads its window's size with XGetGeometry and takes
+// the outputs even when the call failed: on a window a host has just destroyed, that is whatever
+// the stack held, and it can spend seconds clearing gigabytes before the run notices the end.
+// This definition, exported to the libraries (CMakeLists.txt), hands out zeros on failure.
+extern "C" Status XGetGeometry(Display* display, Drawable drawable, Window* root, int* x, int* y,
+                               unsigned int* width, unsigned int* height, unsigned int* border,
+                               unsigned int* depth) {
+    using Real = Status (*)(Display*, Drawable, Window*, int*, int*, unsigned int*, unsigned int*,
+                            unsigned int*, unsigned int*);
+    static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "XGetGeometry"));
+    *root = 0;
+    *x = *y = 0;
+    *width = *height = *border = *depth = 0;
+    return real != nullptr ? real(display, drawable, root, x, y, width, height, border, depth) : 0;
+}
+
+namespace lumivex {
+
 void* GlxEntryPoint(Platform& platform, const char* name) {
     if (GLLibrary == nullptr)
         return nullptr;
@@ -240,15 +260,18 @@ RenderContext X11Platform::CreateGLContext(DeviceContext dc, int colorBits, int 
                                            int accumBits, int auxBuffers, int layer) {
     ViewSurface* view = SaverViewSurface(window_.get());
     Display* display = view != nullptr ? view->display : XConnection();
-    auto fail = [&](std::uint32_t code, const std::string& text) {
+    // A host that destroyed its window ended the run; the loop ends it quietly, without a context.
+    auto fail = [&](std::uint32_t code, const std::string& why) -> RenderContext {
         lastError_ = code;
-        return EWin32Error(code, text);
+        if (SaverHostGone(window_.get()))
+            return 0;
+        throw EPlatformError(code, "cannot make the OpenGL context: " + why);
     };
     if (view == nullptr || dc != reinterpret_cast<DeviceContext>(view))
-        throw fail(BadDrawable, XErrorText(display, BadDrawable));
+        return fail(BadDrawable, XErrorTerms(display, BadDrawable));
     if (!EnsureOpenGL()) {
         const std::uint32_t code = GetLastError();
-        throw fail(code, ErrorText(code));
+        return fail(code, "cannot load the GL library: " + ErrorText(code));
     }
     if (glx_ == nullptr)
         glx_ = std::make_unique<GlxState>();
@@ -256,26 +279,26 @@ RenderContext X11Platform::CreateGLContext(DeviceContext dc, int colorBits, int 
     BindGlx(*this, *glx_, display, missing);
     if (!missing.empty()) {
         glx_->library = nullptr; // bind again next time
-        throw fail(ENOSYS, std::string(std::strerror(ENOSYS)) + " (" + missing + ")");
+        return fail(ENOSYS, "the GL library has no " + missing);
     }
     int errorBase = 0;
     int eventBase = 0;
     if (!glx_->queryExtension(display, &errorBase, &eventBase))
-        throw fail(BadImplementation,
-                   XErrorText(display, BadImplementation) + " (no GLX on the display)");
+        return fail(BadImplementation, "the X display has no GLX extension");
 
     const GLVisualRequest request{colorBits, 32, stencilBits, accumBits, auxBuffers, layer};
     XVisualInfo chosen{};
     if (!ChooseGLVisual(display, view->screen, request, glx_->getConfig, chosen))
-        throw fail(BadMatch, XErrorText(display, BadMatch));
+        return fail(BadMatch, XErrorTerms(display, BadMatch) + ": no single-buffered RGBA visual");
     // The window was made before GL was loaded, or for another request.
     if (chosen.visualid != view->visual)
         if (const int code = RebuildViewWindow(window_.get(), chosen); code != 0)
-            throw fail(static_cast<std::uint32_t>(code), XErrorText(display, code));
+            return fail(static_cast<std::uint32_t>(code), XErrorTerms(display, code));
     int code = 0;
     GLXContextHandle context = MakeContext(*glx_, display, chosen, code);
     if (context == nullptr)
-        throw fail(static_cast<std::uint32_t>(code), code != 0 ? XErrorText(display, code) : "");
+        return fail(static_cast<std::uint32_t>(code),
+                    code != 0 ? XErrorTerms(display, code) : "glXCreateContext failed");
     glx_->contexts.push_back(context);
     return reinterpret_cast<RenderContext>(context);
 }

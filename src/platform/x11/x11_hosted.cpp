@@ -47,12 +47,21 @@ bool HostLost(WindowState& state, Window window) {
     return true;
 }
 
+bool HostGone(WindowState& state) {
+    if (state.hosted && !state.hostGone && WindowGone(state.display, state.frame))
+        state.hostGone = true;
+    return state.hostGone;
+}
+
+void SettleXErrors(WindowState& state) {
+    if (XErrorsLogged())
+        FlushXErrorLog(state.display, HostGone(state));
+}
+
 std::string X11Platform::HostIn(unsigned long window) {
     Display* display = XConnection();
-    if (display == nullptr) {
-        const char* name = XDisplayName(nullptr);
-        return std::string("cannot open the X display \"") + (name != nullptr ? name : "") + "\"";
-    }
+    if (display == nullptr)
+        return NoDisplayProblem();
     if (window != 0) {
         XErrorTrap trap(display);
         XWindowAttributes attributes{};

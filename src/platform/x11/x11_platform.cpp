@@ -16,6 +16,7 @@ X11Platform::~X11Platform() {
     system_.reset();
     registry_.reset();
     if (display_ != nullptr) {
+        SettleXErrors();
         WatchForLostDisplay(nullptr);
         XCloseDisplay(display_);
     }

@@ -23,6 +23,8 @@ class X11Platform final : public Platform {
     // The one X connection, opened on first use; nullptr when there is no display. Closed by
     // the destructor after every other part has been released.
     _XDisplay* XConnection();
+    // Why there is no display, in one line.
+    static std::string NoDisplayProblem();
     WindowHandle GetForegroundWindow() override;
     void SetForegroundWindow(WindowHandle window) override;
     WindowHandle GetDesktopWindow() override;
@@ -75,6 +77,9 @@ class X11Platform final : public Platform {
     void InvalidateView() override;
     void FillViewRect(std::uint32_t color, int width, int height) override;
     void GetViewSize(int& width, int& height) override;
+    // The X errors since the last look go to standard error, unless they are the end of a host's
+    // window; at points where the program may talk to the server.
+    void SettleXErrors();
 
     // x11_glx.cpp
     DeviceContext GetViewDeviceContext() override;

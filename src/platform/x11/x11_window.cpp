@@ -20,7 +20,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -77,23 +76,6 @@ unsigned long PixelOf(Display* display, Visual* visual, Colormap colormap, std::
     if (XAllocColor(display, colormap, &wanted) != 0)
         return wanted.pixel;
     return BlackPixel(display, DefaultScreen(display));
-}
-
-WindowState* errorState = nullptr; // the saver window whose errors ReportXError sees
-
-// Anything else the X server sends us reports the problem and lets the saver go on; Xlib's
-// default handler would end the program in the middle of a run. A hosted view whose window the
-// host has destroyed is no problem but the end of the run.
-int ReportXError(Display* display, XErrorEvent* event) {
-    WindowState* state = errorState;
-    if (state != nullptr && (event->error_code == BadWindow || event->error_code == BadDrawable) &&
-        HostLost(*state, event->resourceid))
-        return 0;
-    char text[256] = {};
-    XGetErrorText(display, event->error_code, text, sizeof text);
-    std::fprintf(stderr, "lumivex-gl: X error %d (%s), request %d.%d\n", event->error_code, text,
-                 event->request_code, event->minor_code);
-    return 0;
 }
 
 void ApplyViewCursor(WindowState& state) {
@@ -330,8 +312,6 @@ void ReportSize(WindowState& state, int width, int height) {
 
 X11Platform::WindowState::WindowState(Display* display, WindowEvents* events)
     : display(display), events(events), loop(*this, events) {
-    errorState = this;
-    previousErrorHandler = XSetErrorHandler(&ReportXError);
     view.display = display;
     view.screen = DefaultScreen(display);
     numLockMask = FindNumLockMask(display);
@@ -350,9 +330,6 @@ X11Platform::WindowState::~WindowState() {
     if (invisibleCursor != 0)
         XFreeCursor(display, invisibleCursor);
     XSync(display, False);
-    XSetErrorHandler(previousErrorHandler);
-    if (errorState == this)
-        errorState = nullptr;
 }
 
 void X11Platform::StateDeleter::operator()(WindowState* state) const {
@@ -365,6 +342,10 @@ ViewSurface* SaverViewSurface(X11Platform::WindowState* state) {
 
 WindowEvents* ModalSaverWindowEvents(X11Platform::WindowState* state) {
     return state != nullptr && state->modal ? state->events : nullptr;
+}
+
+bool SaverHostGone(X11Platform::WindowState* state) {
+    return state != nullptr && HostGone(*state);
 }
 
 int RebuildViewWindow(X11Platform::WindowState* state, const XVisualInfo& visual) {
@@ -389,9 +370,7 @@ WindowHandle X11Platform::CreateSaverWindow(WindowEvents* events) {
     Display* display = XConnection();
     if (display == nullptr) {
         lastError_ = ENXIO;
-        const char* name = XDisplayName(nullptr);
-        throw EWin32Error(lastError_, std::string(std::strerror(ENXIO)) + " (X display \"" +
-                                          (name != nullptr ? name : "") + "\")");
+        throw EPlatformError(lastError_, NoDisplayProblem());
     }
     window_ = std::make_unique<WindowState>(display, events);
     WindowState& state = *window_;
@@ -400,10 +379,13 @@ WindowHandle X11Platform::CreateSaverWindow(WindowEvents* events) {
         MakeHostedFrame(state, hostWindow_ != 0 ? hostWindow_ : DefaultRootWindow(display));
     else
         MakeSaverFrame(state);
-    state.invisibleCursor = MakeInvisibleCursor(display, state.frame);
+    // The host's pointer is the host's business.
+    if (!state.hosted)
+        state.invisibleCursor = MakeInvisibleCursor(display, state.frame);
     MakeInitialViewWindow(*this, state);
     SetTimerEnabled(TimerTick, true);
-    XFlush(display);
+    XSync(display, False);
+    SettleXErrors();
     return static_cast<WindowHandle>(state.frame);
 }
 
@@ -434,6 +416,16 @@ void X11Platform::DestroySaverWindow() {
     if (window_ != nullptr)
         ReleaseViewContexts(glx_.get());
     window_.reset();
+    SettleXErrors();
+}
+
+void X11Platform::SettleXErrors() {
+    if (display_ == nullptr || !XErrorsLogged())
+        return;
+    if (window_ != nullptr)
+        lumivex::SettleXErrors(*window_);
+    else
+        FlushXErrorLog(display_, hosted_ && WindowGone(display_, hostWindow_));
 }
 
 void X11Platform::HideApplicationWindow() {}
@@ -457,7 +449,9 @@ void X11Platform::SetWindowBounds(int left, int top, int width, int height) {
     width = std::max(width, 0);
     height = std::max(height, 0);
     NoteViewSize(*state, width, height);
-    if (state->hosted) {
+    if (state->hostGone) {
+        // Nothing left to move.
+    } else if (state->hosted) {
         // The host's window is the host's: only the view inside it moves.
         if (width == 0 || height == 0) {
             XUnmapWindow(state->display, state->view.window);
@@ -563,7 +557,8 @@ void X11Platform::InvalidateView() {
 
 void X11Platform::FillViewRect(std::uint32_t color, int width, int height) {
     WindowState* state = window_.get();
-    if (state == nullptr || state->viewGC == nullptr || width <= 0 || height <= 0)
+    if (state == nullptr || state->viewGC == nullptr || state->hostGone || width <= 0 ||
+        height <= 0)
         return;
     Display* display = state->display;
     XSetForeground(display, state->viewGC,

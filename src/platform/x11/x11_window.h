@@ -27,6 +27,9 @@ ViewSurface* SaverViewSurface(X11Platform::WindowState* state);
 // of its own); nullptr otherwise.
 WindowEvents* ModalSaverWindowEvents(X11Platform::WindowState* state);
 
+// Whether the saver window is a host's window that the host has destroyed (asks the server).
+bool SaverHostGone(X11Platform::WindowState* state);
+
 // Remakes the view window with `visual`, keeping its size, cursor and mapping. Returns 0 or the
 // X error code that stopped it (the old window then stays).
 int RebuildViewWindow(X11Platform::WindowState* state, const XVisualInfo& visual);

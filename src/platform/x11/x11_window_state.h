@@ -36,7 +36,6 @@ struct X11Platform::WindowState final : ModalLoop::Backend {
     Cursor invisibleCursor = 0;
     Atom wmProtocols = 0;
     Atom wmDeleteWindow = 0;
-    XErrorHandler previousErrorHandler = nullptr;
     unsigned int numLockMask = Mod2Mask;
     int capsLockDuringPress = -1; // 0 or 1 while a Caps Lock press is handled, else -1
 
@@ -95,5 +94,11 @@ void FollowHostSize(WindowState& state, int width, int height);
 // Whether `window` is the host's or the view inside it, so that its end is the end of the run;
 // notes that end. False when not hosted.
 bool HostLost(WindowState& state, Window window);
+// Whether this is a host's window and the host has destroyed it (asks the server when not yet
+// known); notes that end.
+bool HostGone(WindowState& state);
+// The X errors since the last look go to standard error, unless they are the end of the host's
+// window.
+void SettleXErrors(WindowState& state);
 
 } // namespace lumivex
