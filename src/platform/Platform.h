@@ -114,6 +114,14 @@ enum : std::uint16_t {
     VK_OEM_102 = 226,    // < of the key beside the left Shift
 };
 
+// A part of the view, in the view's pixels from its top left corner.
+struct ViewRect {
+    int Left = 0;
+    int Top = 0;
+    int Width = 0;
+    int Height = 0;
+};
+
 // What the saver window hears from the system. The portable form implements it; the back end's
 // modal loop calls it. Every call happens on the one window thread.
 class WindowEvents {
@@ -219,6 +227,12 @@ class Platform {
     // Without a GL context the view paints its background with the window system.
     virtual void FillViewRect(std::uint32_t color, int width, int height) = 0;
     virtual void GetViewSize(int& width, int& height) = 0;
+    // After each frame the view drew: a single-buffered view has nothing to show, but a back end
+    // may add to the picture here (the frame rate the user asked for).
+    virtual void PresentView() {}
+    // The monitors the view spans, each to show a kaleidoscope of its own; empty (or one) when
+    // the view shows one picture, as it does wherever the system has no say.
+    virtual std::vector<ViewRect> GetViewMonitors() { return {}; }
 
     // --- rendering context of the view -----------------------------------------------------
     virtual DeviceContext GetViewDeviceContext() = 0;

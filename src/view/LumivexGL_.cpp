@@ -73,8 +73,15 @@ void TCustomLumivexGL::InitRendering() {
         ContextReady = true;
         platform.ActivateGLContext(DeviceContext, RenderContext);
         platform.GetViewSize(Width, Height);
+        FindMonitors();
         SetupProjection(static_cast<std::uint16_t>(Width), static_cast<std::uint16_t>(Height));
     }
+}
+
+void TCustomLumivexGL::FindMonitors() {
+    Monitors = GetPlatform().GetViewMonitors();
+    if (Monitors.size() < 2)
+        Monitors.clear();
 }
 
 void TCustomLumivexGL::HandleOwnerClose() {
@@ -93,13 +100,19 @@ void TCustomLumivexGL::HandleOwnerClose() {
 void TCustomLumivexGL::HandleResize(std::uint16_t width, std::uint16_t height) {
     Width = width;
     Height = height;
+    FindMonitors();
     SetupProjection(width, height);
 }
 
 void TCustomLumivexGL::SetupProjection(std::uint16_t width, std::uint16_t height) {
     if (!ContextReady)
         return;
-    GL.glViewport(0, 0, width, height);
+    Project(0, 0, width, height);
+}
+
+// The view's projection over a part of it; GL counts its rows from the bottom.
+void TCustomLumivexGL::Project(int left, int bottom, std::uint16_t width, std::uint16_t height) {
+    GL.glViewport(left, bottom, width, height);
     GL.glMatrixMode(GL_PROJECTION);
     GL.glLoadIdentity();
     if (width != 0 && height != 0) {
@@ -200,7 +213,19 @@ void TCustomLumivexGL::SetRest(std::int32_t value) {
 void TCustomLumivexGL::CreateElements() {
     ElementsReady = false;
     GetPlatform().InvalidateView();
-    Elements.Clear();
+    FillElements(Elements);
+    // The other monitors' elements are drawn after monitor 0's, in monitor order.
+    MonitorElements.resize(Monitors.empty() ? 0 : Monitors.size() - 1);
+    for (std::unique_ptr<TElementList>& list : MonitorElements) {
+        if (list == nullptr)
+            list = std::make_unique<TElementList>();
+        FillElements(*list);
+    }
+    ElementsReady = true;
+}
+
+void TCustomLumivexGL::FillElements(TElementList& list) {
+    list.Clear();
     for (int i = 0; i < NumOfElements; ++i) {
         std::unique_ptr<TElement> element(NewElementOfKind(Random(10)));
         element->SetAlpha(Alpha);
@@ -211,18 +236,23 @@ void TCustomLumivexGL::CreateElements() {
         element->SetReflected(Reflected);
         element->SetFullScreen(FullScreen);
         element->Prepare();
-        Elements.Add(element.get());
+        list.Add(element.get());
         element.release();
     }
-    ElementsReady = true;
 }
 
 void TCustomLumivexGL::MoveElements() {
     if (!ElementsReady || !ContextReady)
         return;
-    const std::int32_t count = Elements.Count();
+    MoveList(Elements);
+    for (const std::unique_ptr<TElementList>& list : MonitorElements)
+        MoveList(*list);
+}
+
+void TCustomLumivexGL::MoveList(TElementList& list) {
+    const std::int32_t count = list.Count();
     for (std::int32_t i = 0; i < count; ++i) {
-        TElement* element = Elements.Get(i);
+        TElement* element = list.Get(i);
         element->Move();
         if (FullScreen)
             element->Move();
@@ -232,20 +262,42 @@ void TCustomLumivexGL::MoveElements() {
 void TCustomLumivexGL::DrawElements() {
     if (!ElementsReady || !ContextReady)
         return;
-    const std::int32_t count = Elements.Count();
-    for (std::int32_t i = 0; i < count; ++i)
-        Elements.Get(i)->Draw();
+    const auto draw = [](const TElementList& list) {
+        const std::int32_t count = list.Count();
+        for (std::int32_t i = 0; i < count; ++i)
+            list.Get(i)->Draw();
+    };
+    if (Monitors.empty()) {
+        draw(Elements);
+        return;
+    }
+    // Monitors found since the elements were made wait for the next picture.
+    for (std::size_t m = 0; m < Monitors.size() && m <= MonitorElements.size(); ++m) {
+        const ViewRect& monitor = Monitors[m];
+        Project(monitor.Left, Height - monitor.Top - monitor.Height,
+                static_cast<std::uint16_t>(monitor.Width),
+                static_cast<std::uint16_t>(monitor.Height));
+        draw(m == 0 ? Elements : *MonitorElements[m - 1]);
+    }
 }
 
-// Single-buffered on purpose: the trails are the picture, so there is nothing to present.
-void TCustomLumivexGL::PresentFrame() {}
+// Single-buffered on purpose: the trails are the picture, so there is nothing to present; the
+// platform may still add to the frame.
+void TCustomLumivexGL::PresentFrame() {
+    GetPlatform().PresentView();
+}
 
 void TCustomLumivexGL::PrepareElements() {
     if (!ElementsReady)
         return;
-    const std::int32_t count = Elements.Count();
-    for (std::int32_t i = 0; i < count; ++i)
-        Elements.Get(i)->Prepare();
+    const auto prepare = [](const TElementList& list) {
+        const std::int32_t count = list.Count();
+        for (std::int32_t i = 0; i < count; ++i)
+            list.Get(i)->Prepare();
+    };
+    prepare(Elements);
+    for (const std::unique_ptr<TElementList>& list : MonitorElements)
+        prepare(*list);
     GetPlatform().InvalidateView();
 }
 

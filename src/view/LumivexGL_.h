@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace lumivex {
 
@@ -83,6 +85,18 @@ class TCustomLumivexGL {
     // Size of the view's window in pixels, as last reported to HandleResize or InitRendering.
     int Width = 120;
     int Height = 120;
+
+    // The monitors of a view that spans several (Platform::GetViewMonitors), empty otherwise.
+    // Each shows a kaleidoscope of its own, centred and sized to it, with elements of its own:
+    // monitor 0's are Elements, the others' MonitorElements, made in monitor order after them.
+    std::vector<ViewRect> Monitors;
+    std::vector<std::unique_ptr<TElementList>> MonitorElements;
+
+  private:
+    void FindMonitors();
+    void FillElements(TElementList& list);
+    void MoveList(TElementList& list);
+    void Project(int left, int bottom, std::uint16_t width, std::uint16_t height);
 };
 
 // The view as the saver window's description uses it; every property is already public.

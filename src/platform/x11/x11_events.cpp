@@ -1,6 +1,6 @@
 // The saver window's side of the modal loop on X11: one pending thing at a time (the pointer's
-// place when the window appears, X events, a paint, a due timer), the wait for the next one, the
-// X server's own screen saver kept away, and the frame rate for --fps.
+// place when the window appears, X events, a paint, a due timer), the wait for the next one, and
+// the X server's own screen saver kept away.
 #include "platform/x11/x11_keys.h"
 #include "platform/x11/x11_session.h"
 #include "platform/x11/x11_window_state.h"
@@ -16,8 +16,6 @@
 namespace lumivex {
 
 namespace {
-
-constexpr std::uint64_t FrameRateInterval = 1000;
 
 std::uint16_t TranslateKey(WindowState& state, XKeyEvent& event) {
     KeySym symbol = NoSymbol;
@@ -174,23 +172,6 @@ void X11Platform::WindowState::BeforeEvents() {
         return;
     lastScreenSaverReset = now;
     XResetScreenSaver(display);
-}
-
-// Hosts log what a hack writes to standard error.
-void X11Platform::WindowState::AfterIdle() {
-    if (!frameRateReport)
-        return;
-    const std::uint64_t now = NowMilliseconds();
-    if (frameRateSince == 0)
-        frameRateSince = now;
-    ++frameRateFrames;
-    const std::uint64_t elapsed = now - frameRateSince;
-    if (elapsed < FrameRateInterval)
-        return;
-    std::fprintf(stderr, "lumivex-gl: %.1f fps\n",
-                 static_cast<double>(frameRateFrames) * 1000.0 / static_cast<double>(elapsed));
-    frameRateSince = now;
-    frameRateFrames = 0;
 }
 
 } // namespace lumivex

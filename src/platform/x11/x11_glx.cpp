@@ -235,6 +235,10 @@ bool ChooseGLVisual(Display* display, int screen, const GLVisualRequest& request
     return best >= 0;
 }
 
+bool ViewContextCurrent(X11Platform::GlxState* state) {
+    return state != nullptr && state->Usable() && state->current != nullptr;
+}
+
 void ReleaseViewContexts(X11Platform::GlxState* state) {
     if (state == nullptr)
         return;

@@ -52,6 +52,9 @@ void* GlxEntryPoint(Platform& platform, const char* name);
 bool ChooseGLVisual(Display* display, int screen, const GLVisualRequest& request,
                     GLXGetConfigProc getConfig, XVisualInfo& chosen);
 
+// Whether a context of the view is current, so that GL calls draw on it.
+bool ViewContextCurrent(X11Platform::GlxState* state);
+
 // No context may outlive the view window it draws on: makes none current and deletes them all.
 void ReleaseViewContexts(X11Platform::GlxState* state);
 

@@ -152,7 +152,7 @@ constexpr OptionRow Options[] = {
     {"delay", "", Takes::Number, "MICROSECONDS", SetDelay, "pause after each frame, 0 to 2000000",
      "--delay"},
     {"fps", "", Takes::Nothing, "", SetFlag<&HostOptions::FrameRate>,
-     "the frame rate on standard error once a second", "--fps"},
+     "the frame rate at the bottom left, once a second", "--fps"},
     {"display", "", Takes::Text, "NAME", SetDisplay, "the X display (default $DISPLAY)", ""},
     {"help", "", Takes::Nothing, "", SetFlag<&HostOptions::Help>, "", ""},
     {"version", "", Takes::Nothing, "", SetFlag<&HostOptions::Version>, "", ""},

@@ -94,8 +94,12 @@ class X11Platform final : public Platform {
     // with nothing grabbed or listened to. An empty answer, or why it cannot be (no display, no
     // such window). Before the saver window is created.
     std::string HostIn(unsigned long window);
-    // The frame rate on standard error once a second.
+    // The frame rate on the picture, measured once a second (x11_frame_rate.cpp).
     void SetFrameRateReport(bool on);
+    void PresentView() override;
+
+    // x11_monitors.cpp
+    std::vector<ViewRect> GetViewMonitors() override;
 
     // x11_session.cpp
     // The X server is gone: the edits of the saver window and the settings are saved, a line
@@ -108,6 +112,7 @@ class X11Platform final : public Platform {
     struct SystemState;
     struct WindowState;
     struct GlxState;
+    struct FrameRateState;
     // Deletes each state beside its definition, where its type is complete; takes over what
     // std::make_unique made there.
     struct StateDeleter {
@@ -117,6 +122,7 @@ class X11Platform final : public Platform {
         void operator()(SystemState* state) const;
         void operator()(WindowState* state) const;
         void operator()(GlxState* state) const;
+        void operator()(FrameRateState* state) const;
     };
     template <typename State> using StatePtr = std::unique_ptr<State, StateDeleter>;
 
@@ -128,6 +134,7 @@ class X11Platform final : public Platform {
     StatePtr<SystemState> system_;
     StatePtr<WindowState> window_;
     StatePtr<GlxState> glx_;
+    StatePtr<FrameRateState> frameRate_;
     _XDisplay* display_ = nullptr;
     bool displayTried_ = false;
     bool displayLost_ = false;

@@ -374,7 +374,6 @@ WindowHandle X11Platform::CreateSaverWindow(WindowEvents* events) {
     }
     window_ = std::make_unique<WindowState>(display, events);
     WindowState& state = *window_;
-    state.frameRateReport = frameRateReport_;
     if (hosted_)
         MakeHostedFrame(state, hostWindow_ != 0 ? hostWindow_ : DefaultRootWindow(display));
     else
@@ -416,6 +415,8 @@ void X11Platform::DestroySaverWindow() {
     if (window_ != nullptr)
         ReleaseViewContexts(glx_.get());
     window_.reset();
+    // The overlay's GL functions are those of the library loaded for this window.
+    frameRate_.reset();
     SettleXErrors();
 }
 
@@ -480,7 +481,10 @@ void X11Platform::SetWindowBounds(int left, int top, int width, int height) {
 
 void X11Platform::SetWindowColor(std::uint32_t color) {
     WindowState* state = window_.get();
-    if (state == nullptr || state->hosted)
+    if (state == nullptr)
+        return;
+    state->background = color;
+    if (state->hosted)
         return;
     Display* display = state->display;
     const int screen = state->view.screen;
@@ -542,8 +546,6 @@ bool X11Platform::IsSessionEnding() {
 
 void X11Platform::SetFrameRateReport(bool on) {
     frameRateReport_ = on;
-    if (window_ != nullptr)
-        window_->frameRateReport = on;
 }
 
 ModalLoop* X11Platform::SaverLoop() {

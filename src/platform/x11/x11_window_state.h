@@ -45,6 +45,7 @@ struct X11Platform::WindowState final : ModalLoop::Backend {
     int hostHeight = 0;
     int reportedWidth = 0; // as last given to OnResize
     int reportedHeight = 0;
+    std::uint32_t background = 0; // the window's colour, a COLORREF
     bool mapped = false;
     bool modal = false;
     bool keyboardGrabbed = false;
@@ -53,7 +54,6 @@ struct X11Platform::WindowState final : ModalLoop::Backend {
     bool focusWanted = false;
     bool hosted = false;   // `frame` is the host's window, not ours
     bool hostGone = false; // the host's window (and with it the view) was destroyed
-    bool frameRateReport = false;
 
     WindowTimer hideMouse;
     WindowTimer tick;
@@ -62,8 +62,6 @@ struct X11Platform::WindowState final : ModalLoop::Backend {
     int pointerX = 0;
     int pointerY = 0;
     std::uint64_t lastScreenSaverReset = 0;
-    std::uint64_t frameRateSince = 0;
-    unsigned frameRateFrames = 0;
 
     WindowTimer& TimerFor(TimerId id) { return id == TimerHideMouse ? hideMouse : tick; }
 
@@ -72,7 +70,6 @@ struct X11Platform::WindowState final : ModalLoop::Backend {
     void WaitForEvent() override;
     bool IsSessionEnding() override;
     void BeforeEvents() override;
-    void AfterIdle() override;
 };
 
 using WindowState = X11Platform::WindowState;
