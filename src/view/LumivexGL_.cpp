@@ -73,15 +73,8 @@ void TCustomLumivexGL::InitRendering() {
         ContextReady = true;
         platform.ActivateGLContext(DeviceContext, RenderContext);
         platform.GetViewSize(Width, Height);
-        FindMonitors();
         SetupProjection(static_cast<std::uint16_t>(Width), static_cast<std::uint16_t>(Height));
     }
-}
-
-void TCustomLumivexGL::FindMonitors() {
-    Monitors = GetPlatform().GetViewMonitors();
-    if (Monitors.size() < 2)
-        Monitors.clear();
 }
 
 void TCustomLumivexGL::HandleOwnerClose() {
@@ -100,7 +93,6 @@ void TCustomLumivexGL::HandleOwnerClose() {
 void TCustomLumivexGL::HandleResize(std::uint16_t width, std::uint16_t height) {
     Width = width;
     Height = height;
-    FindMonitors();
     SetupProjection(width, height);
 }
 
@@ -212,9 +204,14 @@ void TCustomLumivexGL::SetRest(std::int32_t value) {
 
 void TCustomLumivexGL::CreateElements() {
     ElementsReady = false;
-    GetPlatform().InvalidateView();
+    Platform& platform = GetPlatform();
+    platform.InvalidateView();
+    // A new picture is made for the monitors as they are now.
+    Monitors = platform.GetViewMonitors();
+    if (Monitors.size() < 2)
+        Monitors.clear();
     FillElements(Elements);
-    // The other monitors' elements are drawn after monitor 0's, in monitor order.
+    // The other monitors' elements are made after monitor 0's, in monitor order.
     MonitorElements.resize(Monitors.empty() ? 0 : Monitors.size() - 1);
     for (std::unique_ptr<TElementList>& list : MonitorElements) {
         if (list == nullptr)
@@ -271,7 +268,6 @@ void TCustomLumivexGL::DrawElements() {
         draw(Elements);
         return;
     }
-    // Monitors found since the elements were made wait for the next picture.
     for (std::size_t m = 0; m < Monitors.size() && m <= MonitorElements.size(); ++m) {
         const ViewRect& monitor = Monitors[m];
         Project(monitor.Left, Height - monitor.Top - monitor.Height,

@@ -86,14 +86,14 @@ class TCustomLumivexGL {
     int Width = 120;
     int Height = 120;
 
-    // The monitors of a view that spans several (Platform::GetViewMonitors), empty otherwise.
-    // Each shows a kaleidoscope of its own, centred and sized to it, with elements of its own:
-    // monitor 0's are Elements, the others' MonitorElements, made in monitor order after them.
+    // The monitors of a view that spans several (Platform::GetViewMonitors, asked by
+    // CreateElements), empty otherwise. Each shows a kaleidoscope of its own, centred and sized
+    // to it, with elements of its own: monitor 0's are Elements, the others' MonitorElements,
+    // made in monitor order after them.
     std::vector<ViewRect> Monitors;
     std::vector<std::unique_ptr<TElementList>> MonitorElements;
 
   private:
-    void FindMonitors();
     void FillElements(TElementList& list);
     void MoveList(TElementList& list);
     void Project(int left, int bottom, std::uint16_t width, std::uint16_t height);

@@ -129,6 +129,7 @@ class FakePlatform : public Platform, private ModalLoop::Backend {
     int CloseRequests = 0; // every RequestClose call
     int InvalidateCount = 0;
     int ViewWidth = 1024, ViewHeight = 768;
+    std::vector<ViewRect> Monitors; // what GetViewMonitors answers (not logged)
 
     // The session is ending (a logout, a signal): RestPause stops early and RunModal ends with
     // OnEndSession and OnClose, without a close query (ModalLoop).
@@ -205,6 +206,7 @@ class FakePlatform : public Platform, private ModalLoop::Backend {
     void InvalidateView() override;
     void FillViewRect(std::uint32_t color, int width, int height) override;
     void GetViewSize(int& width, int& height) override;
+    std::vector<ViewRect> GetViewMonitors() override { return Monitors; }
     DeviceContext GetViewDeviceContext() override;
     void ReleaseViewDeviceContext(DeviceContext dc) override;
     RenderContext CreateGLContext(DeviceContext dc, int colorBits, int stencilBits, int accumBits,

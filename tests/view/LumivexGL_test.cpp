@@ -269,6 +269,60 @@ TEST_F(ViewTest, RandomizeSettingsReseedsFromTheTimeOfDayAndDrawsInOrder) {
     }
 }
 
+// One 2304x768 view over a 1280x720 monitor beside a 1024x768 one: each monitor gets the view's
+// projection over its own part (GL counts rows from the bottom) and elements of its own; monitor
+// 0's are made first, from the same draws as on one monitor. Each new picture asks for the
+// monitors again. One monitor draws as ever: no projection in a frame.
+TEST_F(ViewTest, EachMonitorHasItsOwnProjectionAndElementsTheFirstMadeAsOnOne) {
+    fake.ViewWidth = 2304;
+    fake.Monitors = {{0, 0, 2304, 768}};
+    StartRendering();
+    view.SetNumOfElements(2);
+    const auto frame = [&](std::uint32_t seed) {
+        SetRandSeed(seed);
+        view.CreateElements();
+        gl.Clear();
+        view.MoveElements();
+        view.DrawElements();
+    };
+    frame(77);
+    EXPECT_EQ(gl.Count("glViewport") + gl.Count("glOrtho"), 0u);
+    const std::vector<GLCall> alone = gl.Only("glVertex2f");
+
+    fake.Monitors = {{0, 0, 1280, 720}, {1280, 0, 1024, 768}};
+    frame(77);
+    ASSERT_EQ(view.MonitorElements.size(), 1u);
+    EXPECT_EQ(view.MonitorElements[0]->Count(), 2);
+    const std::vector<GLCall> calls = gl.Calls();
+    const std::size_t second = gl.Count("glBegin") / 2;
+    std::vector<std::size_t> viewports, begins;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        if (calls[i].Name == "glViewport")
+            viewports.push_back(i);
+        if (calls[i].Name == "glBegin")
+            begins.push_back(i);
+    }
+    ASSERT_EQ(viewports.size(), 2u);
+    ASSERT_EQ(begins.size(), 2 * second);
+    EXPECT_TRUE(viewports[0] == 0 && viewports[1] > begins[second - 1] &&
+                viewports[1] < begins[second]);
+    // The projection after the viewport, as the whole view would have it at that size.
+    const auto ortho = [](int w, int h, double x, double y) {
+        std::vector<GLCall> stream = Projection(w, h, x, y);
+        stream.erase(stream.begin());
+        return stream;
+    };
+    EXPECT_TRUE(StreamAt(calls, viewports[0] + 1, ortho(1280, 720, K * 16 / 9, K)));
+    EXPECT_TRUE(StreamAt(calls, viewports[1] + 1, ortho(1024, 768, K43, K)));
+    EXPECT_EQ(calls[viewports[0]].Args, (std::vector<double>{0, 48, 1280, 720}));
+    EXPECT_EQ(calls[viewports[1]].Args, (std::vector<double>{1280, 0, 1024, 768}));
+    // Monitor 0 drew what the one monitor drew from the same seed, and the other something else.
+    const std::vector<GLCall> both = gl.Only("glVertex2f");
+    ASSERT_GT(both.size(), alone.size());
+    EXPECT_TRUE(StreamAt(both, 0, alone));
+    EXPECT_FALSE(StreamAt(both, alone.size(), alone));
+}
+
 // Stands in for the saver window: something happens on a timer event during the pause.
 struct TimerAction : WindowEvents {
     explicit TimerAction(std::function<void()> a) : action(std::move(a)) {}
