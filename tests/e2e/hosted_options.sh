@@ -3,7 +3,8 @@
 # unknown option and a bad value exit 1 with one line naming them. In a host's window,
 # --count 7 --reflections 24 --tile draws what those settings give (recorded through the
 # stand-in GL library): 7 elements a frame, each drawn as 24 reflections in 28 tiles; --fps
-# reports the frame rate on standard error. The stored settings say otherwise and stay as they
+# writes nothing on standard error (the rate is on the picture) and, with a GL library that has
+# no functions for it, draws nothing. The stored settings say otherwise and stay as they
 # are: options hold for the run only.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
@@ -48,7 +49,7 @@ sleep 2.5
 kill -TERM "$SAVER_PID"
 wait_for_saver_exit 5
 [ "$SAVER_RC" -eq 0 ] || fail "the hosted run ended with $SAVER_RC"
-grep -qE '^lumivex-gl: [0-9.]+ fps$' "$SAVER_OUT" || fail "--fps reported no frame rate"
+[ ! -s "$SAVER_OUT" ] || fail "--fps wrote to standard error"
 cmp -s "$SETTINGS_FILE" "$E2E_TMP/before.reg" || fail "the options were written to the settings file"
 python3 - "$LUMIVEX_RECGL_FILE" <<'PY' || fail "the drawing is not that of the options (kept in $E2E_TMP)"
 import sys

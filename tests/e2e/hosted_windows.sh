@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # In a host's window, as a settings dialog's preview (--root --window-id on a 400x300 pane at
 # 100,100 of an 800x600 window): it draws only inside the pane, every pixel around it stays
-# grey, and it follows a resize of the pane to 600x400. When the host destroys its window, the
-# saver ends with 0. Two instances in two windows at once (chosen by XSCREENSAVER_WINDOW alone,
+# grey, and it follows a resize of the pane to 600x400. With --fps the frame rate is the only
+# text, at the bottom left of the pane. When the host destroys its window, at any moment from
+# 0.02 to 2 s after the start, the saver ends within 2 s with 0, saying nothing. Two instances in two windows at once (chosen by XSCREENSAVER_WINDOW alone,
 # as some hosts do) both draw. Input over the pane leaves it alone. No hosted run writes the
 # settings file.
 source "$(dirname "$0")/lib.sh"
@@ -29,10 +30,31 @@ expect_drawn_inside "$E2E_TMP/resized.png" 100,100,600,400
 # The view grew with the pane: the picture is centred in the new pane, with its symmetry.
 expect_symmetric "$E2E_TMP/resized.png" 600x400+100+100
 
-note "the host's window destroyed"
-stop_host
+note "--fps"
+# The picture in shades of blue: what has red in it is the text.
+start_host window 800x600+0+0 400x300+100+100
+start_saver --window-id "$HOST_WINDOWS" --fps --colour 6
+sleep 2.5
+screenshot "$E2E_TMP/fps.png"
+expect_drawn_inside "$E2E_TMP/fps.png" 100,100,400,300 text=100,370,80,30
+kill -TERM "$SAVER_PID"
 wait_for_saver_exit 5
-[ "$SAVER_RC" -eq 0 ] || fail "the saver ended with $SAVER_RC when its window went"
+[ "$SAVER_RC" -eq 0 ] && [ ! -s "$SAVER_OUT" ] || fail "--fps ended with $SAVER_RC"
+
+note "the host's window destroyed at random moments"
+# As a preview does while the user clicks through the options, start-up included.
+for delay in $(python3 -c 'import random; print(*(f"{random.uniform(0.02, 2):.2f}" for _ in range(12)))'); do
+    start_host window 800x600+0+0 400x300+100+100
+    start_saver --root --window-id "$HOST_WINDOWS"
+    sleep "$delay"
+    started=$(date +%s%N)
+    stop_host
+    wait_for_saver_exit 5
+    took=$((($(date +%s%N) - started) / 1000000))
+    [ "$SAVER_RC" -eq 0 ] && [ "$took" -le 2000 ] && [ ! -s "$SAVER_OUT" ] ||
+        fail "destroyed after $delay s: ended with $SAVER_RC after $took ms"
+    echo "destroyed after $delay s: ended with 0 after $took ms"
+done
 
 note "two instances"
 start_host window 800x600+0+0 380x280+10+10 380x280+410+310
