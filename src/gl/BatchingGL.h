@@ -163,7 +163,7 @@ class BatchingGL {
   public:
     // Vertices held before a run is drawn: 1.5 MB, a multiple of two and three so that a full
     // buffer always ends on a whole line or triangle.
-    static constexpr std::size_t DefaultCapacity = 6 * 10922;
+    static constexpr std::size_t DefaultCapacity = std::size_t{6} * 10922;
 
     explicit BatchingGL(std::size_t capacity = DefaultCapacity);
     BatchingGL(const BatchingGL&) = delete;
