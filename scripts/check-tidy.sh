@@ -28,7 +28,7 @@ tidy() {
 root=$(printf '%s' "$PWD" | sed 's/[][\.*^$+?(){}|]/\\&/g')
 started=$SECONDS
 cmake --preset native >/dev/null
-tidy build/native "^$root/src/"
+tidy build/native "^$root/src/.*\.cpp$"
 
 # The mingw-w64 C++ library lives with its gcc, where clang for that target does not look.
 cmake --preset windows >/dev/null
@@ -39,5 +39,5 @@ done < <(i686-w64-mingw32-g++ -xc++ -E -v /dev/null 2>&1 >/dev/null |
     sed -n '/^#include <\.\.\.>/,/^End of search list/p' | grep '/c++' | sed 's/^ *//')
 [ ${#windows_includes[@]} -gt 0 ] ||
     { echo "check-tidy: no C++ headers of i686-w64-mingw32-g++ (g++-mingw-w64-i686)" >&2; exit 1; }
-tidy build/windows "^$root/src/platform/win32/" "${windows_includes[@]}"
+tidy build/windows "^$root/src/platform/win32/.*\.cpp$" "${windows_includes[@]}"
 echo "check-tidy: no findings in src/ (native and Windows builds, $((SECONDS - started)) s)"
