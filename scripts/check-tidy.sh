@@ -13,13 +13,18 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
 # Runs clang-tidy over the files of a build whose path matches a regex; extra arguments go to
-# run-clang-tidy. The output, without the command lines and counts, is shown only on a finding.
+# run-clang-tidy. Shown only on a finding: each finding once (one in a header is reported by
+# every file that includes it), without the command lines and counts.
 tidy() {
     local build=$1 files=$2
     shift 2
     if ! "$tidy_runner" -quiet -j "$jobs" -p "$build" "$@" "$files" >"$log" 2>&1; then
         sed 's/\x1b\[[0-9;]*m//g' "$log" |
-            grep -Ev '^(clang-tidy(-[0-9]+)? |[0-9]+ warnings? (and [0-9]+ errors? )?generated)' >&2
+            grep -Ev '^(clang-tidy(-[0-9]+)? |[0-9]+ warnings? (and [0-9]+ errors? )?generated)' |
+            awk '/^[^ ]+:[0-9]+:[0-9]+: (error|warning): / { if (!seen[block]++) printf "%s", block
+                                                             block = "" }
+                 { block = block $0 "\n" }
+                 END { if (!seen[block]++) printf "%s", block }' >&2
         echo "check-tidy: clang-tidy found the above in $build; fix them (see .clang-tidy)" >&2
         exit 1
     fi
