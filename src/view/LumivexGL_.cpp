@@ -233,8 +233,7 @@ void TCustomLumivexGL::FillElements(TElementList& list) {
         element->SetReflected(Reflected);
         element->SetFullScreen(FullScreen);
         element->Prepare();
-        list.Add(element.get());
-        element.release();
+        list.Add(element.release());
     }
 }
 
