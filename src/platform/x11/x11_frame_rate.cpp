@@ -127,14 +127,15 @@ bool LoadGlyphs(Display* display, Window window, FrameRateState& overlay) {
             break;
         }
         Glyph& glyph = overlay.glyphs[i];
-        const int rowBytes = (width + 7) / 8;
+        const auto rowBytes = static_cast<std::size_t>((width + 7) / 8);
         glyph.Width = width;
         glyph.Height = height;
-        glyph.Bits.assign(static_cast<std::size_t>(rowBytes * height), 0);
+        glyph.Bits.assign(rowBytes * static_cast<std::size_t>(height), 0);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
                 if (XGetPixel(image, x, y) != 0)
-                    glyph.Bits[static_cast<std::size_t>((height - 1 - y) * rowBytes + x / 8)] |=
+                    glyph.Bits[static_cast<std::size_t>(height - 1 - y) * rowBytes +
+                               static_cast<std::size_t>(x / 8)] |=
                         static_cast<std::uint8_t>(0x80u >> (x % 8));
         XDestroyImage(image);
     }

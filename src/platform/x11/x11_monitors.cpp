@@ -23,6 +23,7 @@ std::vector<ViewRect> RandRMonitors(Display* display, Window root) {
     int count = 0;
     XRRMonitorInfo* found = XRRGetMonitors(display, root, True, &count);
     std::vector<ViewRect> monitors;
+    monitors.reserve(static_cast<std::size_t>(std::max(count, 0)));
     for (int i = 0; i < count; ++i)
         monitors.push_back({found[i].x, found[i].y, found[i].width, found[i].height});
     if (found != nullptr)
@@ -38,6 +39,7 @@ std::vector<ViewRect> XineramaMonitors(Display* display) {
     int count = 0;
     XineramaScreenInfo* found = XineramaQueryScreens(display, &count);
     std::vector<ViewRect> monitors;
+    monitors.reserve(static_cast<std::size_t>(std::max(count, 0)));
     for (int i = 0; i < count; ++i)
         monitors.push_back({found[i].x_org, found[i].y_org, found[i].width, found[i].height});
     if (found != nullptr)
