@@ -15,6 +15,8 @@ SAVER_PID=""
 SAVER_RC=""
 HOST_PID=""
 HOST_DIR=""
+# A screen of several monitors shows a picture on each.
+PICTURE_PER_MONITOR=1
 
 fail() {
     echo "FAIL: $*" >&2

@@ -16,6 +16,8 @@ for helper in e2e_init e2e_cleanup start_xvfb start_saver write_settings read_se
     eval "linux_$(declare -f "$helper")"
 done
 unset helper
+# The Windows program covers the primary monitor's screen with one picture.
+PICTURE_PER_MONITOR=""
 
 # Quiet, and nothing installed or registered outside the prefix.
 export WINEARCH=win32 WINEDEBUG=-all
