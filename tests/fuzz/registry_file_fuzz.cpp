@@ -1,7 +1,7 @@
 // libFuzzer target for the registry file: any bytes parse without a crash, and what is written
 // from the result reads back as the same document (keys, values, kept lines, encoding) and writes
 // back as the same bytes.
-#include "platform/x11/x11_registry_file.h"
+#include "platform/regfile/regfile.h"
 
 #include <cstdint>
 #include <cstdlib>

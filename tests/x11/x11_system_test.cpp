@@ -1,7 +1,7 @@
 // The Linux back end's registry file store, instance guard, libraries and floating-point mask,
 // on real files in a private directory.
+#include "platform/regfile/regfile.h"
 #include "platform/x11/x11_platform.h"
-#include "platform/x11/x11_registry_file.h"
 #include "system/unGlobals.h"
 #include "system/unRegistry.h"
 

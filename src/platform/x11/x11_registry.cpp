@@ -13,7 +13,7 @@
 // can be told from the one a running save writes, and removed.
 #include "platform/x11/x11_platform.h"
 
-#include "platform/x11/x11_registry_file.h"
+#include "platform/regfile/regfile.h"
 
 #include <cerrno>
 #include <climits>

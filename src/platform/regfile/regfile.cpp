@@ -1,5 +1,5 @@
 // Parser and writer of the registry-export text file that stands in for the registry on Linux.
-#include "platform/x11/x11_registry_file.h"
+#include "platform/regfile/regfile.h"
 
 #include <algorithm>
 #include <map>

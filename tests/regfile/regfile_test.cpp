@@ -1,6 +1,6 @@
 // The registry file: both headers, every value form, escapes, continuations, and damaged input
 // that must still be read as far as it can be.
-#include "platform/x11/x11_registry_file.h"
+#include "platform/regfile/regfile.h"
 
 #include <gtest/gtest.h>
 
