@@ -63,8 +63,15 @@ function coverage(shot, x = 0, y = 0, w = shot.width, h = shot.height) {
   return marked / (w * h);
 }
 
-function writePpm(shot, file) {
+// The desktop end-to-end runs' symmetry check (a turn by `angle` about the centre) on a shot.
+function symmetric(shot, angle) {
+  const file = path.join(os.tmpdir(), `lumivex-shot-${process.pid}.ppm`);
   fs.writeFileSync(file, Buffer.concat([Buffer.from(`P6\n${shot.width} ${shot.height}\n255\n`), shot.rgb]));
+  const check = require("child_process").spawnSync("python3",
+    [path.join(__dirname, "../e2e/symmetry_check.py"), file, String(angle)], { encoding: "utf8" });
+  process.stdout.write(check.stdout + check.stderr);
+  fs.rmSync(file);
+  return check.status === 0;
 }
 
 class Page {
@@ -197,4 +204,4 @@ function expect(condition, message) {
   console.log(`ok: ${message}`);
 }
 
-module.exports = { run, expect, sleep, coverage, writePpm, Browser };
+module.exports = { run, expect, sleep, coverage, symmetric, Browser };

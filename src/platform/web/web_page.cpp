@@ -2,7 +2,7 @@
 // message box, the lock keys of the current keyboard event, the page going away, localStorage.
 #include "platform/web/web_page.h"
 
-#include <emscripten/em_js.h>
+#include <emscripten/emscripten.h>
 
 // clang-format off
 EM_JS(void, PageToggleFullscreen, (), {
@@ -47,8 +47,9 @@ EM_JS(int, PageStorageLength, (const char* name), {
     try {
         const text = localStorage.getItem(UTF8ToString(name));
         if (text === null) return -1;
-        Module.storedBytes = /[^\x00-\xff]/.test(text) ? new TextEncoder().encode(text)
-                                                       : Uint8Array.from(text, (c) => c.charCodeAt(0));
+        const wide = [...text].some((c) => c.charCodeAt(0) > 255);
+        Module.storedBytes = wide ? new TextEncoder().encode(text)
+                                  : Uint8Array.from(text, (c) => c.charCodeAt(0));
         return Module.storedBytes.length;
     } catch (e) {
         return -2;

@@ -26,7 +26,6 @@ enum : std::uint32_t {
 
 class WebPlatform final : public Platform {
   public:
-
     // web_system.cpp
     GuardHandle CreateInstanceGuard(const std::string& name, bool& alreadyExists) override;
     void CloseInstanceGuard(GuardHandle guard) override;

@@ -34,8 +34,7 @@ void WebPlatform::CloseInstanceGuard(GuardHandle) {}
 // The page has no help file; what it would say is in the README.
 void WebPlatform::ShowHelp(WindowHandle, const std::string&, std::uint32_t, std::uint32_t) {}
 
-void WebPlatform::ShowMessage(const std::string& text, const std::string& caption,
-                              std::uint32_t) {
+void WebPlatform::ShowMessage(const std::string& text, const std::string& caption, std::uint32_t) {
     std::fprintf(stderr, "%s\n", text.c_str());
     PageShowMessage(caption.c_str(), text.c_str(), ErrorText(lastError_).c_str());
 }

@@ -242,8 +242,8 @@ void ReportFrameRate() {
     if (elapsed < FrameRateInterval)
         return;
     const double vertices = static_cast<double>(window.platform->TakeVertexCount());
-    std::printf("lumivex-gl: %.1f fps, %.0f vertices/s\n", window.frameRateFrames * 1000.0 / elapsed,
-                vertices * 1000.0 / elapsed);
+    std::printf("lumivex-gl: %.1f fps, %.0f vertices/s\n",
+                window.frameRateFrames * 1000.0 / elapsed, vertices * 1000.0 / elapsed);
     window.frameRateSince = now;
     window.frameRateFrames = 0;
 }

@@ -1,0 +1,26 @@
+// The page draws the saver's picture: at twice the CSS pixels (HiDPI) the canvas has the device
+// pixels, what is drawn stays and more is added over two seconds (the trails), and the picture of
+// 12 mirrored reflections maps onto itself turned by 60 degrees about the canvas centre.
+"use strict";
+const { run, expect, sleep, coverage, symmetric } = require("./page.js");
+
+run(async (browser) => {
+  const page = await browser.open("", { width: 320, height: 240, scale: 2 });
+  await page.waitFor("document.getElementById('canvas').width === 640");
+  expect(await page.evaluate("document.getElementById('canvas').height") === 480,
+         "the canvas has the window's size in device pixels");
+  await sleep(600);
+  const early = await page.shot();
+  await sleep(2000);
+  const late = await page.shot();
+  let kept = 0, marked = 0;
+  for (let i = 0; i < early.rgb.length; i += 3)
+    if (early.rgb[i] > 40 || early.rgb[i + 1] > 40 || early.rgb[i + 2] > 40) {
+      marked++;
+      kept += late.rgb[i] > 40 || late.rgb[i + 1] > 40 || late.rgb[i + 2] > 40 ? 1 : 0;
+    }
+  console.log(`coverage ${coverage(early).toFixed(4)} -> ${coverage(late).toFixed(4)}, ${kept} of ${marked} kept`);
+  expect(marked > 0 && kept / marked > 0.98, "what was drawn stays on the canvas");
+  expect(coverage(late) > 1.3 * coverage(early), "the trails build up over two seconds");
+  expect(symmetric(late, 60), "the picture is symmetric about the canvas centre");
+});
