@@ -145,8 +145,10 @@ class Browser {
         continue;
       }
       const page = this.pages && this.pages.get(message.sessionId);
-      if (page && message.method === "Runtime.consoleAPICalled")
+      if (page && message.method === "Runtime.consoleAPICalled") {
         page.console.push(message.params.args.map((a) => a.value).join(" "));
+        if (process.env.LUMIVEX_CONSOLE) console.log(Date.now() % 100000, page.console.at(-1));
+      }
       this.waiters = this.waiters.filter((w) => !(w.method === message.method && w.sessionId === message.sessionId && (w.resolve(message.params), true)));
     }
   }
@@ -178,7 +180,7 @@ class Browser {
     this.process.kill();
     await this.exited;
     clearTimeout(killer);
-    fs.rmSync(this.profile, { recursive: true, force: true });
+    fs.rmSync(this.profile, { recursive: true, force: true, maxRetries: 10 }); // its helpers may still write
   }
 }
 

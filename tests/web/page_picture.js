@@ -20,7 +20,7 @@ run(async (browser) => {
       kept += late.rgb[i] > 40 || late.rgb[i + 1] > 40 || late.rgb[i + 2] > 40 ? 1 : 0;
     }
   console.log(`coverage ${coverage(early).toFixed(4)} -> ${coverage(late).toFixed(4)}, ${kept} of ${marked} kept`);
-  expect(marked > 0 && kept / marked > 0.98, "what was drawn stays on the canvas");
+  expect(marked > 0 && kept / marked > 0.9, "what was drawn stays on the canvas");
   expect(coverage(late) > 1.3 * coverage(early), "the trails build up over two seconds");
   expect(symmetric(late, 60), "the picture is symmetric about the canvas centre");
 });

@@ -49,6 +49,8 @@ class WebPlatform final : public Platform {
     void MaskFloatingPointExceptions() override {} // WebAssembly raises no floating-point traps
     // True once the program's clock, moved on by Sleep, is no longer ahead of the browser's.
     bool Rested();
+    // Before an idle pass: its clock starts where the pass was due.
+    void BeginPass();
     double Now(); // milliseconds, the program's clock
 
     // web_registry.cpp
@@ -110,6 +112,7 @@ class WebPlatform final : public Platform {
   private:
     // A page holds one platform, so each concern keeps its state in its own file.
     double clock_ = 0; // the program's clock: the browser's, or ahead of it by what Sleep asked
+    double lag_ = 0;   // how late the running idle pass started
     bool frameRateReport_ = false;
     std::uint32_t lastError_ = 0;
 };

@@ -2,9 +2,10 @@
 // and follows its size; keys and the mouse queued as a window system queues them; the two timers
 // on the browser's clock; and the modal loop, run from requestAnimationFrame.
 //
-// Each animation frame handles what is pending (input, a resize, a paint, due timers) and then
-// runs idle passes while the pause of the last one is over, for at most FrameBudget, and shows
-// what they drew. The page is never closed by the saver: close requests are dropped.
+// Each animation frame handles what is pending (input, a resize, a paint, due timers), then runs
+// one idle pass if the pause of the last one is over, and shows what was drawn. One pass a frame:
+// the GL work of a pass is done by the time the browser shows the frame, and more passes would
+// only make the frame later. The page is never closed by the saver: close requests are dropped.
 #include "platform/web/web_platform.h"
 
 #include "platform/web/web_keys.h"
@@ -26,9 +27,6 @@ namespace {
 constexpr const char* Canvas = "#canvas";
 constexpr double HideMouseInterval = 500;
 constexpr double TickInterval = 1000;
-// An animation frame runs idle passes for up to this long, so that a quick picture at Rest 0 is
-// not held to the display's rate.
-constexpr double FrameBudget = 10;
 constexpr double FrameRateInterval = 1000;
 constexpr std::size_t MaxQueuedInput = 64;
 constexpr WindowHandle SaverWindow = 1;
@@ -251,14 +249,11 @@ void ReportFrameRate() {
 EM_BOOL AnimationFrame(double, void*) {
     if (window.events == nullptr || window.ending || !window.modal)
         return EM_FALSE;
-    const double start = emscripten_get_now();
     bool drew = false;
-    for (;;) {
-        while (HandleOne(drew)) {
-        }
-        if (!window.idleInstalled || !window.platform->Rested() ||
-            (drew && emscripten_get_now() - start >= FrameBudget))
-            break;
+    while (HandleOne(drew)) {
+    }
+    if (window.idleInstalled && window.platform->Rested()) {
+        window.platform->BeginPass();
         window.events->OnIdle();
         drew = true;
         if (window.platform->FrameRateReport())
