@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Under the real xscreensaver daemon, as its one hack "GL: lumivex-gl --root": blanking starts it;
-# the screen then changes over time and has the symmetry of 12 mirrored reflections; no window of
-# its own is mapped (every top-level window is the daemon's, and the view is the one child of the
+# Under the real xscreensaver daemon, as its one hack 'GL: "Lumivex GL" lumivex-gl --root' (the
+# README's line; the daemon forks the command without the quoted name): blanking starts it; the
+# screen then changes over time and has the symmetry of 12 mirrored reflections; no window of its
+# own is mapped (every top-level window is the daemon's, and the view is the one child of the
 # daemon's window); unblanking ends it within 2 seconds with 0; the settings file is unchanged
 # byte for byte.
 source "$(dirname "$0")/lib.sh"

@@ -170,8 +170,10 @@ expect_setting() {
 #                               preview pane, all WxH+X+Y); HOST_WINDOWS holds the ids of the
 #                               children (or of the window), one per line; the script starts the
 #                               hacks itself
-#   xscreensaver                the xscreensaver daemon, its one hack "GL: lumivex-gl --root";
-#                               blanks on `host_as xscreensaver-command -activate`
+#   xscreensaver                the xscreensaver daemon, its one hack the line the README gives,
+#                               'GL: "Lumivex GL" lumivex-gl --root' (a quoted name the daemon
+#                               would run as a command fails every test); blanks on
+#                               `host_as xscreensaver-command -activate`
 #   xsecurelock                 xsecurelock with XSECURELOCK_SAVER=lumivex-gl, blanking at once
 # The real hosts run as nobody when the tests run as root (xscreensaver starts no hack as root),
 # with a home of their own that holds a copy of the settings file (HOST_SETTINGS), from a copy of
@@ -193,15 +195,16 @@ start_host() {
     command -v "$kind" >/dev/null || fail "$kind is not installed (scripts/install-deps.sh)"
     HOST_DIR=$(mktemp -d /tmp/lumivex-host.XXXXXX)
     chmod 755 "$HOST_DIR"
-    HACK="$HOST_DIR/lumivex-gl"
-    install -m 755 "$LUMIVEX_GL" "$HACK"
+    # An installed program (HOST_HACK) runs where it is.
+    HACK=${HOST_HACK:-$HOST_DIR/lumivex-gl}
+    [ -n "${HOST_HACK:-}" ] || install -m 755 "$LUMIVEX_GL" "$HACK"
     local home="$HOST_DIR/home"
     HOST_SETTINGS="$home/.config/lumivex-gl/registry.reg"
     mkdir -p "$(dirname "$HOST_SETTINGS")"
     [ ! -f "$SETTINGS_FILE" ] || cp "$SETTINGS_FILE" "$HOST_SETTINGS"
     printf '%s\n' 'mode: one' 'selected: 0' 'fade: False' 'unfade: False' 'splash: False' \
         'lock: False' 'dpmsEnabled: False' 'timeout: 0:30:00' \
-        "programs: GL: $HACK --root \\n\\" >"$home/.xscreensaver"
+        "programs: GL: \"Lumivex GL\" $HACK --root \\n\\" >"$home/.xscreensaver"
     AS_HOST=(env -i "HOME=$home" "DISPLAY=$DISPLAY" PATH=/usr/bin:/bin)
     # A sanitizer build's hacks report as the rest of the run does.
     local name

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The Debian package: cpack -G DEB builds it from the build folder, apt-get installs it with its
-# dependencies, it puts the program on PATH and where screen-saver hosts look for hacks, the man
-# page and the settings dialog's description where they belong, and lumivex-gl --help then works
-# from PATH. The package is removed again at the end. Installing needs root: skipped otherwise,
-# and skipped when lumivex-gl is installed already (that installation is left alone).
+# The Debian package: cpack -G DEB builds it from the build folder and lintian finds no error and
+# no warning in it; apt-get installs it with its dependencies, it puts the program on PATH, a link
+# to it where screen-saver hosts look for hacks (which xscreensaver runs and which draws the
+# kaleidoscope), the man page, the copyright, the changelog and the settings dialog's description
+# where they belong, and lumivex-gl --help then works from PATH. The package is removed again at
+# the end. Installing needs root: skipped otherwise, and skipped when lumivex-gl is installed
+# already (that installation is left alone).
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 build=${LUMIVEX_BUILD_DIR:?the build folder}
@@ -17,6 +19,10 @@ skip() {
 (cd "$build" && cpack -G DEB -B "$E2E_TMP/package") >"$E2E_TMP/cpack.log" 2>&1 ||
     fail "cpack failed: $(cat "$E2E_TMP/cpack.log")"
 deb=$(ls "$E2E_TMP"/package/lumivex-gl_*.deb)
+command -v lintian >/dev/null || fail "lintian is not installed (scripts/install-deps.sh)"
+lintian --fail-on none "$deb" >"$E2E_TMP/lintian.out" 2>"$E2E_TMP/lintian.err" ||
+    fail "lintian failed: $(cat "$E2E_TMP/lintian.err")"
+! grep -E '^[EW]: ' "$E2E_TMP/lintian.out" || fail "lintian found the errors and warnings above"
 
 remove_package() {
     DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq --purge -o DPkg::Lock::Timeout=300 \
@@ -27,14 +33,31 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     -o DPkg::Lock::Timeout=300 "$deb" >"$E2E_TMP/apt.log" 2>&1 ||
     fail "apt-get could not install $(basename "$deb"): $(tail -5 "$E2E_TMP/apt.log")"
 
-for file in /usr/bin/lumivex-gl /usr/libexec/xscreensaver/lumivex-gl \
-    /usr/share/man/man1/lumivex-gl.1 /usr/share/xscreensaver/config/lumivex-gl.xml; do
+hack=/usr/libexec/xscreensaver/lumivex-gl
+for file in /usr/bin/lumivex-gl $hack /usr/share/man/man1/lumivex-gl.1.gz \
+    /usr/share/doc/lumivex-gl/copyright /usr/share/doc/lumivex-gl/changelog.gz \
+    /usr/share/xscreensaver/config/lumivex-gl.xml; do
     dpkg -L lumivex-gl | grep -qx "$file" && [ -s "$file" ] || fail "the package did not install $file"
 done
+[ -L $hack ] && [ "$(readlink -f $hack)" = /usr/bin/lumivex-gl ] ||
+    fail "$hack is not a link to /usr/bin/lumivex-gl"
 rc=0
 env -i PATH=/usr/local/bin:/usr/bin:/bin lumivex-gl --help >"$E2E_TMP/help.out" 2>&1 || rc=$?
 [ "$rc" -eq 0 ] && grep -q -- '--window-id' "$E2E_TMP/help.out" ||
     fail "lumivex-gl --help from PATH ended with $rc: $(cat "$E2E_TMP/help.out")"
+
+start_xvfb 640x480
+HOST_HACK=$hack start_host xscreensaver
+host_as xscreensaver-command -activate || fail "xscreensaver-command -activate failed"
+wait_for_hacks 1
+hack_pid=$(hack_pids)
+sleep 1.5
+screenshot "$E2E_TMP/hosted.png"
+expect_symmetric "$E2E_TMP/hosted.png"
+host_as xscreensaver-command -deactivate || fail "xscreensaver-command -deactivate failed"
+poll_until 5 hack_ended "$hack_pid" || fail "the hack still runs 5 s after unblanking"
+[ "$(hack_status "$hack_pid")" -eq 0 ] || fail "the hack ended with $(hack_status "$hack_pid")"
+stop_host
 
 remove_package
 ! dpkg -s lumivex-gl >/dev/null 2>&1 || fail "the package could not be removed"
