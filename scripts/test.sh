@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the Windows cross build with its tests under Wine (the portable unit
 # tests, the import check of LMVXSVGL.SCR and its end-to-end runs), the sanitizer build with its
-# unit and end-to-end tests, then the native build with unit and end-to-end tests (the last
-# summary is the native one).
+# unit and end-to-end tests, the native build with unit and end-to-end tests, then the web page
+# in headless Chromium (after the native build: its GL stream test compares the two).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -23,3 +23,7 @@ ctest --preset asan -j2 -LE e2e
 cmake --preset native >/dev/null
 cmake --build --preset native
 ctest --preset native -j2
+
+cmake --preset web >/dev/null
+cmake --build --preset web
+ctest --preset web -j2
