@@ -125,7 +125,8 @@ class Browser {
       "--disable-background-networking", "--disable-component-update", "--disable-sync",
       "--no-first-run", "--disable-quic", "--mute-audio", "--remote-debugging-pipe",
       `--user-data-dir=${browser.profile}`, "about:blank",
-    ], { stdio: ["ignore", "ignore", process.env.CHROMIUM_LOG ? "inherit" : "ignore", "pipe", "pipe"] });
+    ], { detached: true, // its own process group, so that its helpers end with it
+         stdio: ["ignore", "ignore", process.env.CHROMIUM_LOG ? "inherit" : "ignore", "pipe", "pipe"] });
     Object.assign(browser, { nextId: 1, pending: new Map(), waiters: [], buffered: "" });
     browser.process.stdio[4].on("data", (data) => browser.receive(data));
     browser.exited = new Promise((resolve) => browser.process.on("exit", resolve));
@@ -176,11 +177,15 @@ class Browser {
   async close() {
     this.server.close();
     this.process.stdio[3].end();
-    const killer = setTimeout(() => this.process.kill("SIGKILL"), 5000);
-    this.process.kill();
+    const group = -this.process.pid;
+    const killer = setTimeout(() => process.kill(group, "SIGKILL"), 5000);
+    process.kill(group, "SIGTERM");
     await this.exited;
     clearTimeout(killer);
-    fs.rmSync(this.profile, { recursive: true, force: true, maxRetries: 10 }); // its helpers may still write
+    try {
+      process.kill(group, "SIGKILL"); // helpers that outlived the browser
+    } catch {}
+    fs.rmSync(this.profile, { recursive: true, force: true, maxRetries: 10 });
   }
 }
 
