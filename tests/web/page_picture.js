@@ -1,6 +1,7 @@
 // The page draws the saver's picture: at twice the CSS pixels (HiDPI) the canvas has the device
 // pixels, what is drawn stays and more is added over two seconds (the trails), and the picture of
-// 12 mirrored reflections maps onto itself turned by 60 degrees about the canvas centre.
+// 12 mirrored reflections maps onto itself turned by 60 degrees about the canvas centre. A click
+// and F (real input, as the Fullscreen API asks) toggle full screen.
 "use strict";
 const { run, expect, sleep, coverage, symmetric } = require("./page.js");
 
@@ -23,4 +24,12 @@ run(async (browser) => {
   expect(marked > 0 && kept / marked > 0.9, "what was drawn stays on the canvas");
   expect(coverage(late) > 1.3 * coverage(early), "the trails build up over two seconds");
   expect(symmetric(late, 60), "the picture is symmetric about the canvas centre");
+
+  const fullScreen = "document.fullscreenElement !== null";
+  for (const type of ["mousePressed", "mouseReleased"])
+    await page.send("Input.dispatchMouseEvent", { type, x: 10, y: 10, button: "left", clickCount: 1 });
+  await page.waitFor(fullScreen);
+  await page.send("Input.dispatchKeyEvent", { type: "keyDown", code: "KeyF", key: "f" });
+  await page.waitFor(`!(${fullScreen})`);
+  expect(true, "a click and F toggle full screen");
 });
