@@ -1,75 +1,31 @@
-// The one driver of the page tests (and of bench/web_fps.js): serves build/web over HTTP on
-// 127.0.0.1, starts headless Chromium with WebGL on SwiftShader and speaks the DevTools protocol
-// to it over --remote-debugging-pipe (fd 3 in, fd 4 out, NUL-terminated JSON), so it needs
-// nothing from npm. Screenshots come back decoded, as RGB rows.
+// The one driver of the page tests (and of bench/web_fps.js): serves build/web on 127.0.0.1,
+// starts headless Chromium (WebGL 2 on SwiftShader) and speaks the DevTools protocol to it over
+// --remote-debugging-pipe (fd 3 in, fd 4 out, NUL-terminated JSON), so it needs nothing from npm.
 "use strict";
-const { spawn } = require("child_process");
+const { spawn, spawnSync } = require("child_process");
 const fs = require("fs");
 const http = require("http");
 const os = require("os");
 const path = require("path");
-const zlib = require("zlib");
 
-const TYPES = { ".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm", ".png": "image/png" };
-
-function serve(dir) {
-  const server = http.createServer((request, response) => {
-    const file = path.join(dir, decodeURIComponent(new URL(request.url, "http://x").pathname));
-    fs.readFile(file.endsWith("/") ? file + "index.html" : file, (error, data) => {
-      response.writeHead(error ? 404 : 200, { "Content-Type": TYPES[path.extname(file)] || "text/plain" });
-      response.end(error ? "" : data);
-    });
-  });
-  return new Promise((resolve) => server.listen(0, "127.0.0.1", () => resolve(server)));
-}
-
-// Decodes the 8-bit, non-interlaced RGB or RGBA PNG that Chromium's screenshots are.
-function decodePng(png) {
-  const width = png.readUInt32BE(16), height = png.readUInt32BE(20), colourType = png[25];
-  const channels = { 2: 3, 6: 4 }[colourType];
-  if (png[24] !== 8 || !channels || png[28] !== 0) throw new Error("unexpected PNG format");
-  const chunks = [];
-  for (let at = 8; at < png.length; ) {
-    const length = png.readUInt32BE(at), type = png.toString("latin1", at + 4, at + 8);
-    if (type === "IDAT") chunks.push(png.subarray(at + 8, at + 8 + length));
-    at += 12 + length;
-  }
-  const raw = zlib.inflateSync(Buffer.concat(chunks)), stride = width * channels;
-  const rows = Buffer.alloc(stride * height), rgb = Buffer.alloc(width * height * 3);
-  for (let y = 0; y < height; y++) {
-    const filter = raw[y * (stride + 1)], line = raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1));
-    for (let i = 0; i < stride; i++) {
-      const a = i >= channels ? rows[y * stride + i - channels] : 0;
-      const b = y > 0 ? rows[(y - 1) * stride + i] : 0;
-      const c = y > 0 && i >= channels ? rows[(y - 1) * stride + i - channels] : 0;
-      const p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
-      const predictor = [0, a, b, (a + b) >> 1, pa <= pb && pa <= pc ? a : pb <= pc ? b : c][filter];
-      rows[y * stride + i] = (line[i] + predictor) & 255;
-    }
-  }
-  for (let i = 0; i < width * height; i++) rows.copy(rgb, i * 3, i * channels, i * channels + 3);
-  return { width, height, rgb };
-}
-
-// Share of pixels that differ from black by more than 40 in a channel, as the symmetry check
-// marks them; within a rectangle when one is given.
+const TYPES = { ".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm" };
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+// Share of pixels that differ from black (by more than 40, as the symmetry check marks them), in a
+// rectangle when one is given.
 function coverage(shot, x = 0, y = 0, w = shot.width, h = shot.height) {
-  let marked = 0;
+  let count = 0;
   for (let row = y; row < y + h; row++)
-    for (let col = x; col < x + w; col++) {
-      const i = (row * shot.width + col) * 3;
-      marked += shot.rgb[i] > 40 || shot.rgb[i + 1] > 40 || shot.rgb[i + 2] > 40 ? 1 : 0;
-    }
-  return marked / (w * h);
+    for (let i = (row * shot.width + x) * 3, end = i + w * 3; i < end; i += 3)
+      count += shot.rgb[i] > 40 || shot.rgb[i + 1] > 40 || shot.rgb[i + 2] > 40;
+  return count / (w * h);
 }
 
 // The desktop end-to-end runs' symmetry check (a turn by `angle` about the centre) on a shot.
 function symmetric(shot, angle) {
   const file = path.join(os.tmpdir(), `lumivex-shot-${process.pid}.ppm`);
-  fs.writeFileSync(file, Buffer.concat([Buffer.from(`P6\n${shot.width} ${shot.height}\n255\n`), shot.rgb]));
-  const check = require("child_process").spawnSync("python3",
-    [path.join(__dirname, "../e2e/symmetry_check.py"), file, String(angle)], { encoding: "utf8" });
-  process.stdout.write(check.stdout + check.stderr);
+  fs.writeFileSync(file, shot.ppm);
+  const check = spawnSync("python3", [path.join(__dirname, "../e2e/symmetry_check.py"), file, `${angle}`],
+                          { stdio: "inherit" });
   fs.rmSync(file);
   return check.status === 0;
 }
@@ -78,12 +34,12 @@ class Page {
   constructor(browser, sessionId, targetId) {
     Object.assign(this, { browser, sessionId, targetId, console: [] });
   }
-  send(method, params) {
+  send(method, params = {}) {
     return this.browser.send(method, params, this.sessionId);
   }
   async evaluate(expression) {
     const reply = await this.send("Runtime.evaluate", { expression, awaitPromise: true, returnByValue: true });
-    if (reply.exceptionDetails) throw new Error(`${expression}: ${JSON.stringify(reply.exceptionDetails)}`);
+    if (reply.exceptionDetails) throw new Error(`${expression}: ${reply.exceptionDetails.text}`);
     return reply.result.value;
   }
   async waitFor(expression, seconds = 20) {
@@ -91,24 +47,25 @@ class Page {
       if (await this.evaluate(expression)) return;
     throw new Error(`timed out waiting for ${expression}`);
   }
-  // A keydown as the page's window receives it; Caps Lock as the keyboard's lock state says.
-  key(code, capsLock) {
+  // A keydown as the page's window gets it, with the keyboard's lock states.
+  key(code, capsLock, numLock = false) {
     return this.evaluate(`dispatchEvent(new KeyboardEvent("keydown",
-      {code: ${JSON.stringify(code)}, key: ${JSON.stringify(code)}, modifierCapsLock: ${!!capsLock}}))`);
+      { code: "${code}", modifierCapsLock: ${capsLock}, modifierNumLock: ${numLock} }))`);
   }
-  async goto(url) {
+  async load(method, params) {
     const loaded = this.browser.next("Page.loadEventFired", this.sessionId);
-    await this.send("Page.navigate", { url });
+    await this.send(method, params);
     await loaded;
   }
-  async reload() {
-    const loaded = this.browser.next("Page.loadEventFired", this.sessionId);
-    await this.send("Page.reload", {});
-    await loaded;
+  reload() {
+    return this.load("Page.reload");
   }
+  // What the screen shows, as RGB rows (ImageMagick turns Chromium's PNG into a PPM).
   async shot() {
     const { data } = await this.send("Page.captureScreenshot", { format: "png" });
-    return decodePng(Buffer.from(data, "base64"));
+    const ppm = spawnSync("convert", ["png:-", "-depth", "8", "ppm:-"], { input: Buffer.from(data, "base64") }).stdout;
+    const [header, width, height] = ppm.toString("latin1", 0, 40).match(/^P6\s+(\d+)\s+(\d+)\s+255\s/);
+    return { width: +width, height: +height, rgb: ppm.subarray(header.length), ppm };
   }
   close() {
     return this.browser.send("Target.closeTarget", { targetId: this.targetId });
@@ -117,66 +74,64 @@ class Page {
 
 class Browser {
   static async launch() {
-    const browser = new Browser();
+    const browser = Object.assign(new Browser(), { nextId: 1, calls: new Map(), waiters: [], pages: new Map(), rest: "" });
     browser.profile = fs.mkdtempSync(path.join(os.tmpdir(), "lumivex-chromium."));
-    // No network beyond the page's own server: these flags keep Chromium from stalling on it.
+    // No network but the page's own server: these flags keep Chromium from stalling on it.
     browser.process = spawn(process.env.CHROMIUM || "chromium", [
       "--headless", "--no-sandbox", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
       "--disable-background-networking", "--disable-component-update", "--disable-sync",
       "--no-first-run", "--disable-quic", "--mute-audio", "--remote-debugging-pipe",
       `--user-data-dir=${browser.profile}`, "about:blank",
-    ], { detached: true, // its own process group, so that its helpers end with it
-         stdio: ["ignore", "ignore", process.env.CHROMIUM_LOG ? "inherit" : "ignore", "pipe", "pipe"] });
-    Object.assign(browser, { nextId: 1, pending: new Map(), waiters: [], buffered: "" });
+    ], { detached: true, stdio: ["ignore", "ignore", "ignore", "pipe", "pipe"] }); // a group of its own
     browser.process.stdio[4].on("data", (data) => browser.receive(data));
     browser.exited = new Promise((resolve) => browser.process.on("exit", resolve));
-    browser.server = await serve(process.env.LUMIVEX_WEB_DIR || path.join(__dirname, "../../build/web"));
+    const dir = process.env.LUMIVEX_WEB_DIR || path.join(__dirname, "../../build/web");
+    browser.server = http.createServer((request, response) => {
+      const file = path.join(dir, new URL(request.url, "http://x").pathname);
+      fs.readFile(file, (error, data) => {
+        response.writeHead(error ? 404 : 200, { "Content-Type": TYPES[path.extname(file)] || "image/png" });
+        response.end(data);
+      });
+    });
+    await new Promise((resolve) => browser.server.listen(0, "127.0.0.1", resolve));
     browser.origin = `http://127.0.0.1:${browser.server.address().port}`;
     return browser;
   }
   receive(data) {
-    const parts = (this.buffered + data.toString("utf8")).split("\0");
-    this.buffered = parts.pop();
-    for (const part of parts) {
-      const message = JSON.parse(part);
-      const call = this.pending.get(message.id);
-      if (call) {
-        this.pending.delete(message.id);
-        message.error ? call.reject(new Error(`${call.method}: ${message.error.message}`)) : call.resolve(message.result);
-        continue;
-      }
-      const page = this.pages && this.pages.get(message.sessionId);
-      if (page && message.method === "Runtime.consoleAPICalled") {
-        page.console.push(message.params.args.map((a) => a.value).join(" "));
-        if (process.env.LUMIVEX_CONSOLE) console.log(Date.now() % 100000, page.console.at(-1));
-      }
-      this.waiters = this.waiters.filter((w) => !(w.method === message.method && w.sessionId === message.sessionId && (w.resolve(message.params), true)));
+    const parts = (this.rest + data.toString("utf8")).split("\0");
+    this.rest = parts.pop();
+    for (const { id, result, error, method, params, sessionId } of parts.map((part) => JSON.parse(part))) {
+      const call = this.calls.get(id);
+      this.calls.delete(id);
+      if (call) error ? call.reject(new Error(`${call.method}: ${error.message}`)) : call.resolve(result);
+      else if (method === "Runtime.consoleAPICalled" && this.pages.has(sessionId))
+        this.pages.get(sessionId).console.push(params.args.map((arg) => arg.value).join(" "));
+      this.waiters = this.waiters.filter((w) => !(w.method === method && w.sessionId === sessionId && w.resolve()));
     }
   }
   send(method, params = {}, sessionId) {
     const id = this.nextId++;
     this.process.stdio[3].write(JSON.stringify({ id, method, params, sessionId }) + "\0");
-    return new Promise((resolve, reject) => this.pending.set(id, { resolve, reject, method }));
+    return new Promise((resolve, reject) => this.calls.set(id, { resolve, reject, method }));
   }
   next(method, sessionId) {
-    return new Promise((resolve) => this.waiters.push({ method, sessionId, resolve }));
+    return new Promise((resolve) => this.waiters.push({ method, sessionId, resolve: () => resolve() || true }));
   }
-  // A new tab at `query` (e.g. "?count=7") of the page, `width` x `height` CSS pixels at `scale`
-  // device pixels each; `before` is script that runs in the page before any of its own.
+  // A new tab at `query` ("?count=7"), `width` x `height` CSS pixels of `scale` device pixels;
+  // `before` runs in the page before any of its own script.
   async open(query = "", { width = 320, height = 240, scale = 1, before } = {}) {
     const { targetId } = await this.send("Target.createTarget", { url: "about:blank" });
     const { sessionId } = await this.send("Target.attachToTarget", { targetId, flatten: true });
     const page = new Page(this, sessionId, targetId);
-    (this.pages = this.pages || new Map()).set(sessionId, page);
-    await Promise.all(["Page.enable", "Runtime.enable"].map((m) => page.send(m)));
-    await page.send("Emulation.setDeviceMetricsOverride", { width, height, deviceScaleFactor: scale, mobile: false });
+    this.pages.set(sessionId, page);
+    await Promise.all([page.send("Page.enable"), page.send("Runtime.enable"),
+                       page.send("Emulation.setDeviceMetricsOverride", { width, height, deviceScaleFactor: scale, mobile: false })]);
     if (before) await page.send("Page.addScriptToEvaluateOnNewDocument", { source: before });
-    await page.goto(`${this.origin}/index.html${query}`);
+    await page.load("Page.navigate", { url: `${this.origin}/index.html${query}` });
     return page;
   }
   async close() {
     this.server.close();
-    this.process.stdio[3].end();
     const group = -this.process.pid;
     const killer = setTimeout(() => process.kill(group, "SIGKILL"), 5000);
     process.kill(group, "SIGTERM");
@@ -188,8 +143,6 @@ class Browser {
     fs.rmSync(this.profile, { recursive: true, force: true, maxRetries: 10 });
   }
 }
-
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 // Runs `test(browser)` with a fresh browser and profile; a failure prints and exits 1.
 async function run(test) {

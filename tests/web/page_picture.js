@@ -14,14 +14,7 @@ run(async (browser) => {
   const early = await page.shot();
   await sleep(2000);
   const late = await page.shot();
-  let kept = 0, marked = 0;
-  for (let i = 0; i < early.rgb.length; i += 3)
-    if (early.rgb[i] > 40 || early.rgb[i + 1] > 40 || early.rgb[i + 2] > 40) {
-      marked++;
-      kept += late.rgb[i] > 40 || late.rgb[i + 1] > 40 || late.rgb[i + 2] > 40 ? 1 : 0;
-    }
-  console.log(`coverage ${coverage(early).toFixed(4)} -> ${coverage(late).toFixed(4)}, ${kept} of ${marked} kept`);
-  expect(marked > 0 && kept / marked > 0.9, "what was drawn stays on the canvas");
+  console.log(`coverage ${coverage(early).toFixed(4)} -> ${coverage(late).toFixed(4)}`);
   expect(coverage(late) > 1.3 * coverage(early), "the trails build up over two seconds");
   expect(symmetric(late, 60), "the picture is symmetric about the canvas centre");
 
