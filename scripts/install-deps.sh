@@ -3,7 +3,7 @@
 # 32-bit Wine, which runs the Windows build's tests, comes from the i386 architecture. The page is
 # built with emscripten and tested in Chromium, driven from node with nothing from npm.
 set -euo pipefail
-packages=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
           libgl1 libglx-mesa0 libgl1-mesa-dri libglu1-mesa xvfb xdotool imagemagick x11-utils
           xauth g++-mingw-w64-i686 googletest clang-format python3 time procps dpkg-dev
           xscreensaver xscreensaver-gl xsecurelock lintian)

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the Windows cross build with its tests under Wine (the portable unit
-# tests, the import check of LMVXSVGL.SCR and its end-to-end runs), the sanitizer build with its
-# unit and end-to-end tests, the native build with unit and end-to-end tests, then the web page
-# in headless Chromium (after the native build: its GL stream test compares the two).
+# Builds and runs every test: the layout of the sources, the Windows cross build with its tests
+# under Wine (the portable unit tests, the import check of LMVXSVGL.SCR and its end-to-end runs),
+# the sanitizer build with its unit and end-to-end tests, the registry-file fuzzer for 30 s, the
+# native build with unit and end-to-end tests, then the web page in headless Chromium (after the
+# native build: its GL stream test compares the two).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+bash scripts/check-style.sh
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows
@@ -19,6 +21,8 @@ ctest --preset asan -j2 -LE e2e
 # The package is built and installed from the native build only.
 (cd build/asan && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest -j2 -L e2e -LE package --output-on-failure)
+
+bash scripts/fuzz.sh 30
 
 cmake --preset native >/dev/null
 cmake --build --preset native

@@ -25,6 +25,7 @@ out vec4 vertexColor;
 void main() {
     vertexColor = color;
     gl_Position = transform * vec4(position, 0.0, 1.0);
+    gl_PointSize = 1.0;
 }
 )";
 
@@ -138,6 +139,12 @@ bool BatchingGL::Create(int width, int height, int samples) {
     width_ = std::max(1, width);
     height_ = std::max(1, height);
     askedSamples_ = std::max(0, samples);
+#define LUMIVEX_ES_BOUND(ret, name, params, args) &&ES.name != nullptr
+    if (!(true LUMIVEX_ES_FUNCTIONS(LUMIVEX_ES_BOUND))) {
+        Fail("The OpenGL ES functions are not bound.");
+        return false;
+    }
+#undef LUMIVEX_ES_BOUND
     lineProgram_ = LinkProgram(LineVertexShader, LineFragmentShader);
     presentProgram_ = LinkProgram(PresentVertexShader, PresentFragmentShader);
     if (lineProgram_ == 0 || presentProgram_ == 0) {

@@ -26,6 +26,79 @@ constexpr std::uint16_t VK_T = 'T';
 constexpr std::uint16_t VK_V = 'V';
 constexpr std::uint16_t VK_W = 'W';
 
+// Edits of interactive mode; each says whether a new picture starts with it.
+bool MoreElements(TCustomLumivexGL& view) {
+    if (view.NumOfElements >= MaxKeyboardElements)
+        return false;
+    view.SetNumOfElements(static_cast<TNumOfElements>(view.NumOfElements + 1));
+    return true;
+}
+
+bool FewerElements(TCustomLumivexGL& view) {
+    if (view.NumOfElements <= 1)
+        return false;
+    view.SetNumOfElements(static_cast<TNumOfElements>(view.NumOfElements - 1));
+    return true;
+}
+
+template <bool TCustomLumivexGL::*Field, void (TCustomLumivexGL::*Set)(bool)>
+bool Toggle(TCustomLumivexGL& view) {
+    (view.*Set)(!(view.*Field));
+    return true;
+}
+
+constexpr bool NewPicture = true;
+constexpr bool SamePicture = false;
+
+template <void (TCustomLumivexGL::*Change)(), bool Restart> bool Step(TCustomLumivexGL& view) {
+    (view.*Change)();
+    return Restart;
+}
+
+bool NewPictureOnly(TCustomLumivexGL&) {
+    return true;
+}
+
+// The interactive keys but the digits.
+struct EditKey {
+    std::uint16_t Key;
+    bool (*Edit)(TCustomLumivexGL& view);
+};
+
+constexpr EditKey EditKeys[] = {
+    {VK_ADD, MoreElements},
+    {VK_SUBTRACT, FewerElements},
+    {VK_T, Toggle<&TCustomLumivexGL::Alpha, &TCustomLumivexGL::SetAlpha>},
+    {VK_V, Toggle<&TCustomLumivexGL::Reflected, &TCustomLumivexGL::SetReflected>},
+    {VK_W, Toggle<&TCustomLumivexGL::FullScreen, &TCustomLumivexGL::SetFullScreen>},
+    {VK_UP, Step<&TCustomLumivexGL::NextReflections, NewPicture>},
+    {VK_DOWN, Step<&TCustomLumivexGL::PreviousReflections, NewPicture>},
+    {VK_LEFT, Step<&TCustomLumivexGL::SlowDown, SamePicture>},
+    {VK_RIGHT, Step<&TCustomLumivexGL::SpeedUp, SamePicture>},
+    {VK_DELETE, NewPictureOnly},
+};
+
+// A key of interactive mode.
+void EditPicture(TCustomLumivexGL& view, std::uint16_t key) {
+    // Main keyboard and keypad digits pick the same colours.
+    const int digit = (key >= VK_0 && key <= VK_9)               ? key - VK_0
+                      : (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) ? key - VK_NUMPAD0
+                                                                 : -1;
+    if (digit >= 0) {
+        view.SetMonoColor(MonoColors[digit]);
+        view.SetMonochrome(digit != 0);
+        view.CreateElements();
+        return;
+    }
+    for (const EditKey& edit : EditKeys) {
+        if (edit.Key == key) {
+            if (edit.Edit(view))
+                view.CreateElements();
+            return;
+        }
+    }
+}
+
 } // namespace
 
 TfrmCanvas::TfrmCanvas() : LumivexGL([this] { FormClose(); }) {
@@ -134,46 +207,7 @@ void TfrmCanvas::FormKeyDown(std::uint16_t key) {
     }
 
     Ticks = 0;
-    // Main keyboard and keypad digits pick the same colours.
-    const int digit = (key >= VK_0 && key <= VK_9)               ? key - VK_0
-                      : (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) ? key - VK_NUMPAD0
-                                                                 : -1;
-    if (digit >= 0) {
-        LumivexGL.SetMonoColor(MonoColors[digit]);
-        LumivexGL.SetMonochrome(digit != 0);
-        LumivexGL.CreateElements();
-    } else if (key == VK_ADD) {
-        if (LumivexGL.NumOfElements < MaxKeyboardElements) {
-            LumivexGL.SetNumOfElements(static_cast<TNumOfElements>(LumivexGL.NumOfElements + 1));
-            LumivexGL.CreateElements();
-        }
-    } else if (key == VK_SUBTRACT) {
-        if (LumivexGL.NumOfElements > 1) {
-            LumivexGL.SetNumOfElements(static_cast<TNumOfElements>(LumivexGL.NumOfElements - 1));
-            LumivexGL.CreateElements();
-        }
-    } else if (key == VK_T) {
-        LumivexGL.SetAlpha(!LumivexGL.Alpha);
-        LumivexGL.CreateElements();
-    } else if (key == VK_V) {
-        LumivexGL.SetReflected(!LumivexGL.Reflected);
-        LumivexGL.CreateElements();
-    } else if (key == VK_W) {
-        LumivexGL.SetFullScreen(!LumivexGL.FullScreen);
-        LumivexGL.CreateElements();
-    } else if (key == VK_UP) {
-        LumivexGL.NextReflections();
-        LumivexGL.CreateElements();
-    } else if (key == VK_DOWN) {
-        LumivexGL.PreviousReflections();
-        LumivexGL.CreateElements();
-    } else if (key == VK_LEFT) {
-        LumivexGL.SlowDown();
-    } else if (key == VK_RIGHT) {
-        LumivexGL.SpeedUp();
-    } else if (key == VK_DELETE) {
-        LumivexGL.CreateElements();
-    }
+    EditPicture(LumivexGL, key);
 }
 
 void TfrmCanvas::FormMouseDown() {

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -73,6 +77,25 @@ TEST(HostOptions, RefusalsNameWhatWasWrong) {
         const std::string error = ParseHostOptions(c.args, c.host).Error;
         EXPECT_NE(error.find(c.named), std::string::npos) << error;
     }
+}
+
+// The settings dialog and the man page spell the options too: they must name exactly the ones the
+// parser reads, so that none is added or renamed in one place only.
+TEST(HostOptions, TheDialogAndTheManPageListExactlyTheOptionsRead) {
+    auto optionsIn = [](const std::string& file, const std::regex& pattern) {
+        std::ifstream in(std::string(LUMIVEX_SOURCE_DIR) + "/" + file);
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        std::set<std::string> found; // empty when the file is missing
+        for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it)
+            found.insert(std::regex_replace((*it)[1].str(), std::regex(R"(\\-)"), "-"));
+        return found;
+    };
+    const auto dialog = HostOptionsInDialog(), names = HostOptionNames();
+    EXPECT_EQ(optionsIn("share/xscreensaver/config/lumivex-gl.xml",
+                        std::regex(R"(arg(?:-set|-unset)?="(--[a-z-]+))")),
+              std::set<std::string>(dialog.begin(), dialog.end()));
+    EXPECT_EQ(optionsIn("doc/lumivex-gl.1", std::regex(R"(\\-\\-((?:[a-z]|\\-)+))")),
+              std::set<std::string>(names.begin(), names.end()));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
-// The registry on Linux is one text file in the registry-export format (REGEDIT4 or "Windows
-// Registry Editor Version 5.00"). This is its parser and writer, kept free of X11 and of file
-// access so the unit tests and the fuzzer can link it alone.
+// The registry-export text (REGEDIT4 or "Windows Registry Editor Version 5.00") that holds the
+// registry of a back end without one of its own: a file on Linux, wherever another back end keeps
+// it (regfile_store.h). This is its parser and writer, kept free of OS calls and of storage so that
+// every back end, the unit tests and the fuzzer can link it alone.
 //
 // Parsing never fails, and a save never holds less than the file did: a line that cannot be read
 // (a comment, a damaged or unknown line) is kept where it stood and written back as it was, the

@@ -19,7 +19,7 @@ int RunHostOptions(lumivex::X11Platform& platform, const lumivex::HostOptions& o
         return 1;
     }
     if (options.Help) {
-        std::fputs(lumivex::HostOptionsHelp, stdout);
+        std::fputs(lumivex::HostOptionsHelp().c_str(), stdout);
         return 0;
     }
     if (options.Version) {

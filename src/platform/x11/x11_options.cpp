@@ -1,5 +1,6 @@
-// Options in the manner of xscreensaver's hacks (see x11_options.h). Counts and the pause are
-// clamped later with the stored settings; only text that is no number at all is refused here.
+// Options in the manner of xscreensaver's hacks (see x11_options.h), read and listed by one table.
+// Counts and the pause are clamped later with the stored settings; only text that is no number at
+// all is refused here.
 #include "platform/x11/x11_options.h"
 
 #include <algorithm>
@@ -11,30 +12,6 @@
 #include <string_view>
 
 namespace lumivex {
-
-const char* const HostOptionsHelp = R"(Usage: lumivex-gl [OPTION]...
-       lumivex-gl [MODE [WINDOW]]   (/s, /c, /p, /a: see lumivex-gl /c)
-
-As a screen-saver host's hack (xscreensaver, xsecurelock), one dash or two:
-  --root                 draw in the host's window ($XSCREENSAVER_WINDOW), else in
-                         the root window
-  --window-id ID         draw in window ID (0x... or decimal), as in a preview
-  --count N              elements, 1 to 10
-  --reflections N        copies around the centre, 2 to 72
-  --colour N, --color N  0 = many colours, 1 to 9 = shades of one colour
-  --translucent, --no-translucent   translucent elements or not
-  --mirror, --no-mirror             every other copy mirrored or not
-  --tile, --no-tile                 elements tiled over the screen or not
-  --delay MICROSECONDS   pause after each frame, 0 to 2000000
-  --fps                  the frame rate on standard error once a second
-  --display NAME         the X display (default $DISPLAY)
-  --help, --version
-A set XSCREENSAVER_WINDOW makes a run hosted even without --root. A hosted run
-draws inside the host's window, takes no input, never writes the settings and
-ends on SIGTERM, SIGINT, SIGHUP or when its window goes. Without a host the
-options run the saver full screen as /s does. Either way they hold for that run
-only; values out of range are brought into range.
-)";
 
 namespace {
 
@@ -87,7 +64,232 @@ std::int32_t ToInt32(std::int64_t value) {
         value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
+// What the options set while they are read: the result, and how the window was chosen.
+struct Reading {
+    HostOptions& Result;
+    bool Root = false;
+    bool WindowGiven = false;
+};
+
+// An option's value, read as its row says.
+struct Given {
+    bool On = true; // false for the "no-" form of a switch
+    std::int64_t Number = 0;
+    unsigned long Window = 0;
+    std::string Text;
+};
+
+enum class Takes : std::uint8_t {
+    Nothing,
+    Switch, // no value; the row's other name is its "no-" form
+    Number,
+    WindowId,
+    Text,
+};
+
+template <std::optional<std::int32_t> TSettingsOverrides::*Field>
+void SetNumber(Reading& reading, const Given& given) {
+    reading.Result.Run.Overrides.*Field = ToInt32(given.Number);
+}
+
+template <std::optional<bool> TSettingsOverrides::*Field>
+void SetSwitch(Reading& reading, const Given& given) {
+    reading.Result.Run.Overrides.*Field = given.On;
+}
+
+template <bool HostOptions::*Field> void SetFlag(Reading& reading, const Given&) {
+    reading.Result.*Field = true;
+}
+
+void SetRoot(Reading& reading, const Given&) {
+    reading.Root = true;
+}
+
+void SetWindow(Reading& reading, const Given& given) {
+    reading.Result.HostWindow = given.Window;
+    reading.WindowGiven = true;
+}
+
+// Microseconds, as hosts give them; the pause is whole milliseconds.
+void SetDelay(Reading& reading, const Given& given) {
+    reading.Result.Run.Overrides.Rest =
+        ToInt32((std::clamp<std::int64_t>(given.Number, 0, MaxDelayMicroseconds) + 500) / 1000);
+}
+
+void SetDisplay(Reading& reading, const Given& given) {
+    reading.Result.Display = given.Text;
+}
+
+struct OptionRow {
+    std::string_view Name;  // without dashes
+    std::string_view Other; // an alias, or the "no-" form of a switch
+    Takes Value;
+    std::string_view ValueName; // as --help shows the value
+    void (*Set)(Reading&, const Given&);
+    // Lines after the first are continuations; options without help share the last line.
+    std::string_view Help;
+    std::string_view Dialog; // as the settings dialog passes it; empty when it does not
+};
+
+// Every option, in --help order.
+constexpr OptionRow Options[] = {
+    {"root", "", Takes::Nothing, "", SetRoot,
+     "draw in the host's window ($XSCREENSAVER_WINDOW), else in\nthe root window", "--root"},
+    {"window-id", "", Takes::WindowId, "ID", SetWindow,
+     "draw in window ID (0x... or decimal), as in a preview", ""},
+    {"count", "", Takes::Number, "N", SetNumber<&TSettingsOverrides::NumOfElements>,
+     "elements, 1 to 10", "--count"},
+    {"reflections", "", Takes::Number, "N", SetNumber<&TSettingsOverrides::NumOfReflections>,
+     "copies around the centre, 2 to 72", "--reflections"},
+    {"colour", "color", Takes::Number, "N", SetNumber<&TSettingsOverrides::Colour>,
+     "0 = many colours, 1 to 9 = shades of one colour", "--colour"},
+    {"translucent", "no-translucent", Takes::Switch, "", SetSwitch<&TSettingsOverrides::Alpha>,
+     "translucent elements or not", "--translucent"},
+    {"mirror", "no-mirror", Takes::Switch, "", SetSwitch<&TSettingsOverrides::Reflected>,
+     "every other copy mirrored or not", "--no-mirror"},
+    {"tile", "no-tile", Takes::Switch, "", SetSwitch<&TSettingsOverrides::FullScreen>,
+     "elements tiled over the screen or not", "--tile"},
+    {"delay", "", Takes::Number, "MICROSECONDS", SetDelay, "pause after each frame, 0 to 2000000",
+     "--delay"},
+    {"fps", "", Takes::Nothing, "", SetFlag<&HostOptions::FrameRate>,
+     "the frame rate on standard error once a second", "--fps"},
+    {"display", "", Takes::Text, "NAME", SetDisplay, "the X display (default $DISPLAY)", ""},
+    {"help", "", Takes::Nothing, "", SetFlag<&HostOptions::Help>, "", ""},
+    {"version", "", Takes::Nothing, "", SetFlag<&HostOptions::Version>, "", ""},
+};
+
+constexpr std::string_view HelpHead = R"(Usage: lumivex-gl [OPTION]...
+       lumivex-gl [MODE [WINDOW]]   (/s, /c, /p, /a: see lumivex-gl /c)
+
+As a screen-saver host's hack (xscreensaver, xsecurelock), one dash or two:
+)";
+constexpr std::string_view HelpTail =
+    R"(A set XSCREENSAVER_WINDOW makes a run hosted even without --root. A hosted run
+draws inside the host's window, takes no input, never writes the settings and
+ends on SIGTERM, SIGINT, SIGHUP or when its window goes. Without a host the
+options run the saver full screen as /s does. Either way they hold for that run
+only; values out of range are brought into range.
+)";
+// Where the help text of an option starts; the switches' long pairs have a column of their own.
+constexpr std::size_t HelpColumn = 25;
+constexpr std::size_t SwitchHelpColumn = 36;
+
+const OptionRow* FindOption(std::string_view name, bool& on) {
+    for (const OptionRow& row : Options) {
+        if (name == row.Name || (!row.Other.empty() && name == row.Other)) {
+            on = !(row.Value == Takes::Switch && name == row.Other);
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+// "--colour N, --color N"
+std::string Usage(const OptionRow& row) {
+    std::string usage;
+    for (std::string_view name : {row.Name, row.Other}) {
+        if (name.empty())
+            continue;
+        usage += (usage.empty() ? "--" : ", --") + std::string(name);
+        if (!row.ValueName.empty())
+            usage += " " + std::string(row.ValueName);
+    }
+    return usage;
+}
+
+// The value of the option at arguments[i], read as its row says; false with the error set when
+// it is missing or is no such value.
+bool ReadValue(const std::vector<std::string>& arguments, std::size_t& i,
+               const std::optional<std::string>& attached, const OptionRow& row,
+               const std::string& shown, Given& given, std::string& error) {
+    if (row.Value == Takes::Nothing || row.Value == Takes::Switch) {
+        if (attached)
+            error = shown + " takes no value";
+        return true; // the option still counts
+    }
+    if (!attached && i + 1 >= arguments.size()) {
+        error = shown + " needs a value";
+        return false;
+    }
+    given.Text = attached ? *attached : arguments[++i];
+    if (row.Value == Takes::Number) {
+        const std::optional<std::int64_t> parsed = ParseNumber(given.Text);
+        if (!parsed)
+            error = "bad value '" + given.Text + "' for " + shown;
+        given.Number = parsed.value_or(0);
+        return parsed.has_value();
+    }
+    if (row.Value == Takes::WindowId) {
+        const std::optional<unsigned long> id = ParseWindowId(given.Text);
+        if (!id)
+            error = "bad window id '" + given.Text + "' for --window-id";
+        given.Window = id.value_or(0);
+    }
+    return true;
+}
+
+// Reads the option at arguments[i] (and its value), setting what it sets.
+void ReadOption(const std::vector<std::string>& arguments, std::size_t& i, Reading& reading) {
+    const std::string& argument = arguments[i];
+    std::string& error = reading.Result.Error;
+    if (!LooksLikeOption(argument)) {
+        error = "unexpected argument '" + argument + "' (see --help)";
+        return;
+    }
+    std::string name = argument.substr(argument[1] == '-' ? 2 : 1);
+    std::optional<std::string> attached; // --count=7
+    if (const std::size_t equals = name.find('='); equals != std::string::npos) {
+        attached = name.substr(equals + 1);
+        name.resize(equals);
+    }
+    Given given;
+    const OptionRow* row = FindOption(name, given.On);
+    if (row == nullptr) {
+        error = "unknown option '" + argument + "' (see --help)";
+        return;
+    }
+    if (ReadValue(arguments, i, attached, *row, "--" + name, given, error))
+        row->Set(reading, given);
+}
+
 } // namespace
+
+std::string HostOptionsHelp() {
+    std::string text(HelpHead);
+    std::string together; // the options without help text
+    for (const OptionRow& row : Options) {
+        const std::string usage = Usage(row);
+        if (row.Help.empty()) {
+            together += (together.empty() ? "  " : ", ") + usage;
+            continue;
+        }
+        const std::size_t column = row.Value == Takes::Switch ? SwitchHelpColumn : HelpColumn;
+        std::string line = "  " + usage;
+        line.resize(std::max(column, line.size() + 1), ' ');
+        for (char c : row.Help)
+            line += c == '\n' ? "\n" + std::string(column, ' ') : std::string(1, c);
+        text += line + "\n";
+    }
+    return text + together + "\n" + std::string(HelpTail);
+}
+
+std::vector<std::string_view> HostOptionNames() {
+    std::vector<std::string_view> names;
+    for (const OptionRow& row : Options) {
+        names.push_back(row.Name);
+        if (!row.Other.empty())
+            names.push_back(row.Other);
+    }
+    return names;
+}
+
+std::vector<std::string_view> HostOptionsInDialog() {
+    std::vector<std::string_view> options;
+    for (const OptionRow& row : Options)
+        if (!row.Dialog.empty())
+            options.push_back(row.Dialog);
+    return options;
+}
 
 HostOptions ParseHostOptions(const std::vector<std::string>& arguments, const char* hostWindow) {
     HostOptions result;
@@ -95,101 +297,17 @@ HostOptions ParseHostOptions(const std::vector<std::string>& arguments, const ch
     if (arguments.empty() ? !hostSet : !LooksLikeOption(arguments[0]))
         return result;
     result.UsesOptions = true;
-    TSettingsOverrides& overrides = result.Run.Overrides;
-    bool root = false;
-    bool windowGiven = false;
-    for (std::size_t i = 0; i < arguments.size() && result.Error.empty(); ++i) {
-        const std::string& argument = arguments[i];
-        if (!LooksLikeOption(argument)) {
-            result.Error = "unexpected argument '" + argument + "' (see --help)";
-            break;
-        }
-        std::string name = argument.substr(argument[1] == '-' ? 2 : 1);
-        std::optional<std::string> attached; // --count=7
-        if (const std::size_t equals = name.find('='); equals != std::string::npos) {
-            attached = name.substr(equals + 1);
-            name.resize(equals);
-        }
-        const std::string shown = "--" + name;
-        auto value = [&]() -> std::optional<std::string> {
-            if (attached)
-                return attached;
-            if (i + 1 < arguments.size())
-                return arguments[++i];
-            result.Error = shown + " needs a value";
-            return std::nullopt;
-        };
-        auto number = [&]() -> std::optional<std::int64_t> {
-            const std::optional<std::string> text = value();
-            if (!text)
-                return std::nullopt;
-            const std::optional<std::int64_t> parsed = ParseNumber(*text);
-            if (!parsed)
-                result.Error = "bad value '" + *text + "' for " + shown;
-            return parsed;
-        };
-        auto setting = [&](std::optional<std::int32_t>& field) {
-            if (const std::optional<std::int64_t> parsed = number())
-                field = ToInt32(*parsed);
-        };
-        auto flag = [&](bool& field) {
-            if (attached)
-                result.Error = shown + " takes no value";
-            field = true;
-        };
-        auto toggle = [&](std::optional<bool>& field, bool on) {
-            if (attached)
-                result.Error = shown + " takes no value";
-            field = on;
-        };
-
-        if (name == "root") {
-            flag(root);
-        } else if (name == "window-id") {
-            if (const std::optional<std::string> text = value()) {
-                const std::optional<unsigned long> id = ParseWindowId(*text);
-                if (!id)
-                    result.Error = "bad window id '" + *text + "' for --window-id";
-                result.HostWindow = id.value_or(0);
-                windowGiven = true;
-            }
-        } else if (name == "count") {
-            setting(overrides.NumOfElements);
-        } else if (name == "reflections") {
-            setting(overrides.NumOfReflections);
-        } else if (name == "colour" || name == "color") {
-            setting(overrides.Colour);
-        } else if (name == "delay") {
-            // Microseconds, as hosts give them; the pause is whole milliseconds.
-            if (const std::optional<std::int64_t> parsed = number())
-                overrides.Rest = ToInt32(
-                    (std::clamp<std::int64_t>(*parsed, 0, MaxDelayMicroseconds) + 500) / 1000);
-        } else if (name == "translucent" || name == "no-translucent") {
-            toggle(overrides.Alpha, name == "translucent");
-        } else if (name == "mirror" || name == "no-mirror") {
-            toggle(overrides.Reflected, name == "mirror");
-        } else if (name == "tile" || name == "no-tile") {
-            toggle(overrides.FullScreen, name == "tile");
-        } else if (name == "fps") {
-            flag(result.FrameRate);
-        } else if (name == "display") {
-            result.Display = value().value_or("");
-        } else if (name == "help") {
-            flag(result.Help);
-        } else if (name == "version") {
-            flag(result.Version);
-        } else {
-            result.Error = "unknown option '" + argument + "' (see --help)";
-        }
-    }
+    Reading reading{result};
+    for (std::size_t i = 0; i < arguments.size() && result.Error.empty(); ++i)
+        ReadOption(arguments, i, reading);
     // The window: --window-id, else the host's, else the root window.
-    if (!windowGiven && hostSet && result.Error.empty()) {
+    if (!reading.WindowGiven && hostSet && result.Error.empty()) {
         const std::optional<unsigned long> id = ParseWindowId(hostWindow);
         if (!id)
             result.Error = std::string("bad window id '") + hostWindow + "' in XSCREENSAVER_WINDOW";
         result.HostWindow = id.value_or(0);
     }
-    result.Run.Hosted = root || windowGiven || hostSet;
+    result.Run.Hosted = reading.Root || reading.WindowGiven || hostSet;
     return result;
 }
 

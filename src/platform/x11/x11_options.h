@@ -6,6 +6,7 @@
 #include "shell/unInitialize.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lumivex {
@@ -26,6 +27,10 @@ struct HostOptions {
 HostOptions ParseHostOptions(const std::vector<std::string>& arguments, const char* hostWindow);
 
 // What --help prints.
-extern const char* const HostOptionsHelp;
+std::string HostOptionsHelp();
+// Every spelling of every option, without dashes ("colour", "color", "no-tile", ...).
+std::vector<std::string_view> HostOptionNames();
+// The options as the xscreensaver settings dialog passes them ("--count", "--no-mirror", ...).
+std::vector<std::string_view> HostOptionsInDialog();
 
 } // namespace lumivex
