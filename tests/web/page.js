@@ -57,8 +57,9 @@ class Page {
     await this.send(method, params);
     await loaded;
   }
-  reload() {
-    return this.load("Page.reload");
+  async reload() {
+    await this.load("Page.reload");
+    await this.waitFor("!!(window.Module && Module.calledRun)");
   }
   // What the screen shows, as RGB rows (ImageMagick turns Chromium's PNG into a PPM).
   async shot() {
@@ -128,6 +129,7 @@ class Browser {
                        page.send("Emulation.setDeviceMetricsOverride", { width, height, deviceScaleFactor: scale, mobile: false })]);
     if (before) await page.send("Page.addScriptToEvaluateOnNewDocument", { source: before });
     await page.load("Page.navigate", { url: `${this.origin}/index.html${query}` });
+    await page.waitFor("!!(window.Module && Module.calledRun)"); // main has run: the saver is on
     return page;
   }
   async close() {

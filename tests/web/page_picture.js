@@ -7,8 +7,7 @@ const { run, expect, sleep, coverage, symmetric } = require("./page.js");
 
 run(async (browser) => {
   const page = await browser.open("", { width: 320, height: 240, scale: 2 });
-  await page.waitFor("document.getElementById('canvas').width === 640");
-  expect(await page.evaluate("document.getElementById('canvas').height") === 480,
+  expect(await page.evaluate("[canvas.width, canvas.height].join()") === "640,480",
          "the canvas has the window's size in device pixels");
   await sleep(600);
   const early = await page.shot();
