@@ -4,7 +4,7 @@
 // --tile), read by the same parser as on Linux and held for this run only. Start-up then runs as
 // on the desktop and ends in the animation loop.
 #include "platform/web/web_platform.h"
-#include "platform/x11/x11_options.h"
+#include "platform/options/hack_options.h"
 #include "shell/unInitialize.h"
 
 #include <string>
