@@ -23,7 +23,7 @@ const runs = [
       .filter(Boolean).slice(1).map((m) => [Number(m[1]), Number(m[2])]);
     const mean = (i) => reports.reduce((sum, r) => sum + r[i], 0) / Math.max(reports.length, 1);
     console.log(`== ${name} (1920x1080, headless Chromium): ${mean(0).toFixed(1)} fps, ` +
-                `${(mean(1) / 1e6).toFixed(2)} million vertices/s (${reports.length} reports)`);
+                `${Math.round(mean(1) / 1000)} thousand vertices/s (${reports.length} reports)`);
     await browser.close();
   }
 })();
