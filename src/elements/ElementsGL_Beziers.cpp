@@ -5,8 +5,13 @@
 namespace lumivex {
 
 namespace {
-// t is stepped in single precision while t <= 1, which gives 25 samples: 1 itself is missed.
-constexpr float CurveStep = 0.04f;
+// t is a single advanced by 0.04 while t <= 1: the sum is taken in double and rounded to single
+// once per step (0.04 itself is not rounded first). That gives 25 samples: 1 itself is missed.
+constexpr double CurveStep = 0.04;
+
+constexpr float NextParameter(float t) {
+    return static_cast<float>(t + CurveStep);
+}
 
 struct CurveWeights {
     double w1, w2, w3, w4;
@@ -20,7 +25,7 @@ constexpr CurveWeights Weights(float t) {
 
 constexpr int CountSamples() {
     int count = 0;
-    for (float t = 0.0f; t <= 1.0f; t += CurveStep)
+    for (float t = 0.0f; t <= 1.0f; t = NextParameter(t))
         ++count;
     return count;
 }
@@ -34,7 +39,7 @@ struct CurveTable {
 constexpr CurveTable MakeCurveTable() {
     CurveTable table{};
     int index = 0;
-    for (float t = 0.0f; t <= 1.0f; t += CurveStep)
+    for (float t = 0.0f; t <= 1.0f; t = NextParameter(t))
         table.at[index++] = Weights(t);
     return table;
 }

@@ -1,5 +1,7 @@
-// Holder of the process-wide platform pointer, and the close rule both modal loops follow.
+// Holder of the process-wide platform pointer, and the Platform methods of the modal loop.
 #include "platform/Platform.h"
+
+#include "platform/ModalLoop.h"
 
 #include <cassert>
 
@@ -18,14 +20,19 @@ void SetPlatform(Platform* platform) {
     current = platform;
 }
 
-bool RunPendingCloseQuery(WindowEvents& events, bool& closeRequested) {
-    if (!closeRequested)
-        return false;
-    closeRequested = false;
-    if (!events.OnCloseQuery())
-        return false;
-    events.OnClose();
-    return true;
+void Platform::SetIdleHandler(bool installed) {
+    if (ModalLoop* loop = SaverLoop())
+        loop->SetIdleHandler(installed);
+}
+
+void Platform::RequestClose() {
+    if (ModalLoop* loop = SaverLoop())
+        loop->RequestClose();
+}
+
+void Platform::ProcessMessages() {
+    if (ModalLoop* loop = SaverLoop())
+        loop->ProcessMessages();
 }
 
 } // namespace lumivex

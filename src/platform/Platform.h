@@ -59,22 +59,59 @@ enum TimerId : int { TimerHideMouse = 1, TimerTick = 2 };
 // Cursor shapes of the view.
 enum : int { crDefault = 0, crNone = -1 };
 
-// Windows virtual-key codes the saver window understands; back ends translate to these.
+// Windows virtual-key codes (winuser.h); back ends translate their keys to these. Letters and
+// digits are their upper-case character ('A', '7'); the keypad digits and the function keys run
+// on from their first code.
 enum : std::uint16_t {
     VK_BACK = 8,
-    VK_MENU = 18,
+    VK_TAB = 9,
+    VK_CLEAR = 12,
+    VK_RETURN = 13,
+    VK_SHIFT = 16,
+    VK_CONTROL = 17,
+    VK_MENU = 18, // Alt
+    VK_PAUSE = 19,
     VK_CAPITAL = 20,
     VK_ESCAPE = 27,
+    VK_SPACE = 32,
+    VK_PRIOR = 33,
+    VK_NEXT = 34,
+    VK_END = 35,
+    VK_HOME = 36,
     VK_LEFT = 37,
     VK_UP = 38,
     VK_RIGHT = 39,
     VK_DOWN = 40,
+    VK_SNAPSHOT = 44,
+    VK_INSERT = 45,
     VK_DELETE = 46,
+    VK_LWIN = 91,
+    VK_RWIN = 92,
+    VK_APPS = 93,
     VK_NUMPAD0 = 96,
     VK_NUMPAD9 = 105,
+    VK_MULTIPLY = 106,
     VK_ADD = 107,
+    VK_SEPARATOR = 108,
     VK_SUBTRACT = 109,
+    VK_DECIMAL = 110,
+    VK_DIVIDE = 111,
+    VK_F1 = 112,
+    VK_F24 = 135,
     VK_NUMLOCK = 144,
+    VK_SCROLL = 145,
+    VK_OEM_1 = 186,      // ;
+    VK_OEM_PLUS = 187,   // =
+    VK_OEM_COMMA = 188,  // ,
+    VK_OEM_MINUS = 189,  // -
+    VK_OEM_PERIOD = 190, // .
+    VK_OEM_2 = 191,      // /
+    VK_OEM_3 = 192,      // `
+    VK_OEM_4 = 219,      // [
+    VK_OEM_5 = 220,      // backslash
+    VK_OEM_6 = 221,      // ]
+    VK_OEM_7 = 222,      // '
+    VK_OEM_102 = 226,    // < of the key beside the left Shift
 };
 
 // What the saver window hears from the system. The portable form implements it; the back end's
@@ -98,6 +135,8 @@ class WindowEvents {
     // closes without a close query, OnClose follows and the modal loop ends.
     virtual void OnEndSession() {}
 };
+
+class ModalLoop;
 
 class Platform {
   public:
@@ -126,8 +165,13 @@ class Platform {
     // False when the value could not be written.
     virtual bool RegSetValue(KeyHandle key, const std::string& name, std::uint32_t type,
                              const std::uint8_t* data, std::size_t size) = 0;
-    // Closing a key opened for writing commits what was written to it.
-    virtual void RegCloseKey(KeyHandle key) = 0;
+    // Closing a key opened for writing commits what was written to it; false when that failed
+    // (GetLastError tells why).
+    virtual bool RegCloseKey(KeyHandle key) = 0;
+    // Tells the user that the settings could not be saved, and why (a GetLastError code). With
+    // mayWait false nobody is there to acknowledge a message: the session ends, or the system
+    // started the program without a saver to watch.
+    virtual void ReportSaveFailure(std::uint32_t error, bool mayWait) = 0;
 
     // --- help, messages, screen-saver flag -------------------------------------------------
     virtual void ShowHelp(WindowHandle owner, const std::string& file, std::uint32_t command,
@@ -169,14 +213,7 @@ class Platform {
     virtual void SetViewFocus() = 0;
     virtual void SetTimerEnabled(TimerId timer, bool enabled) = 0;
     virtual bool IsTimerEnabled(TimerId timer) = 0;
-    virtual void SetIdleHandler(bool installed) = 0;
     virtual bool IsCapsLockOn() = 0;
-    // Asks the modal loop to end; the loop runs the close query once for all pending requests.
-    virtual void RequestClose() = 0;
-    // Handles every pending window event (keys, mouse, timers, paints, close requests).
-    virtual void ProcessMessages() = 0;
-    // True once the session is ending (see WindowEvents::OnEndSession); waits stop early then.
-    virtual bool IsSessionEnding() { return false; }
     // Marks the view for repainting; the paint arrives as OnPaint.
     virtual void InvalidateView() = 0;
     // Without a GL context the view paints its background with the window system.
@@ -192,12 +229,22 @@ class Platform {
     virtual void ActivateGLContext(DeviceContext dc, RenderContext rc) = 0;
     virtual void DeactivateGLContext() = 0;
     virtual void DeleteGLContext(RenderContext rc) = 0;
-};
 
-// The close query of a modal loop: it runs once for every close request made since the last look
-// (closeRequested is cleared). True when it allowed the close; OnClose has then run and the loop
-// must end.
-bool RunPendingCloseQuery(WindowEvents& events, bool& closeRequested);
+    // --- the saver window's modal loop (ModalLoop.h) ----------------------------------------
+    // These go to SaverLoop(), and do nothing while there is no saver window.
+    virtual void SetIdleHandler(bool installed);
+    // Asks the modal loop to end; the loop runs the close query once for all pending requests.
+    virtual void RequestClose();
+    // Handles the pending window events (keys, mouse, timers, paints, close requests), a bounded
+    // number of them; the close query is left to the loop.
+    virtual void ProcessMessages();
+    // True once the session is ending (see WindowEvents::OnEndSession); waits stop early then.
+    virtual bool IsSessionEnding() { return false; }
+
+  protected:
+    // The saver window's modal loop; nullptr while there is no saver window.
+    virtual ModalLoop* SaverLoop() = 0;
+};
 
 // The process-wide platform; set once by main (or by a test) before anything else runs.
 Platform& GetPlatform();

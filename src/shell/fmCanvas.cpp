@@ -2,6 +2,7 @@
 // edit the picture, and those edits become the stored settings.
 #include "shell/fmCanvas.h"
 
+#include "platform/ScopeExit.h"
 #include "system/unGlobals.h"
 #include "system/unPassword.h"
 
@@ -346,21 +347,18 @@ void ReportFrameRate(std::uint64_t frames, std::uint32_t milliseconds) {
 void RunSaverWindow() {
     Platform& platform = GetPlatform();
     TfrmCanvas form;
-    form.Handle = platform.CreateSaverWindow(&form);
     std::uint32_t started = 0;
     std::uint32_t ended = 0;
-    try {
+    {
+        form.Handle = platform.CreateSaverWindow(&form);
+        const ScopeExit destroy([&platform] { platform.DestroySaverWindow(); });
         form.ApplyDesignProperties();
         form.LumivexGL.InitRendering();
         form.FormCreate();
         started = platform.GetTickCount();
         platform.RunModal();
         ended = platform.GetTickCount();
-    } catch (...) {
-        platform.DestroySaverWindow();
-        throw;
     }
-    platform.DestroySaverWindow();
     if (std::getenv("LUMIVEX_FPS") != nullptr)
         ReportFrameRate(form.FramesDrawn, ended - started);
 }

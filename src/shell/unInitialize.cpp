@@ -5,6 +5,7 @@
 
 #include "elements/GeometryGL_.h"
 #include "gl/OpenGL12.h"
+#include "platform/ScopeExit.h"
 #include "shell/fmCanvas.h"
 #include "system/unGlobals.h"
 #include "system/unPassword.h"
@@ -30,6 +31,7 @@ namespace {
 // the defaults over them.
 bool settingsLoaded = false;
 bool settingsSaved = false;
+bool saveFailed = false; // the program then ends with code 1
 
 TSettingsOverrides overrides; // of the current run
 TSettings storedSettings;     // as loaded, before the overrides
@@ -38,6 +40,8 @@ TSettings overriddenSettings; // as the overrides left them
 constexpr const char* SemaphoreName = "LumivexGLSemaphore";
 constexpr const char* HelpFile = "LMVXSVGL.HLP";
 constexpr std::uint32_t HelpContext = 1000;
+constexpr const char* MessageCaption = OpenGLFailureCaption;
+constexpr const char* GuardFailure = "Lumivex GL cannot make sure that only one saver runs: ";
 constexpr std::uint32_t RunDelay = 250; // ms before the saver window appears
 
 // A whole signed 32-bit decimal number, or 0.
@@ -63,15 +67,11 @@ void RunSaver() {
         return;
     }
     platform.SetScreenSaverRunning(true);
-    try {
-        SaverWindowRunner();
-    } catch (...) {
+    const ScopeExit stopped([&platform] {
         platform.SetScreenSaverRunning(false);
         CloseOpenGL();
-        throw;
-    }
-    platform.SetScreenSaverRunning(false);
-    CloseOpenGL();
+    });
+    SaverWindowRunner();
 }
 
 void ActOnMode() {
@@ -133,14 +133,19 @@ void WithdrawOverrides() {
     }
 }
 
-// Once only, whichever way out comes first.
-void SaveOnce() {
+// Once only, whichever way out comes first. Edits that could not be saved are not passed off as
+// kept: the user hears why, and the program ends with code 1.
+void SaveOnce(bool sessionEnding) {
     if (settingsSaved)
         return;
     settingsSaved = true;
-    if (settingsLoaded) {
-        WithdrawOverrides();
-        SaveSettings();
+    if (!settingsLoaded)
+        return;
+    WithdrawOverrides();
+    std::uint32_t error = 0;
+    if (!SaveSettings(&error)) {
+        saveFailed = true;
+        GetPlatform().ReportSaveFailure(error, RunMode == rmRun && !sessionEnding);
     }
 }
 
@@ -151,11 +156,13 @@ void ReleaseGuard() {
     }
 }
 
-// The way out of every mode that passed the guard: save while the guard is still held.
-void Finish() {
-    SaveOnce();
+// The way out of every mode that passed the guard: save while the guard is still held. Returns
+// the exit code.
+int Finish() {
+    SaveOnce(false);
     CloseOpenGL();
     ReleaseGuard();
+    return saveFailed ? 1 : 0;
 }
 
 } // namespace
@@ -165,13 +172,14 @@ std::string OpenGLFailureText(const std::string& library) {
 }
 
 void FinishAbruptly() {
-    SaveOnce();
+    SaveOnce(true);
     ReleaseGuard();
 }
 
 void ResetStartupGlobals() {
     settingsLoaded = false;
     settingsSaved = false;
+    saveFailed = false;
     overrides = {};
     RunMode = 0;
     ParentWindow = 0;
@@ -219,6 +227,7 @@ int Run(const std::vector<std::string>* switches, const TRunOptions& options) {
     ResetStartupGlobals();
     overrides = options.Overrides;
 
+    bool unguarded = false;
     if (!options.Hosted) {
         bool alreadyExists = false;
         InstanceSemaphore = platform.CreateInstanceGuard(SemaphoreName, alreadyExists);
@@ -228,33 +237,37 @@ int Run(const std::vector<std::string>* switches, const TRunOptions& options) {
             InstanceSemaphore = 0;
             return 0;
         }
+        unguarded = InstanceSemaphore == 0;
     }
 
-    try {
-        if (switches != nullptr) {
-            DecodeCommandLine(*switches);
-        } else {
-            RunMode = rmRun;
-            if (!options.Hosted)
-                PreviousForegroundWindow = platform.GetForegroundWindow();
-        }
-        SetRandSeed(platform.MillisecondsSinceMidnightUTC());
-        SetDefaultSettings();
-        platform.MaskFloatingPointExceptions();
-        LoadSettings();
-        // Several hosted instances run at once, one per monitor: none may write.
-        settingsLoaded = !options.Hosted;
-        ApplyOverrides();
-        ActOnMode();
+    // An error skips the foreground restore but not the way out (Finish does its work once).
+    const ScopeExit finish([] { Finish(); });
+    if (switches != nullptr) {
+        DecodeCommandLine(*switches);
+    } else {
+        RunMode = rmRun;
         if (!options.Hosted)
-            platform.SetForegroundWindow(PreviousForegroundWindow);
-    } catch (...) {
-        // An error skips the foreground restore but not the way out.
-        Finish();
-        throw;
+            PreviousForegroundWindow = platform.GetForegroundWindow();
     }
-    Finish();
-    return 0;
+    if (unguarded && RunMode == rmRun) {
+        // Without a guard a second saver could be drawn over the first one and each would
+        // save over the other's edits: say so and run none, touching nothing.
+        const std::uint32_t error = platform.GetLastError();
+        platform.ShowMessage(GuardFailure + platform.ErrorText(error), MessageCaption,
+                             MB_OK | MB_ICONINFORMATION);
+        return 1;
+    }
+    SetRandSeed(platform.MillisecondsSinceMidnightUTC());
+    SetDefaultSettings();
+    platform.MaskFloatingPointExceptions();
+    LoadSettings();
+    // Several hosted instances run at once, one per monitor: none may write.
+    settingsLoaded = !options.Hosted;
+    ApplyOverrides();
+    ActOnMode();
+    if (!options.Hosted)
+        platform.SetForegroundWindow(PreviousForegroundWindow);
+    return Finish();
 }
 
 } // namespace

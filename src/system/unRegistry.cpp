@@ -22,14 +22,17 @@ constexpr std::int32_t MinRest = 0, MaxRest = 2000;
 class TRegistryKey {
   public:
     explicit TRegistryKey(KeyHandle key) : key_(key) {}
-    ~TRegistryKey() {
-        if (key_ != 0)
-            GetPlatform().RegCloseKey(key_);
-    }
+    ~TRegistryKey() { Close(); }
     TRegistryKey(const TRegistryKey&) = delete;
     TRegistryKey& operator=(const TRegistryKey&) = delete;
 
     bool IsOpen() const { return key_ != 0; }
+    // False when what was written could not be kept.
+    bool Close() {
+        const KeyHandle key = key_;
+        key_ = 0;
+        return key == 0 || GetPlatform().RegCloseKey(key);
+    }
 
     // Each Read leaves `out` untouched unless the value exists with a usable type and size.
     void ReadString(const char* name, std::string& out) {
@@ -119,21 +122,34 @@ void ClampSettings() {
     Settings.Rest = std::clamp(Settings.Rest, MinRest, MaxRest);
 }
 
-void SaveSettings() {
-    TRegistryKey key(GetPlatform().RegCreateKey(SettingsKey));
+bool SaveSettings(std::uint32_t* error) {
+    Platform& platform = GetPlatform();
+    // The reason of the first failure: closing after a failed write may fail again.
+    auto failed = [&platform, error] {
+        if (error != nullptr)
+            *error = platform.GetLastError();
+        return false;
+    };
+    TRegistryKey key(platform.RegCreateKey(SettingsKey));
     if (!key.IsOpen())
-        return;
+        return failed();
     // The first failed write ends the saving; what follows stays as it was.
-    (void)(key.WriteString("OpenGLDLL", Settings.OpenGLDLL) &&
-           key.WriteString("OpenGLUDLL", Settings.OpenGLUDLL) &&
-           key.WriteBool("Alpha", Settings.Alpha) &&
-           key.WriteBool("FullScreen", Settings.FullScreen) &&
-           key.WriteBool("Monochrome", Settings.Monochrome) &&
-           key.WriteInteger("MonoColor", static_cast<std::int32_t>(Settings.MonoColor)) &&
-           key.WriteInteger("NumOfElements", Settings.NumOfElements) &&
-           key.WriteInteger("NumOfReflections", Settings.NumOfReflections) &&
-           key.WriteBool("Reflected", Settings.Reflected) &&
-           key.WriteInteger("Rest", Settings.Rest));
+    const bool written =
+        key.WriteString("OpenGLDLL", Settings.OpenGLDLL) &&
+        key.WriteString("OpenGLUDLL", Settings.OpenGLUDLL) &&
+        key.WriteBool("Alpha", Settings.Alpha) &&
+        key.WriteBool("FullScreen", Settings.FullScreen) &&
+        key.WriteBool("Monochrome", Settings.Monochrome) &&
+        key.WriteInteger("MonoColor", static_cast<std::int32_t>(Settings.MonoColor)) &&
+        key.WriteInteger("NumOfElements", Settings.NumOfElements) &&
+        key.WriteInteger("NumOfReflections", Settings.NumOfReflections) &&
+        key.WriteBool("Reflected", Settings.Reflected) && key.WriteInteger("Rest", Settings.Rest);
+    if (!written) {
+        failed();
+        key.Close();
+        return false;
+    }
+    return key.Close() || failed();
 }
 
 } // namespace lumivex

@@ -1,6 +1,8 @@
 // Moving Settings to and from the registry key of the current user.
 #pragma once
 
+#include <cstdint>
+
 namespace lumivex {
 
 // The key under HKEY_CURRENT_USER that holds every value.
@@ -12,7 +14,9 @@ void LoadSettings();
 // Brings the counts and the pause into the ranges the rest of the program relies on.
 void ClampSettings();
 // Writes the ten values the program owns, creating the key when missing; "Background" and
-// "WallpaperDir" are never written. Stops at the first value that cannot be written.
-void SaveSettings();
+// "WallpaperDir" are never written. Stops at the first value that cannot be written. True when
+// everything was written and kept; otherwise `error` (when given) gets the platform's code for
+// the first failure.
+bool SaveSettings(std::uint32_t* error = nullptr);
 
 } // namespace lumivex

@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
 # Ended from outside, the saver keeps the edits. With Caps Lock on, W, T and keypad plus make
 # FullScreen 1, Alpha 1 and NumOfElements 4; whether Caps Lock is then turned off or left on,
-# SIGTERM and SIGHUP end the saver with 0 and a killed X server with 1, the edits saved.
+# SIGTERM and SIGHUP end the saver with 0 and a killed X server with 1, the edits saved. With the
+# settings folder turned into a file the save fails: one line, code 1. A settings file of exactly
+# 4 MiB, nearly all another key's, takes the edits, and the larger file reads and saves again.
 # With the argument "server-kills": the X server is killed at a random moment of the saver's
 # first second, 30 times; the saver never dies of a signal and never saves the defaults.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 
 edits_then() {
-    local caps=$1 how=$2 expected=$3
-    note "Caps Lock on, W, T, keypad plus, Caps Lock $caps, then $how"
+    local caps=$1 how=$2 expected=$3 with=${4:-}
+    note "Caps Lock on, W, T, keypad plus, Caps Lock $caps, then $how ${with:+with $with}"
     start_xvfb 320x240
+    rm -rf "${SETTINGS_FILE%/*}"
     write_settings NumOfElements=3 Alpha=0 FullScreen=0 Rest=20
+    [ "$with" != "a 4 MiB file" ] || python3 -c 'import sys; d = open(sys.argv[1], "rb").read()
+h = b"\r\n[HKEY_CURRENT_USER\\Other]\r\n\"Big\"=\""
+open(sys.argv[1], "ab").write(h + b"x" * (4194301 - len(d) - len(h)) + b"\"\r\n")' "$SETTINGS_FILE"
+    cp "$SETTINGS_FILE" "$E2E_TMP/before"
     start_saver /s
     wait_for_saver_ready
     send key Caps_Lock w t KP_Add
@@ -20,9 +27,11 @@ edits_then() {
         send key --delay 200 Caps_Lock
         sleep 0.3
     fi
+    [ "$with" != "the folder a file" ] || { mv "${SETTINGS_FILE%/*}" "$E2E_TMP/dir" && echo >"${SETTINGS_FILE%/*}"; }
     if [ "$how" = "the X server killed" ]; then kill_xvfb; else kill -"$how" "$SAVER_PID"; fi
     wait_for_saver_exit 5
     [ "$SAVER_RC" -eq "$expected" ] || fail "ended with $SAVER_RC, not $expected"
+    [ "$with" != "the folder a file" ] || return 0
     expect_setting FullScreen 1
     expect_setting Alpha 1
     expect_setting NumOfElements 4
@@ -55,5 +64,11 @@ else
     edits_then on "the X server killed" 1
     grep -qx "lumivex-gl: lost the connection to the X display $DISPLAY" "$SAVER_OUT" ||
         fail "no one-line message about the lost display"
+    edits_then on TERM 1 "the folder a file"
+    [ "$(cat "$SAVER_OUT")" = "lumivex-gl: cannot save the settings to $SETTINGS_FILE: Not a directory" ] ||
+        fail "not one line naming the file and the reason"
+    edits_then on TERM 0 "a 4 MiB file"
+    timeout 10 "$LUMIVEX_GL" /p || fail "the file the save wrote could not be saved again"
+    cmp -s <(grep -a '^"Big"' "$SETTINGS_FILE") <(grep -a '^"Big"' "$E2E_TMP/before") || fail "lost"
 fi
 echo "PASS"

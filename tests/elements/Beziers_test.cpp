@@ -2,7 +2,7 @@
 // generator and the curve (float32 rounding via struct), never by running the code under test:
 //
 //     t = 0.0; ts = []
-//     while t <= 1.0: ts.append(t); t = f32(t + f32(0.04))   # 25 values, the last 0.96000016
+//     while t <= 1.0: ts.append(t); t = f32(t + 0.04)   # 25 values, the last 0.9600002
 //     s = 1 - t;  B = s**3*C1 + 3*t*s*s*C2 + t*t*s*C3 + t**3*C4
 #include "elements/ElementsGL_.h"
 #include "support/RecordingGL.h"
@@ -39,6 +39,24 @@ TEST(BezierTest, CurveIsPulledTowardTheCentreInItsMiddle) {
     const TDrawPoint twoThirds = BezierPoint(2.0f / 3.0f, c, c, c, c);
     EXPECT_NEAR(twoThirds.x, 19.0f, 1e-5);
     EXPECT_NEAR(twoThirds.y, -38.0f, 1e-5);
+}
+
+TEST(BezierTest, ParameterAdvancesByADoubleStepRoundedOnce) {
+    // C1 = C2 = origin and C3 = C4 = (1, 0) make B(t) = t*t, rounded to single: the first eight t
+    // of the model above (from the sixth on, sums of the single 0.04f fall one ulp short).
+    constexpr float ts[8] = {0.0f,           0x1.47ae14p-5f, 0x1.47ae14p-4f, 0x1.eb851ep-4f,
+                             0x1.47ae14p-3f, 0x1.99999ap-3f, 0x1.eb8520p-3f, 0x1.1eb852p-2f};
+    TBezier curve;
+    curve.SetNumOfReflections(1);
+    curve.Prepare();
+    curve.P1 = curve.P2 = {360, 0, 0, 0};
+    curve.P3 = curve.P4 = {360, 0, 1, 0};
+    RecordingGL gl;
+    curve.Draw();
+    for (int k = 0; k < 8; ++k) {
+        const double square = double(ts[k]) * ts[k]; // exact; the sample is within half an ulp
+        EXPECT_NEAR(At(gl.Only("glVertex2f")[2 * k + 1]).x, square, square * 0x1p-24) << k;
+    }
 }
 
 TEST(BezierTest, PrepareDrawOrderWithAlpha) {

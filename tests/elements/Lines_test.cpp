@@ -14,7 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace lumivex;
@@ -25,12 +27,22 @@ using lumivex::testing::TiledAt;
 using lumivex::testing::Vertex;
 
 namespace {
-const std::vector<std::string> StateCalls = {"glEnable", "glEnable", "glBlendFunc", "glHint",
-                                             "glLineWidth"};
-
-std::vector<std::string> Prefix(const RecordingGL& gl, std::size_t count) {
-    const std::vector<std::string> names = gl.Names();
-    return {names.begin(), names.begin() + static_cast<std::ptrdiff_t>(count)};
+// The state lines are drawn with, set in any order before they begin, and what follows glBegin.
+void ExpectLineState(const RecordingGL& gl, const std::vector<std::string>& afterBegin) {
+    using Call = std::pair<std::string, std::vector<double>>;
+    std::multiset<Call> state;
+    for (const GLCall& call : gl.Before("glBegin"))
+        state.insert({call.Name, call.Args});
+    EXPECT_EQ(state, (std::multiset<Call>{{"glEnable", {0x0B20}},
+                                          {"glEnable", {0x0BE2}},
+                                          {"glBlendFunc", {0x0302, 0x0303}},
+                                          {"glHint", {0x0C52, 0x1102}},
+                                          {"glLineWidth", {1.0}}}));
+    const std::vector<GLCall>& calls = gl.Calls();
+    ASSERT_GT(calls.size(), state.size() + afterBegin.size());
+    EXPECT_EQ(calls[state.size()].Args, std::vector<double>{0x0001}); // glBegin(GL_LINES)
+    for (std::size_t i = 0; i < afterBegin.size(); ++i)
+        EXPECT_EQ(calls[state.size() + 1 + i].Name, afterBegin[i]) << i;
 }
 
 void ExpectVertex(const GLCall& call, float x, float y) {
@@ -76,16 +88,7 @@ TEST(LineTest, DrawStateCopiesAndVertexOrder) {
     RecordingGL gl;
     line.Draw();
 
-    std::vector<std::string> head = StateCalls;
-    head.insert(head.end(), {"glBegin", "glColor4f", "glVertex2f"});
-    EXPECT_EQ(Prefix(gl, head.size()), head);
-    const auto& calls = gl.Calls();
-    EXPECT_EQ(calls[0].Args, std::vector<double>{0x0B20});
-    EXPECT_EQ(calls[1].Args, std::vector<double>{0x0BE2});
-    EXPECT_EQ(calls[2].Args, (std::vector<double>{0x0302, 0x0303}));
-    EXPECT_EQ(calls[3].Args, (std::vector<double>{0x0C52, 0x1102}));
-    EXPECT_EQ(calls[4].Args, std::vector<double>{1.0});
-    EXPECT_EQ(calls[5].Args, std::vector<double>{0x0001});
+    ExpectLineState(gl, {"glColor4f", "glVertex2f"});
     EXPECT_EQ(gl.Count("glColor4f"), 1u);
     EXPECT_EQ(gl.Count("glVertex2f"), 24u);
     const std::vector<std::string> names = gl.Names();
@@ -146,10 +149,7 @@ TEST(LineTest, ShadedLineColoursEachEnd) {
     {
         RecordingGL gl;
         line.Draw();
-        std::vector<std::string> head = StateCalls;
-        head.insert(head.end(),
-                    {"glBegin", "glColor4f", "glVertex2f", "glColor4f", "glVertex2f", "glColor4f"});
-        EXPECT_EQ(Prefix(gl, head.size()), head);
+        ExpectLineState(gl, {"glColor4f", "glVertex2f", "glColor4f", "glVertex2f", "glColor4f"});
         const auto colors = gl.Only("glColor4f");
         ASSERT_EQ(colors.size(), 24u);
         EXPECT_EQ(colors[0].Args, (std::vector<double>{0.75f, 0.5f, 0.25f, 1.0f}));

@@ -227,6 +227,7 @@ TEST(RegistryFileTest, CommentsAndLinesItCannotReadStayInPlaceWhenValuesChange) 
                              "\"Colour\"=dword:00000001\n"
                              "Colour = blue\n"
                              "\"Cut\"=hex:01,\\\n"
+                             "\"Comma\"=hex:01,02,\n"
                              "\"Name\"=\"x\"\n";
     const std::string keyless = "[HKEY_CURRENT_USER\\Software\\Cut\n"
                                 "\"Orphan\"=\"belongs nowhere\"\n"
@@ -271,6 +272,22 @@ TEST(RegistryFileTest, UnmarkedAndBigEndianUtf16KeepTheirEncodingAndOtherKeys) {
     }
     // UTF-8 keeps its mark too.
     EXPECT_EQ(Write(Parse("\xEF\xBB\xBFREGEDIT4\n")), "\xEF\xBB\xBFREGEDIT4\n\n");
+}
+
+TEST(RegistryFileTest, UnpairedSurrogatesOfAUtf16FileAreWrittenBackAsTheyWere) {
+    // D800 alone in a comment, DC00 alone in a value, which the program reads as U+FFFD and
+    // writes back as it read it.
+    const std::string file = Utf16("REGEDIT4\r\n; ") + std::string("\0\xD8", 2) +
+                             Utf16("\r\n\r\n[K]\r\n\"S\"=\"a", false, "") +
+                             std::string("\0\xDC", 2) + Utf16("\"\r\n\r\n", false, "");
+    Document document = Parse(file);
+    const Bytes read = NarrowData(*Find(document, "K", "S")).Data;
+    EXPECT_EQ(read, Text("a\xEF\xBF\xBD"));
+    SetValue(*FindKey(document, "K"), "S", REG_SZ, read.data(), read.size());
+    EXPECT_EQ(Write(document), file);
+    // Narrow string data that is no UTF-8 stays hex there: quoted, D8 would come back as U+00D8.
+    const std::string narrow = Utf16("REGEDIT4\r\n\r\n[K]\r\n\"N\"=hex(1):d8,00\r\n\r\n");
+    EXPECT_EQ(Write(Parse(narrow)), narrow);
 }
 
 TEST(RegistryFileTest, OnlyBytesWithNeitherHeaderNorRegistrySectionAreForeign) {

@@ -61,11 +61,13 @@ TEST_F(CanvasTest, FormCreateCoversTheScreenCopiesTheSettingsAndStartsTheAnimati
     EXPECT_FALSE(fake.TimerEnabled[TimerHideMouse]);
     EXPECT_TRUE(fake.TimerEnabled[TimerTick]);
     form.LumivexGL.InitRendering();
-    fake.ClearLog();
     form.FormCreate();
-    EXPECT_EQ(fake.Log, (Log{"HideApplicationWindow()", "GetScreenSize()",
-                             "SetWindowBounds(0,0,1024,768)", "SetWindowColor(1122867)",
-                             "InvalidateView()", "InvalidateView()", "SetIdleHandler(1)"}));
+    EXPECT_TRUE(fake.ApplicationWindowHidden);
+    EXPECT_EQ((std::vector{fake.BoundsLeft, fake.BoundsTop, fake.BoundsWidth, fake.BoundsHeight}),
+              (std::vector{0, 0, 1024, 768}));
+    EXPECT_EQ(fake.WindowColor, 0x00112233u);
+    EXPECT_GT(fake.InvalidateCount, 0);
+    EXPECT_TRUE(fake.IdleInstalled);
     const TLumivexGL& v = form.LumivexGL;
     EXPECT_TRUE(v.Alpha && v.FullScreen && !v.Monochrome && !v.Reflected && v.ElementsReady);
     EXPECT_EQ(v.BackColor, 0x00112233u);

@@ -322,12 +322,31 @@ TEST_F(StartupTest, ASecondInstanceLeavesAtOnceTouchingNothing) {
     EXPECT_EQ(InstanceSemaphore, 0);
 }
 
-TEST_F(StartupTest, WithoutAGuardTheProgramRunsAsTheOnlyInstance) {
+TEST_F(StartupTest, WithoutAGuardOnlyTheSaverRefusesToRun) {
     fake.GuardFails = true;
     EXPECT_EQ(Run({"/p"}), 0);
     std::vector<std::string> expected = Concat({Start(), End()});
     expected.pop_back(); // nothing to close
     EXPECT_EQ(Steps(), expected);
+
+    // A second saver could run unseen: say why, run none and write nothing.
+    fake.Log.clear();
+    fake.LastError = 13;
+    EXPECT_EQ(Run({"/s"}), 1);
+    EXPECT_EQ(fake.Messages.back().Text,
+              "Lumivex GL cannot make sure that only one saver runs: fake error 13");
+    EXPECT_EQ(fake.CountOf("RegCreateKey") + fake.CountOf("LoadLibrary"), 0u);
+}
+
+TEST_F(StartupTest, ASaveThatFailsIsReportedAndEndsWithCode1) {
+    // Only a saver that ends as usual may wait for the user to take the news in.
+    fake.CreateKeyFails = true;
+    EXPECT_EQ(Run({"/p"}), 1);
+    EXPECT_EQ(Run({"/s"}), 1);
+    SaverWindowRunner = [] { FinishAbruptly(); }; // the session ends under the saver
+    EXPECT_EQ(Run({"/s"}), 1);
+    EXPECT_EQ(fake.CountOf("ReportSaveFailure(5,1)"), 1u); // the saver that ended as usual
+    EXPECT_EQ(fake.CountOf("ReportSaveFailure(5,0)"), 2u);
 }
 
 TEST_F(StartupTest, TheGeneratorIsSeededFromTheClockAndSettingsStartFromDefaults) {

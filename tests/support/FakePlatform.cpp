@@ -245,13 +245,21 @@ bool FakePlatform::RegSetValue(KeyHandle key, const std::string& name, std::uint
     return true;
 }
 
-void FakePlatform::RegCloseKey(KeyHandle key) {
+bool FakePlatform::RegCloseKey(KeyHandle key) {
     auto open = keys_.find(key);
     Record("RegCloseKey(" + (open == keys_.end() ? std::to_string(key) : open->second.Path) + ")");
-    if (open != keys_.end()) {
-        keys_.erase(open);
-        --OpenKeys;
-    }
+    if (open == keys_.end())
+        return false;
+    const bool failed = CommitFails && open->second.Access == RegAccess::AllAccess;
+    keys_.erase(open);
+    --OpenKeys;
+    if (failed)
+        LastError = 112; // ERROR_DISK_FULL
+    return !failed;
+}
+
+void FakePlatform::ReportSaveFailure(std::uint32_t error, bool mayWait) {
+    Record("ReportSaveFailure(" + std::to_string(error) + "," + std::to_string(mayWait) + ")");
 }
 
 // --- help, messages, screen-saver flag -----------------------------------------------------
@@ -389,8 +397,8 @@ void FakePlatform::PostCall(std::function<void()> call) {
     pending_.push_back([call = std::move(call)](WindowEvents&) { call(); });
 }
 
-bool FakePlatform::DeliverOne() {
-    if (pending_.empty() || Events == nullptr)
+bool FakePlatform::HandlePendingEvent() {
+    if (pending_.empty())
         return false;
     auto event = std::move(pending_.front());
     pending_.pop_front();
@@ -398,14 +406,10 @@ bool FakePlatform::DeliverOne() {
     return true;
 }
 
-bool FakePlatform::RunPendingClose() {
-    // Several requests lead to one query, as in the real loops.
-    return Events != nullptr && RunPendingCloseQuery(*Events, ClosePending);
-}
-
 WindowHandle FakePlatform::CreateSaverWindow(WindowEvents* events) {
     Record("CreateSaverWindow()");
     Events = events;
+    loop_.emplace(static_cast<ModalLoop::Backend&>(*this), events);
     return SaverWindow;
 }
 
@@ -413,42 +417,34 @@ void FakePlatform::RunModal() {
     Record("RunModal()");
     if (OnRunModal)
         OnRunModal(*this);
+    if (loop_)
+        RunBoundedLoop();
+    Record("RunModal:end");
+}
+
+// The real loop's turns; where it would idle for ever or wait, the fake stands in for the user.
+void FakePlatform::RunBoundedLoop() {
+    loop_->SetIdleHandler(IdleInstalled);
     int idlePasses = 0;
     bool closedByFake = false;
-    for (;;) {
-        if (SessionEnding && Events != nullptr) {
-            Record("RunModal:end session");
-            Events->OnEndSession();
-            Events->OnClose();
-            break;
-        }
-        if (DeliverOne()) {
-            if (RunPendingClose())
-                break;
+    for (ModalLoop::Turn turn = loop_->Step(); turn != ModalLoop::Turn::Ended;
+         turn = loop_->Step()) {
+        if (turn == ModalLoop::Turn::Idle && ++idlePasses >= MaxIdlePasses)
+            loop_->SetIdleHandler(false);
+        if (turn != ModalLoop::Turn::Waiting)
             continue;
-        }
-        if (IdleInstalled && idlePasses < MaxIdlePasses && Events != nullptr) {
-            ++idlePasses;
-            Events->OnIdle();
-            if (RunPendingClose())
-                break;
-            continue;
-        }
-        // Nothing left to do: stand in for the user who ends the saver, once.
-        if (!CloseWhenIdle || closedByFake || Events == nullptr)
+        if (!CloseWhenIdle || closedByFake)
             break;
         closedByFake = true;
         Record("RunModal:close");
-        ClosePending = true;
-        if (RunPendingClose())
-            break;
+        loop_->RequestClose();
     }
-    Record("RunModal:end");
 }
 
 void FakePlatform::DestroySaverWindow() {
     Record("DestroySaverWindow()");
     Events = nullptr;
+    loop_.reset();
     pending_.clear();
 }
 
@@ -500,6 +496,7 @@ bool FakePlatform::IsTimerEnabled(TimerId timer) {
 void FakePlatform::SetIdleHandler(bool installed) {
     Record(std::string("SetIdleHandler(") + (installed ? "1" : "0") + ")");
     IdleInstalled = installed;
+    Platform::SetIdleHandler(installed);
 }
 
 bool FakePlatform::IsCapsLockOn() {
@@ -510,14 +507,12 @@ bool FakePlatform::IsCapsLockOn() {
 void FakePlatform::RequestClose() {
     Record("RequestClose()");
     ++CloseRequests;
-    ClosePending = true;
+    Platform::RequestClose();
 }
 
 void FakePlatform::ProcessMessages() {
     Record("ProcessMessages()");
-    // The close query is the modal loop's business, never this call's.
-    while (DeliverOne()) {
-    }
+    Platform::ProcessMessages();
 }
 
 void FakePlatform::InvalidateView() {

@@ -15,19 +15,19 @@
 // - Clock: Sleep(ms) advances TickCount by ms (SleepAdvancesClock), so code that waits on
 //   GetTickCount finishes without real time passing. AdvanceTicks() moves it by hand.
 // - Saver window: CreateSaverWindow keeps the WindowEvents; Post*() queues events that
-//   ProcessMessages (and RunModal) deliver. RunModal is a bounded model of the real loop: it
-//   delivers queued events, runs the close query for pending close requests, and calls OnIdle
-//   while the idle handler is installed, at most MaxIdlePasses times; when there is nothing
-//   left to do it requests a close itself (CloseWhenIdle), so a test never hangs. An ending
-//   session (SessionEnding) ends it as the real loop does.
+//   ProcessMessages and RunModal deliver. RunModal is the real modal loop (ModalLoop), bounded so
+//   that a test never hangs: after MaxIdlePasses idle passes it idles no more, and where the
+//   real loop would wait it requests a close itself, once (CloseWhenIdle), then ends.
 #pragma once
 
+#include "platform/ModalLoop.h"
 #include "platform/Platform.h"
 
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -40,7 +40,7 @@ struct NoCaseLess {
     bool operator()(const std::string& a, const std::string& b) const;
 };
 
-class FakePlatform : public Platform {
+class FakePlatform : public Platform, private ModalLoop::Backend {
   public:
     FakePlatform();
     ~FakePlatform() override;
@@ -71,6 +71,7 @@ class FakePlatform : public Platform {
     std::set<std::string, NoCaseLess> DenyAllAccess;
     std::set<std::string, NoCaseLess> DenyRead;
     bool CreateKeyFails = false;
+    bool CommitFails = false; // closing a key opened for writing fails, as on a full disk
     // Value names whose RegSetValue fails; RegQueryValue of names in FailQuery fails too.
     std::set<std::string, NoCaseLess> FailSetValue;
     std::set<std::string, NoCaseLess> FailQuery;
@@ -126,12 +127,11 @@ class FakePlatform : public Platform {
     bool CapsLock = false;
     bool ApplicationWindowHidden = false;
     int CloseRequests = 0; // every RequestClose call
-    bool ClosePending = false;
     int InvalidateCount = 0;
     int ViewWidth = 1024, ViewHeight = 768;
 
     // The session is ending (a logout, a signal): RestPause stops early and RunModal ends with
-    // OnEndSession and OnClose, without a close query.
+    // OnEndSession and OnClose, without a close query (ModalLoop).
     bool SessionEnding = false;
 
     int MaxIdlePasses = 3;
@@ -168,7 +168,8 @@ class FakePlatform : public Platform {
     bool RegQueryValue(KeyHandle key, const std::string& name, RegistryValue& value) override;
     bool RegSetValue(KeyHandle key, const std::string& name, std::uint32_t type,
                      const std::uint8_t* data, std::size_t size) override;
-    void RegCloseKey(KeyHandle key) override;
+    bool RegCloseKey(KeyHandle key) override;
+    void ReportSaveFailure(std::uint32_t error, bool mayWait) override;
     void ShowHelp(WindowHandle owner, const std::string& file, std::uint32_t command,
                   std::uint32_t context) override;
     void ShowMessage(const std::string& text, const std::string& caption,
@@ -200,7 +201,7 @@ class FakePlatform : public Platform {
     bool IsCapsLockOn() override;
     void RequestClose() override;
     void ProcessMessages() override;
-    bool IsSessionEnding() override { return SessionEnding; }
+    bool IsSessionEnding() override { return SessionEnding; } // the modal loop asks it too
     void InvalidateView() override;
     void FillViewRect(std::uint32_t color, int width, int height) override;
     void GetViewSize(int& width, int& height) override;
@@ -227,11 +228,13 @@ class FakePlatform : public Platform {
     std::map<LibraryHandle, Library> loaded_;
     std::uintptr_t nextLibrary_ = 0x1000; // handles are never dereferenced
     std::deque<std::function<void(WindowEvents&)>> pending_;
+    std::optional<ModalLoop> loop_; // while there is a saver window
 
     void Record(std::string entry) { Log.push_back(std::move(entry)); }
-    bool DeliverOne();
-    // Runs the close query for a pending request; true when the loop may end.
-    bool RunPendingClose();
+    ModalLoop* SaverLoop() override { return loop_ ? &*loop_ : nullptr; }
+    void RunBoundedLoop();
+    bool HandlePendingEvent() override;
+    void WaitForEvent() override {}
 };
 
 } // namespace lumivex

@@ -218,15 +218,24 @@ TEST_F(RegistryTest, AFailedWriteStopsTheSaveAndLeavesTheRestAsItWas) {
     fake.SetRegistryDword(Key, "NumOfElements", 9);
     Settings.NumOfElements = 4;
     fake.FailSetValue.insert("Monochrome");
-    SaveSettings();
+    fake.CommitFails = true;
+    std::uint32_t error = 0;
+    EXPECT_FALSE(SaveSettings(&error));
+    EXPECT_EQ(error, 5u) << "the reason of the first failure, not of the close after it";
     EXPECT_EQ(fake.CountOf("RegSetValue("), 5u); // up to and including Monochrome
     EXPECT_EQ(fake.DwordValue(Key, "NumOfElements"), 9);
     EXPECT_EQ(fake.Log.back(), "RegCloseKey(" + Key + ")");
+
+    fake.FailSetValue.clear(); // writes that cannot be kept are no success either
+    EXPECT_FALSE(SaveSettings(&error));
+    EXPECT_EQ(error, 112u);
 }
 
 TEST_F(RegistryTest, AKeyThatCannotBeCreatedGetsNothingWritten) {
     fake.CreateKeyFails = true;
-    SaveSettings();
+    std::uint32_t error = 0;
+    EXPECT_FALSE(SaveSettings(&error));
+    EXPECT_EQ(error, 5u);
     EXPECT_EQ(fake.CountOf("RegSetValue("), 0u);
     EXPECT_EQ(fake.CountOf("RegCloseKey("), 0u);
 }

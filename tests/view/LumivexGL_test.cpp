@@ -306,12 +306,12 @@ TEST_F(ViewTest, RestPauseSleepsFiveMillisecondsAtATimeAndDispatchesUntilRestHas
     // The sleeps of a pause of `rest` in which `action` happens on the first timer event.
     const auto sleepsWith = [&](int rest, std::function<void()> action) {
         TimerAction window(std::move(action));
-        fake.Events = &window;
+        fake.CreateSaverWindow(&window);
         fake.PostTimer(TimerTick);
         fake.ClearLog();
         view.SetRest(rest);
         view.RestPause();
-        fake.Events = nullptr;
+        fake.DestroySaverWindow();
         return fake.CountOf("Sleep");
     };
     // After one sleep the wrapped difference is -2^31: far beyond Rest, and no overflow.

@@ -259,15 +259,21 @@ TEST_F(X11SystemTest, TheGuardAdmitsOneHolderAtATime) {
     platform.CloseInstanceGuard(third);
 }
 
-TEST_F(X11SystemTest, WithoutARuntimeDirectoryTheGuardIsPerUserInTheTemporaryDirectory) {
-    unsetenv("XDG_RUNTIME_DIR");
+TEST_F(X11SystemTest, WithoutAUsableRuntimeDirectoryTheGuardIsInAPrivateFolder) {
+    // A lock in the runtime folder that cannot be a file sends the guard to lumivex-gl-<uid> in
+    // the temporary directory, made private; a link in that folder's place is no guard at all.
+    mkdir((runtime + "/LumivexGLSemaphore.lock").c_str(), 0700);
     setenv("TMPDIR", root.c_str(), 1);
+    const std::string folder = root + "/lumivex-gl-" + std::to_string(getuid());
     bool exists = true;
-    GuardHandle guard = platform.CreateInstanceGuard("LumivexGLSemaphore", exists);
-    EXPECT_FALSE(exists);
-    std::string expected = root + "/LumivexGLSemaphore-" + std::to_string(getuid()) + ".lock";
-    EXPECT_EQ(access(expected.c_str(), F_OK), 0);
-    platform.CloseInstanceGuard(guard);
+    platform.CloseInstanceGuard(platform.CreateInstanceGuard("LumivexGLSemaphore", exists));
+    struct stat info {};
+    ASSERT_EQ(stat((folder + "/LumivexGLSemaphore.lock").c_str(), &info), 0);
+    ASSERT_EQ(lstat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    ASSERT_EQ(std::system(("rm -r " + folder + " && ln -s " + runtime + " " + folder).c_str()), 0);
+    unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(platform.CreateInstanceGuard("LumivexGLSemaphore", exists), 0);
     unsetenv("TMPDIR");
 }
 

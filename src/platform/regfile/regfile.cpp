@@ -55,11 +55,16 @@ bool DeleteValue(Key& key, std::string_view name) {
 }
 
 RegistryValue NarrowData(const Value& value) {
-    if (!value.Wide)
+    if (!value.Wide && !value.LoneSurrogates)
         return value.Data;
     RegistryValue narrow;
     narrow.Type = value.Data.Type;
-    std::string text = Utf8FromUtf16(value.Data.Data.data(), value.Data.Data.size());
+    const std::vector<std::uint8_t>& data = value.Data.Data;
+    std::vector<std::uint8_t> units;
+    if (!value.Wide) // the text of a UTF-16 file, taken back to UTF-16 to read it as before
+        units = Utf16FromUtf8(data.data(), data.size());
+    const std::vector<std::uint8_t>& wide = value.Wide ? data : units;
+    std::string text = Utf8FromUtf16(wide.data(), wide.size());
     narrow.Data.assign(text.begin(), text.end());
     return narrow;
 }
@@ -74,8 +79,14 @@ void SetValue(Key& key, std::string_view name, std::uint32_t type, const std::ui
         last.Line = key.Sections.back();
     for (Value& existing : key.Values) {
         if (SameName(existing.Name, name)) {
+            // What was read, written back, keeps the form it was stored in: bytes that reading
+            // narrowed (UTF-16 data, an unpaired surrogate) are not lost.
+            const RegistryValue read = NarrowData(existing);
+            if (read.Type == type && read.Data == stored.Data)
+                return;
             existing.Data = std::move(stored);
             existing.Wide = false;
+            existing.LoneSurrogates = false;
             return;
         }
         last = std::max(last, existing.At);

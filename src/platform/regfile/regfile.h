@@ -48,6 +48,10 @@ struct Value {
     // writing it again changes nothing; NarrowData gives what the program reads.
     bool Wide = false;
     Position At;
+    // String data read from a UTF-16 file that holds an unpaired surrogate, kept in the three
+    // bytes UTF-8 would give its code so that it is written back as it was; NarrowData gives
+    // U+FFFD for it.
+    bool LoneSurrogates = false;
 };
 
 struct Key {
@@ -94,8 +98,8 @@ const Value* FindValue(const Key& key, std::string_view name);
 bool DeleteValue(Key& key, std::string_view name);
 // The value as the narrow registry calls return it (UTF-16 string data turned into UTF-8).
 RegistryValue NarrowData(const Value& value);
-// Stores a narrow value, replacing one of the same name in place; a new value goes after the
-// key's last entry.
+// Stores a narrow value, replacing one of the same name in place (a value written back as it
+// was read keeps its stored form); a new value goes after the key's last entry.
 void SetValue(Key& key, std::string_view name, std::uint32_t type, const std::uint8_t* data,
               std::size_t size);
 

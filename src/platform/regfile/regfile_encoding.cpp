@@ -47,14 +47,14 @@ bool IsBigEndian(TextEncoding encoding) {
     return encoding == TextEncoding::Utf16BE || encoding == TextEncoding::Utf16BEUnmarked;
 }
 
+} // namespace
+
 bool IsUtf16(TextEncoding encoding) {
     return encoding != TextEncoding::Narrow && encoding != TextEncoding::Utf8Marked;
 }
 
-} // namespace
-
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD and an odd last byte is dropped.
-std::string Utf8FromUtf16(const std::uint8_t* data, std::size_t size, bool bigEndian) {
+std::string Utf8FromUtf16(const std::uint8_t* data, std::size_t size, bool bigEndian,
+                          bool keepLone) {
     std::string out;
     out.reserve(size);
     std::size_t units = size / 2;
@@ -72,12 +72,11 @@ std::string Utf8FromUtf16(const std::uint8_t* data, std::size_t size, bool bigEn
                 continue;
             }
         }
-        AppendUtf8(out, (unit >= 0xD800 && unit < 0xE000) ? 0xFFFD : unit);
+        AppendUtf8(out, (unit >= 0xD800 && unit < 0xE000 && !keepLone) ? 0xFFFD : unit);
     }
     return out;
 }
 
-// UTF-8 to UTF-16; a byte that starts no valid sequence stands for itself (Latin-1).
 std::vector<std::uint8_t> Utf16FromUtf8(const std::uint8_t* data, std::size_t size,
                                         bool bigEndian) {
     std::vector<std::uint8_t> out;
@@ -104,7 +103,7 @@ std::vector<std::uint8_t> Utf16FromUtf8(const std::uint8_t* data, std::size_t si
             cp = cp << 6 | (data[i + k] & 0x3Fu);
         }
         static const std::uint32_t smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
-        valid = valid && cp >= smallest[length] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp < 0xE000);
+        valid = valid && cp >= smallest[length] && cp <= 0x10FFFF;
         if (!valid) {
             put(lead);
             ++i;
@@ -128,7 +127,7 @@ std::string_view DecodeText(std::string_view bytes, TextEncoding& encoding, std:
     if (!IsUtf16(encoding))
         return bytes;
     decoded = Utf8FromUtf16(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
-                            IsBigEndian(encoding));
+                            IsBigEndian(encoding), true);
     return decoded;
 }
 

@@ -76,6 +76,15 @@ bool ParseQuoted(std::string_view text, std::string& out, std::string_view& rest
     return false; // no closing quote: a truncated line
 }
 
+// Where the text read from a UTF-16 file holds an unpaired surrogate: ED A0..BF, never valid
+// UTF-8, so it cannot stand for anything else there.
+bool HoldsLoneSurrogate(const std::vector<std::uint8_t>& text) {
+    for (std::size_t i = 0; i + 2 < text.size(); ++i)
+        if (text[i] == 0xED && text[i + 1] >= 0xA0)
+            return true;
+    return false;
+}
+
 // The comma-separated bytes after "hex...:", joining continuation lines that end in a
 // backslash. False when any byte is malformed or the data was cut off.
 bool ParseHexBytes(std::string_view first, LineReader& lines, std::vector<std::uint8_t>& out) {
@@ -103,8 +112,9 @@ bool ParseHexBytes(std::string_view first, LineReader& lines, std::vector<std::u
                 break;
             start = comma + 1;
         }
+        // Data that ends in a comma without asking for a next line was cut off there.
         if (!continued)
-            return true;
+            return part.empty() || part.back() != ',';
         // A continuation must be more hex data; a new value or section means the data was
         // cut off, and that line is left to be read on its own.
         if (lines.AtEnd())
@@ -349,6 +359,10 @@ Document Parse(std::string_view bytes) {
             Keep(start, lines.Number(), document.Kept);
     }
     builder.Finish();
+    if (IsUtf16(document.Encoding))
+        for (Key& key : document.Keys)
+            for (Value& value : key.Values)
+                value.LoneSurrogates = !value.Wide && HoldsLoneSurrogate(value.Data.Data);
     document.Foreign = content && !recognised;
     document.NextLine = lines.Number();
     return document;

@@ -23,8 +23,9 @@ void Store::LoadWhenIdle(std::uint32_t& error) {
     foreign_.clear();
     StoredText stored = storage_.Read();
     writable_ = stored.State != StoredText::Failed;
-    if (!writable_ && stored.Error != 0)
-        error = stored.Error;
+    readError_ = writable_ ? 0 : stored.Error;
+    if (readError_ != 0)
+        error = readError_;
     // What was read of a text that failed part way is used; it is only never written over.
     document_ = Parse(stored.Bytes);
     if (document_.Foreign && writable_) {
@@ -65,7 +66,7 @@ KeyHandle Store::OpenKey(const std::string& path, RegAccess access, std::uint32_
 KeyHandle Store::CreateKey(const std::string& path, std::uint32_t& error) {
     LoadWhenIdle(error);
     if (!CanWrite()) {
-        error = EACCES;
+        error = readError_ != 0 ? readError_ : EACCES;
         return 0;
     }
     std::string full = FullPath(path);
@@ -105,15 +106,19 @@ bool Store::SetValue(KeyHandle key, const std::string& name, std::uint32_t type,
     return true;
 }
 
-void Store::CloseKey(KeyHandle key, std::uint32_t& error) {
-    if (open_.erase(key) == 0 || !open_.empty())
-        return;
-    if (dirty_) {
-        if (std::uint32_t failed = Commit(); failed != 0)
-            error = failed;
+bool Store::CloseKey(KeyHandle key, std::uint32_t& error) {
+    if (open_.erase(key) == 0) {
+        error = EBADF;
+        return false;
     }
+    if (!open_.empty())
+        return true;
+    const std::uint32_t failed = dirty_ ? Commit() : 0;
+    if (failed != 0)
+        error = failed;
     // The next open reads the text again.
     document_ = Document{};
+    return failed == 0;
 }
 
 std::uint32_t Store::Commit() {

@@ -74,8 +74,9 @@ class Store {
                     std::uint32_t& error) const;
     bool SetValue(KeyHandle key, const std::string& name, std::uint32_t type,
                   const std::uint8_t* data, std::size_t size, std::uint32_t& error);
-    // Closing the last open key writes the text when a key or value was added or changed.
-    void CloseKey(KeyHandle key, std::uint32_t& error);
+    // Closing the last open key writes the text when a key or value was added or changed; false
+    // when that failed.
+    bool CloseKey(KeyHandle key, std::uint32_t& error);
 
   private:
     struct OpenKeyEntry {
@@ -91,7 +92,8 @@ class Store {
 
     Storage& storage_;
     Document document_;
-    bool writable_ = true; // false when the text was not read completely
+    bool writable_ = true;        // false when the text was not read completely
+    std::uint32_t readError_ = 0; // why
     bool dirty_ = false;
     // The bytes of a stored text that is not registry text, kept aside before it is replaced.
     std::string foreign_;

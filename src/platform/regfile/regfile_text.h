@@ -50,11 +50,16 @@ inline bool MayContinueHex(std::string_view line) {
     return !line.empty() && std::string_view("\"@[;").find(line.front()) == std::string_view::npos;
 }
 
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD and an odd last byte is dropped.
-std::string Utf8FromUtf16(const std::uint8_t* data, std::size_t size, bool bigEndian = false);
-// UTF-8 to UTF-16; a byte that starts no valid sequence stands for itself (Latin-1).
+// UTF-16 to UTF-8; an odd last byte is dropped. An unpaired surrogate becomes U+FFFD, or with
+// `keepLone` the three bytes UTF-8 would give its code (as WTF-8 does), so that Utf16FromUtf8
+// gives it back: a file's text must survive being read and written.
+std::string Utf8FromUtf16(const std::uint8_t* data, std::size_t size, bool bigEndian = false,
+                          bool keepLone = false);
+// UTF-8 to UTF-16; a byte that starts no valid sequence stands for itself (Latin-1). The three
+// bytes of a surrogate's code give that surrogate back.
 std::vector<std::uint8_t> Utf16FromUtf8(const std::uint8_t* data, std::size_t size,
                                         bool bigEndian = false);
+bool IsUtf16(TextEncoding encoding);
 // The text of the file's bytes, without a byte-order mark, and the encoding they are in.
 // `decoded` holds the text when it had to be converted to UTF-8.
 std::string_view DecodeText(std::string_view bytes, TextEncoding& encoding, std::string& decoded);

@@ -39,15 +39,24 @@ void AppendHex(std::string& out, std::string_view prefix, const std::vector<std:
     }
 }
 
-// A string value goes in quotes when reading the quotes back gives the same bytes.
-bool Quotable(const Value& value) {
+// A string value goes in quotes when reading the quotes back gives the same bytes; in a UTF-16
+// file that takes text UTF-16 can hold (bytes that are no UTF-8 would come back changed).
+bool Quotable(const Value& value, bool utf16) {
     const auto& d = value.Data.Data;
-    return value.Data.Type == REG_SZ && !value.Wide && !d.empty() && d.back() == 0 &&
-           std::find(d.begin(), d.end(), std::uint8_t('\n')) == d.end();
+    if (value.Data.Type != REG_SZ || value.Wide || d.empty() || d.back() != 0 ||
+        std::find(d.begin(), d.end(), std::uint8_t('\n')) != d.end())
+        return false;
+    if (!utf16)
+        return true;
+    const std::vector<std::uint8_t> units = Utf16FromUtf8(d.data(), d.size());
+    const std::string back = Utf8FromUtf16(units.data(), units.size(), false, true);
+    return std::equal(d.begin(), d.end(), back.begin(), back.end(),
+                      [](std::uint8_t a, char b) { return a == std::uint8_t(b); });
 }
 
 // The value's line (and the continuation lines of long hex data), without the last line end.
-void AppendValue(std::string& out, const Value& value, bool version5, const char* newline) {
+void AppendValue(std::string& out, const Value& value, bool version5, bool utf16,
+                 const char* newline) {
     static const char digits[] = "0123456789abcdef";
     if (value.Name.empty())
         out += '@';
@@ -55,7 +64,7 @@ void AppendValue(std::string& out, const Value& value, bool version5, const char
         AppendQuoted(out, value.Name);
     out += '=';
     const auto& data = value.Data.Data;
-    if (Quotable(value)) {
+    if (Quotable(value, utf16)) {
         AppendQuoted(out,
                      std::string_view(reinterpret_cast<const char*>(data.data()), data.size() - 1));
     } else if (value.Data.Type == REG_DWORD && data.size() == 4) {
@@ -113,6 +122,7 @@ class TextWriter {
   public:
     explicit TextWriter(const Document& document)
         : newline_(document.Crlf ? "\r\n" : "\n"), version5_(document.Version5),
+          utf16_(IsUtf16(document.Encoding)),
           out_(document.Version5 ? Regedit5Header : Regedit4Header) {
         out_ += newline_;
     }
@@ -147,7 +157,7 @@ class TextWriter {
     void Entry(const Key& key, const Value& value) {
         if (open_ != &key)
             Section(key);
-        AppendValue(out_, value, version5_, newline_);
+        AppendValue(out_, value, version5_, utf16_, newline_);
         out_ += newline_;
         lastBlank_ = false;
         lastKept_ = nullptr;
@@ -162,6 +172,7 @@ class TextWriter {
   private:
     const char* newline_;
     bool version5_;
+    bool utf16_;
     std::string out_;
     bool lastBlank_ = false;
     const Key* open_ = nullptr;          // the key a value line written now belongs to

@@ -7,8 +7,8 @@ Win32Platform::Win32Platform() = default;
 
 Win32Platform::~Win32Platform() {
     // The contexts go before the windows they were made on.
-    Destroy(wgl_);
-    Destroy(window_);
+    wgl_.reset();
+    window_.reset();
 }
 
 } // namespace lumivex

@@ -6,6 +6,8 @@
 
 #include "platform/Platform.h"
 
+#include <memory>
+
 namespace lumivex {
 
 class Win32Platform final : public Platform {
@@ -32,7 +34,8 @@ class Win32Platform final : public Platform {
     bool RegQueryValue(KeyHandle key, const std::string& name, RegistryValue& value) override;
     bool RegSetValue(KeyHandle key, const std::string& name, std::uint32_t type,
                      const std::uint8_t* data, std::size_t size) override;
-    void RegCloseKey(KeyHandle key) override;
+    bool RegCloseKey(KeyHandle key) override;
+    void ReportSaveFailure(std::uint32_t error, bool mayWait) override;
 
     // win32_system.cpp
     void ShowHelp(WindowHandle owner, const std::string& file, std::uint32_t command,
@@ -66,10 +69,7 @@ class Win32Platform final : public Platform {
     void SetViewFocus() override;
     void SetTimerEnabled(TimerId timer, bool enabled) override;
     bool IsTimerEnabled(TimerId timer) override;
-    void SetIdleHandler(bool installed) override;
     bool IsCapsLockOn() override;
-    void RequestClose() override;
-    void ProcessMessages() override;
     void InvalidateView() override;
     void FillViewRect(std::uint32_t color, int width, int height) override;
     void GetViewSize(int& width, int& height) override;
@@ -83,16 +83,27 @@ class Win32Platform final : public Platform {
     void DeactivateGLContext() override;
     void DeleteGLContext(RenderContext rc) override;
 
-    // Each concern keeps its state in a struct defined in its own file, created there on first
-    // use and released by that file's Destroy overload (called from the destructor).
+    // Each concern keeps its state in a struct defined in its own file, made there on first use;
+    // the struct's destructor releases what it holds.
     struct WindowState;
     struct WglState;
-    static void Destroy(WindowState* state);
-    static void Destroy(WglState* state);
+    // Deletes each state beside its definition, where its type is complete; takes over what
+    // std::make_unique made there.
+    struct StateDeleter {
+        StateDeleter() = default;
+        template <typename State> StateDeleter(std::default_delete<State> /*made*/) {}
+        void operator()(WindowState* state) const;
+        void operator()(WglState* state) const;
+    };
+    template <typename State> using StatePtr = std::unique_ptr<State, StateDeleter>;
 
   private:
-    WindowState* window_ = nullptr;
-    WglState* wgl_ = nullptr;
+    // win32_window.cpp
+    ModalLoop* SaverLoop() override;
+
+    // The contexts go before the windows they were made on.
+    StatePtr<WindowState> window_;
+    StatePtr<WglState> wgl_;
 };
 
 // The x87 control word of the whole run: every exception masked, 64-bit precision, rounding to

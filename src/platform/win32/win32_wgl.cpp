@@ -7,6 +7,7 @@
 #include "platform/win32/win32_window.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace lumivex {
 
@@ -56,8 +57,16 @@ struct Win32Platform::WglState {
     HGLRC current = nullptr;
     int lastActivatedFormat = 0;
 
+    WglState() = default;
+    ~WglState();
+    WglState(const WglState&) = delete;
+    WglState& operator=(const WglState&) = delete;
     bool Bound() const { return makeCurrent != nullptr; }
 };
+
+void Win32Platform::StateDeleter::operator()(WglState* state) const {
+    std::default_delete<WglState>()(state);
+}
 
 PIXELFORMATDESCRIPTOR PixelFormatRequest(DWORD objectType, int colorBits, int stencilBits,
                                          int accumBits, int auxBuffers, int layer) {
@@ -150,12 +159,12 @@ void SetupFormatPalette(Platform& platform, HDC dc, const PIXELFORMATDESCRIPTOR&
 } // namespace
 
 DeviceContext Win32Platform::GetViewDeviceContext() {
-    const HWND view = SaverViewWindow(window_);
+    const HWND view = SaverViewWindow(window_.get());
     return view != nullptr ? reinterpret_cast<DeviceContext>(::GetDC(view)) : 0;
 }
 
 void Win32Platform::ReleaseViewDeviceContext(DeviceContext dc) {
-    const HWND view = SaverViewWindow(window_);
+    const HWND view = SaverViewWindow(window_.get());
     if (view != nullptr && dc != 0)
         ::ReleaseDC(view, reinterpret_cast<HDC>(dc));
 }
@@ -178,7 +187,7 @@ RenderContext Win32Platform::CreateGLContext(DeviceContext dc, int colorBits, in
     // From here on the request holds the format the system actually chose.
     ::DescribePixelFormat(device, chosen, sizeof format, &format);
     if (wgl_ == nullptr)
-        wgl_ = new WglState;
+        wgl_ = std::make_unique<WglState>();
     if ((format.dwFlags & PFD_NEED_PALETTE) != 0)
         SetupFormatPalette(*this, device, format);
     BindContextFunctions(*this, *wgl_);
@@ -222,13 +231,10 @@ void Win32Platform::DeleteGLContext(RenderContext rc) {
     wgl_->contexts.erase(found);
 }
 
-void Win32Platform::Destroy(WglState* state) {
-    if (state == nullptr)
-        return;
-    ReleaseViewContexts(state);
-    if (state->system != nullptr)
-        ::FreeLibrary(state->system);
-    delete state;
+Win32Platform::WglState::~WglState() {
+    ReleaseViewContexts(this);
+    if (system != nullptr)
+        ::FreeLibrary(system);
 }
 
 } // namespace lumivex

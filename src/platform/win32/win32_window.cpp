@@ -1,16 +1,19 @@
 // The saver window on Windows: a hidden application window, the borderless topmost saver window
 // owned by it, and the view, a child window over the saver window's whole client area with a
-// private device context. The modal loop feeds the portable window its messages, idle passes
-// and close query; the window procedures below only translate messages into those events.
+// private device context. The modal loop (ModalLoop) takes one message at a time from the queue
+// and waits with WaitMessage; the window procedures below only translate messages into the
+// portable window's events.
 #include "platform/win32/win32_window.h"
 
 #include "gl/OpenGL12.h"
+#include "platform/ModalLoop.h"
 #include "platform/win32/win32_wgl.h"
 #include "platform/win32/win32_wine.h"
 #include "shell/unInitialize.h"
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <utility>
 
 namespace lumivex {
@@ -26,8 +29,6 @@ constexpr int DesignWidth = 640;
 constexpr int DesignHeight = 480;
 constexpr UINT HideMouseInterval = 500;
 constexpr UINT TickInterval = 1000;
-// ProcessMessages empties the queue, but a flood of messages must not starve a frame.
-constexpr int MaxMessagesPerProcessMessages = 512;
 
 struct Timer {
     UINT Interval = 0;
@@ -36,8 +37,14 @@ struct Timer {
 
 } // namespace
 
-struct Win32Platform::WindowState {
+struct Win32Platform::WindowState final : ModalLoop::Backend {
+    explicit WindowState(WindowEvents* events) : events(events), loop(*this, events) {}
+    ~WindowState();
+    WindowState(const WindowState&) = delete;
+    WindowState& operator=(const WindowState&) = delete;
+
     WindowEvents* events = nullptr;
+    ModalLoop loop;
     HINSTANCE instance = nullptr;
     HWND application = nullptr;
     HWND frame = nullptr;
@@ -45,14 +52,20 @@ struct Win32Platform::WindowState {
     HBRUSH frameBrush = nullptr;
     HDC wineViewDC = nullptr; // the view's own device context, kept only on Wine
     bool viewCursorHidden = true;
-    bool idleInstalled = false;
-    bool closeRequested = false;
     Timer hideMouse{HideMouseInterval, false};
     Timer tick{TickInterval, false};
     // An error a handler raised, held until the message call that led to it has returned.
     std::exception_ptr error;
 
     Timer& TimerFor(TimerId id) { return id == TimerHideMouse ? hideMouse : tick; }
+
+    // The modal loop's primitives.
+    bool HandlePendingEvent() override;
+    void WaitForEvent() override { ::WaitMessage(); }
+    // A session that ends reaches the saver window as WM_ENDSESSION, and the process with it.
+    bool IsSessionEnding() override { return false; }
+    // Each idle pass draws: on Wine the view's drawable is repaired first (win32_wine.h).
+    void BeforeIdle() override;
 };
 
 namespace {
@@ -120,9 +133,40 @@ bool HandleInput(WindowState& state, UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
+// What the system tells the saver window as a whole; false for any other message.
+bool HandleSystemMessage(WindowState& state, UINT message, WPARAM wParam) {
+    switch (message) {
+    case WM_SYSCOMMAND:
+        // No screen saver starts over the running one.
+        return (wParam & 0xFFF0) == SC_SCREENSAVE;
+    case WM_ENDSESSION:
+        // The system ends the process once this returns: the edits and the settings go now,
+        // without a password question, as when the saver is told to stop on Linux.
+        if (wParam != 0 && state.events != nullptr) {
+            state.events->OnEndSession();
+            FinishAbruptly();
+        }
+        return true;
+    case WM_CLOSE:
+        // Closing goes through the close query like every other way out.
+        if (state.events != nullptr)
+            state.loop.RequestClose();
+        return true;
+    case WM_TIMER: {
+        const auto id = static_cast<TimerId>(wParam);
+        if ((id == TimerHideMouse || id == TimerTick) && state.TimerFor(id).Enabled &&
+            state.events != nullptr)
+            state.events->OnTimer(id);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 LRESULT HandleSaverMessage(WindowState& state, HWND window, UINT message, WPARAM wParam,
                            LPARAM lParam) {
-    if (HandleInput(state, message, wParam, lParam))
+    if (HandleInput(state, message, wParam, lParam) || HandleSystemMessage(state, message, wParam))
         return 0;
     switch (message) {
     case WM_ERASEBKGND: {
@@ -145,31 +189,6 @@ LRESULT HandleSaverMessage(WindowState& state, HWND window, UINT message, WPARAM
             break;
         ApplyCursor(state);
         return TRUE;
-    case WM_SYSCOMMAND:
-        // No screen saver starts over the running one.
-        if ((wParam & 0xFFF0) == SC_SCREENSAVE)
-            return 0;
-        break;
-    case WM_ENDSESSION:
-        // The system ends the process once this returns: the edits and the settings go now,
-        // without a password question, as when the saver is told to stop on Linux.
-        if (wParam != 0 && state.events != nullptr) {
-            state.events->OnEndSession();
-            FinishAbruptly();
-        }
-        return 0;
-    case WM_CLOSE:
-        // Closing goes through the close query like every other way out.
-        if (state.events != nullptr)
-            state.closeRequested = true;
-        return 0;
-    case WM_TIMER: {
-        const auto id = static_cast<TimerId>(wParam);
-        if ((id == TimerHideMouse || id == TimerTick) && state.TimerFor(id).Enabled &&
-            state.events != nullptr)
-            state.events->OnTimer(id);
-        return 0;
-    }
     default:
         break;
     }
@@ -254,27 +273,72 @@ bool RegisterWindowClass(HINSTANCE instance, const char* name, UINT style, WNDPR
     return ::RegisterClassA(&windowClass) != 0;
 }
 
-// The close query runs once for every request made since the last look; true ends the loop.
-bool CloseAllowed(WindowState& state) {
-    return RunPendingCloseQuery(*state.events, state.closeRequested);
+bool RegisterWindowClasses(HINSTANCE instance) {
+    return RegisterWindowClass(instance, ApplicationClass, 0,
+                               &GuardedWindowProc<HandleApplicationMessage>) &&
+           RegisterWindowClass(instance, SaverClass, 0, &GuardedWindowProc<HandleSaverMessage>) &&
+           RegisterWindowClass(instance, ViewClass, CS_OWNDC,
+                               &GuardedWindowProc<HandleViewMessage>);
 }
 
+// False, with the system's error code set, when a window could not be made.
+bool MakeWindows(WindowState& state) {
+    const HINSTANCE instance = state.instance;
+    // Never shown: it owns the saver window, which keeps the saver out of the task bar.
+    state.application = ::CreateWindowExA(0, ApplicationClass, Title,
+                                          WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU, 0,
+                                          0, 0, 0, nullptr, nullptr, instance, &state);
+    if (state.application == nullptr)
+        return false;
+    state.frame =
+        ::CreateWindowExA(WS_EX_TOPMOST, SaverClass, Title, WS_POPUP | WS_CLIPCHILDREN, 0, 0,
+                          DesignWidth, DesignHeight, state.application, nullptr, instance, &state);
+    if (state.frame == nullptr)
+        return false;
+    RECT client{};
+    ::GetClientRect(state.frame, &client);
+    // A GL surface must not be drawn over by its parent or siblings.
+    state.view = ::CreateWindowExA(
+        0, ViewClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0,
+        client.right, client.bottom, state.frame, nullptr, instance, &state);
+    return state.view != nullptr;
+}
+
+} // namespace
+
 // One message from the queue, false when it is empty. The quit message asks for a close too.
-bool DispatchOne(WindowState& state) {
+bool Win32Platform::WindowState::HandlePendingEvent() {
     MSG message{};
     if (!::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
         return false;
     if (message.message == WM_QUIT) {
-        state.closeRequested = true;
+        loop.RequestClose();
         return true;
     }
     ::TranslateMessage(&message);
     ::DispatchMessageA(&message);
-    RaiseHeldError(state);
+    RaiseHeldError(*this);
     return true;
 }
 
-} // namespace
+void Win32Platform::WindowState::BeforeIdle() {
+    KeepViewOnScreen(*this);
+}
+
+Win32Platform::WindowState::~WindowState() {
+    // Nothing the windows still hear while they go reaches the form.
+    events = nullptr;
+    if (frame != nullptr)
+        ::DestroyWindow(frame); // and the view with it
+    if (application != nullptr)
+        ::DestroyWindow(application);
+    if (frameBrush != nullptr)
+        ::DeleteObject(frameBrush);
+}
+
+void Win32Platform::StateDeleter::operator()(WindowState* state) const {
+    std::default_delete<WindowState>()(state);
+}
 
 HWND SaverViewWindow(const Win32Platform::WindowState* state) {
     return state != nullptr ? state->view : nullptr;
@@ -282,102 +346,42 @@ HWND SaverViewWindow(const Win32Platform::WindowState* state) {
 
 WindowHandle Win32Platform::CreateSaverWindow(WindowEvents* events) {
     DestroySaverWindow();
-    auto* state = new WindowState;
-    state->events = events;
+    // Either all three windows exist or none does: the other methods rely on it.
+    StatePtr<WindowState> state = std::make_unique<WindowState>(events);
     state->instance = ::GetModuleHandleA(nullptr);
     state->frameBrush = ::CreateSolidBrush(RGB(0, 0, 0));
-    // Either all three windows exist or none does: the other methods rely on it.
-    const auto fail = [&] {
+    if (!RegisterWindowClasses(state->instance) || !MakeWindows(*state)) {
         const std::uint32_t code = GetLastError();
-        Destroy(state);
         throw EWin32Error(code, ErrorText(code));
-    };
-    const HINSTANCE instance = state->instance;
-    if (!RegisterWindowClass(instance, ApplicationClass, 0,
-                             &GuardedWindowProc<HandleApplicationMessage>) ||
-        !RegisterWindowClass(instance, SaverClass, 0, &GuardedWindowProc<HandleSaverMessage>) ||
-        !RegisterWindowClass(instance, ViewClass, CS_OWNDC, &GuardedWindowProc<HandleViewMessage>))
-        fail();
-
-    // Never shown: it owns the saver window, which keeps the saver out of the task bar.
-    state->application = ::CreateWindowExA(0, ApplicationClass, Title,
-                                           WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU, 0,
-                                           0, 0, 0, nullptr, nullptr, instance, state);
-    if (state->application == nullptr)
-        fail();
-    state->frame =
-        ::CreateWindowExA(WS_EX_TOPMOST, SaverClass, Title, WS_POPUP | WS_CLIPCHILDREN, 0, 0,
-                          DesignWidth, DesignHeight, state->application, nullptr, instance, state);
-    if (state->frame == nullptr)
-        fail();
-    RECT client{};
-    ::GetClientRect(state->frame, &client);
-    // A GL surface must not be drawn over by its parent or siblings.
-    state->view = ::CreateWindowExA(
-        0, ViewClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0,
-        client.right, client.bottom, state->frame, nullptr, instance, state);
-    if (state->view == nullptr)
-        fail();
+    }
     // The view's private device context lasts as long as the view; the GL context is made on it.
     if (RunningOnWine())
         state->wineViewDC = ::GetDC(state->view);
-    window_ = state;
-    RaiseHeldError(*state);
-    return reinterpret_cast<WindowHandle>(state->frame);
+    window_ = std::move(state);
+    RaiseHeldError(*window_);
+    return reinterpret_cast<WindowHandle>(window_->frame);
 }
 
 void Win32Platform::RunModal() {
-    WindowState* state = window_;
+    WindowState* state = window_.get();
     if (state == nullptr || state->events == nullptr)
         return;
     ::ShowWindow(state->frame, SW_SHOW);
     ::SetForegroundWindow(state->frame);
     ::SetFocus(state->view);
     RaiseHeldError(*state);
-    for (;;) {
-        if (DispatchOne(*state)) {
-            if (CloseAllowed(*state))
-                break;
-            continue;
-        }
-        if (state->idleInstalled) {
-            // The animation never lets the loop wait for a message.
-            KeepViewOnScreen(*state);
-            state->events->OnIdle();
-            if (CloseAllowed(*state))
-                break;
-        } else {
-            if (CloseAllowed(*state))
-                break;
-            ::WaitMessage();
-        }
-    }
+    state->loop.Run();
 }
 
 void Win32Platform::DestroySaverWindow() {
     if (window_ == nullptr)
         return;
-    ReleaseViewContexts(wgl_);
-    Destroy(window_);
-    window_ = nullptr;
-}
-
-void Win32Platform::Destroy(WindowState* state) {
-    if (state == nullptr)
-        return;
-    // Nothing the windows still hear while they go reaches the form.
-    state->events = nullptr;
-    if (state->frame != nullptr)
-        ::DestroyWindow(state->frame); // and the view with it
-    if (state->application != nullptr)
-        ::DestroyWindow(state->application);
-    if (state->frameBrush != nullptr)
-        ::DeleteObject(state->frameBrush);
-    delete state;
+    ReleaseViewContexts(wgl_.get());
+    window_.reset();
 }
 
 void Win32Platform::HideApplicationWindow() {
-    WindowState* state = window_;
+    WindowState* state = window_.get();
     if (state == nullptr || state->application == nullptr)
         return;
     const LONG style = ::GetWindowLongA(state->application, GWL_EXSTYLE);
@@ -399,7 +403,7 @@ void Win32Platform::SetWindowBounds(int left, int top, int width, int height) {
 }
 
 void Win32Platform::SetWindowColor(std::uint32_t color) {
-    WindowState* state = window_;
+    WindowState* state = window_.get();
     if (state == nullptr)
         return;
     // The low three bytes as they are, as the view takes them for its clear colour.
@@ -412,7 +416,7 @@ void Win32Platform::SetWindowColor(std::uint32_t color) {
 }
 
 void Win32Platform::SetViewCursor(int cursor) {
-    WindowState* state = window_;
+    WindowState* state = window_.get();
     if (state == nullptr)
         return;
     const bool hidden = cursor == crNone;
@@ -429,7 +433,7 @@ void Win32Platform::SetViewFocus() {
 }
 
 void Win32Platform::SetTimerEnabled(TimerId timer, bool enabled) {
-    WindowState* state = window_;
+    WindowState* state = window_.get();
     if (state == nullptr)
         return;
     Timer& target = state->TimerFor(timer);
@@ -446,11 +450,6 @@ bool Win32Platform::IsTimerEnabled(TimerId timer) {
     return window_ != nullptr && window_->TimerFor(timer).Enabled;
 }
 
-void Win32Platform::SetIdleHandler(bool installed) {
-    if (window_ != nullptr)
-        window_->idleInstalled = installed;
-}
-
 bool Win32Platform::IsCapsLockOn() {
     BYTE keys[256] = {};
     if (!::GetKeyboardState(keys))
@@ -458,18 +457,8 @@ bool Win32Platform::IsCapsLockOn() {
     return (keys[VK_CAPITAL] & 1) != 0;
 }
 
-void Win32Platform::RequestClose() {
-    if (window_ != nullptr)
-        window_->closeRequested = true;
-}
-
-void Win32Platform::ProcessMessages() {
-    WindowState* state = window_;
-    if (state == nullptr)
-        return;
-    for (int handled = 0; handled < MaxMessagesPerProcessMessages && DispatchOne(*state);
-         ++handled) {
-    }
+ModalLoop* Win32Platform::SaverLoop() {
+    return window_ != nullptr ? &window_->loop : nullptr;
 }
 
 void Win32Platform::InvalidateView() {
@@ -478,7 +467,7 @@ void Win32Platform::InvalidateView() {
 }
 
 void Win32Platform::FillViewRect(std::uint32_t color, int width, int height) {
-    WindowState* state = window_;
+    WindowState* state = window_.get();
     if (state == nullptr || state->view == nullptr)
         return;
     const HDC dc = ::GetDC(state->view);

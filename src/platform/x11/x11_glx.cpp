@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <type_traits>
 
@@ -81,8 +82,13 @@ struct X11Platform::GlxState {
     std::vector<GLXContextHandle> contexts; // made and not yet deleted
     GLXContextHandle current = nullptr;
 
+    ~GlxState() { ReleaseViewContexts(this); }
     bool Usable() const { return library != nullptr && library == GLLibrary; }
 };
+
+void X11Platform::StateDeleter::operator()(GlxState* state) const {
+    std::default_delete<GlxState>()(state);
+}
 
 namespace {
 
@@ -92,7 +98,9 @@ using GlxState = X11Platform::GlxState;
 void BindGlx(X11Platform& platform, GlxState& glx, Display* display, std::string& missing) {
     if (glx.Usable() && glx.display == display)
         return;
-    glx = GlxState{};
+    // Contexts of a library released since cannot be deleted any more; they are forgotten.
+    glx.contexts.clear();
+    glx.current = nullptr;
     glx.library = GLLibrary;
     glx.display = display;
     auto bind = [&](auto& entry, const char* name) {
@@ -107,6 +115,16 @@ void BindGlx(X11Platform& platform, GlxState& glx, Display* display, std::string
     bind(glx.makeCurrent, "glXMakeCurrent");
     bind(glx.destroyContext, "glXDestroyContext");
     KeepGLXLoaded(reinterpret_cast<void*>(glx.queryExtension));
+}
+
+// A context for the visual; nullptr and the X error code when the server refused one.
+GLXContextHandle MakeContext(GlxState& glx, Display* display, XVisualInfo& visual, int& code) {
+    XErrorTrap trap(display);
+    GLXContextHandle context = SurvivingLostServer(ConnectionNumber(display), [&] {
+        return glx.createContext(display, &visual, nullptr, True);
+    });
+    code = trap.Sync();
+    return context;
 }
 
 void MakeNoneCurrent(GlxState& glx) {
@@ -212,7 +230,7 @@ void ReleaseViewContexts(X11Platform::GlxState* state) {
 }
 
 DeviceContext X11Platform::GetViewDeviceContext() {
-    return reinterpret_cast<DeviceContext>(SaverViewSurface(window_));
+    return reinterpret_cast<DeviceContext>(SaverViewSurface(window_.get()));
 }
 
 // The view's surface is the window's own, as with a private device context: nothing to give back.
@@ -220,7 +238,7 @@ void X11Platform::ReleaseViewDeviceContext(DeviceContext) {}
 
 RenderContext X11Platform::CreateGLContext(DeviceContext dc, int colorBits, int stencilBits,
                                            int accumBits, int auxBuffers, int layer) {
-    ViewSurface* view = SaverViewSurface(window_);
+    ViewSurface* view = SaverViewSurface(window_.get());
     Display* display = view != nullptr ? view->display : XConnection();
     auto fail = [&](std::uint32_t code, const std::string& text) {
         lastError_ = code;
@@ -233,7 +251,7 @@ RenderContext X11Platform::CreateGLContext(DeviceContext dc, int colorBits, int 
         throw fail(code, ErrorText(code));
     }
     if (glx_ == nullptr)
-        glx_ = new GlxState;
+        glx_ = std::make_unique<GlxState>();
     std::string missing;
     BindGlx(*this, *glx_, display, missing);
     if (!missing.empty()) {
@@ -252,18 +270,10 @@ RenderContext X11Platform::CreateGLContext(DeviceContext dc, int colorBits, int 
         throw fail(BadMatch, XErrorText(display, BadMatch));
     // The window was made before GL was loaded, or for another request.
     if (chosen.visualid != view->visual)
-        if (const int code = RebuildViewWindow(window_, chosen); code != 0)
+        if (const int code = RebuildViewWindow(window_.get(), chosen); code != 0)
             throw fail(static_cast<std::uint32_t>(code), XErrorText(display, code));
-
-    GLXContextHandle context = nullptr;
     int code = 0;
-    {
-        XErrorTrap trap(display);
-        context = SurvivingLostServer(ConnectionNumber(display), [&] {
-            return glx_->createContext(display, &chosen, nullptr, True);
-        });
-        code = trap.Sync();
-    }
+    GLXContextHandle context = MakeContext(*glx_, display, chosen, code);
     if (context == nullptr)
         throw fail(static_cast<std::uint32_t>(code), code != 0 ? XErrorText(display, code) : "");
     glx_->contexts.push_back(context);
@@ -271,7 +281,7 @@ RenderContext X11Platform::CreateGLContext(DeviceContext dc, int colorBits, int 
 }
 
 void X11Platform::ActivateGLContext(DeviceContext dc, RenderContext rc) {
-    ViewSurface* view = SaverViewSurface(window_);
+    ViewSurface* view = SaverViewSurface(window_.get());
     if (view == nullptr || dc != reinterpret_cast<DeviceContext>(view) || glx_ == nullptr ||
         !glx_->Usable())
         return;
@@ -300,11 +310,6 @@ void X11Platform::DeleteGLContext(RenderContext rc) {
     XErrorTrap trap(glx_->display);
     glx_->destroyContext(glx_->display, context);
     glx_->contexts.erase(found);
-}
-
-void X11Platform::Destroy(GlxState* state) {
-    ReleaseViewContexts(state);
-    delete state;
 }
 
 } // namespace lumivex

@@ -1,8 +1,11 @@
 // The single-instance guard: an exclusive flock on a lock file. The kernel drops the lock when
 // the process ends in any way (even SIGKILL), so a crashed saver never blocks the next start.
 //
-// The file lives in $XDG_RUNTIME_DIR (private to the user); without it, in the temporary
-// directory with the user id in its name, so two users never share one guard.
+// The file lives in $XDG_RUNTIME_DIR (private to the user). Where that is missing or unusable (a
+// folder the user cannot write to, a file there that is not the user's), it lives in a private
+// folder of the user's in the temporary directory, lumivex-gl-<uid>, which must be a real folder
+// of the user's that nobody else can write to: in a shared folder anyone could otherwise take or
+// drop the guard for us.
 #include "platform/x11/x11_platform.h"
 
 #include <cerrno>
@@ -22,12 +25,21 @@ bool IsDirectory(const char* path) {
     return path != nullptr && path[0] != '\0' && stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::string GuardPath(const std::string& name) {
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); IsDirectory(runtime))
-        return std::string(runtime) + "/" + name + ".lock";
+// The private fallback folder, made when missing; empty (errno set) when it cannot be trusted.
+std::string PrivateFolder() {
     const char* temp = std::getenv("TMPDIR");
-    std::string dir = IsDirectory(temp) ? temp : "/tmp";
-    return dir + "/" + name + "-" + std::to_string(getuid()) + ".lock";
+    const std::string dir =
+        std::string(IsDirectory(temp) ? temp : "/tmp") + "/lumivex-gl-" + std::to_string(getuid());
+    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+        return {};
+    struct stat info {};
+    if (lstat(dir.c_str(), &info) != 0)
+        return {};
+    if (!S_ISDIR(info.st_mode) || info.st_uid != getuid() || (info.st_mode & 022) != 0) {
+        errno = EACCES;
+        return {};
+    }
+    return dir;
 }
 
 // Handles are the descriptor plus one, so that 0 keeps meaning "no guard".
@@ -38,21 +50,17 @@ int DescriptorOf(GuardHandle guard) {
     return int(guard - 1);
 }
 
-} // namespace
-
-GuardHandle X11Platform::CreateInstanceGuard(const std::string& name, bool& alreadyExists) {
-    alreadyExists = false;
-    std::string path = GuardPath(name);
+// The lock at `path`: a handle when it was taken or is held by a live process (alreadyExists),
+// 0 with errno set when the file cannot serve as a guard.
+GuardHandle TryLock(const std::string& path, bool& alreadyExists) {
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-        lastError_ = std::uint32_t(errno);
-        return 0; // no guard: carry on as the only instance
-    }
-    // In a shared temporary directory a file someone else made must not stand in for ours.
+    if (fd < 0)
+        return 0;
+    // A file someone else made must not stand in for ours.
     struct stat info {};
-    if (fstat(fd, &info) != 0 || info.st_uid != getuid()) {
-        lastError_ = EACCES;
+    if (fstat(fd, &info) != 0 || info.st_uid != getuid() || !S_ISREG(info.st_mode)) {
         close(fd);
+        errno = EACCES;
         return 0;
     }
     int result;
@@ -61,13 +69,29 @@ GuardHandle X11Platform::CreateInstanceGuard(const std::string& name, bool& alre
     while (result != 0 && errno == EINTR);
     if (result == 0)
         return HandleOf(fd);
-    lastError_ = std::uint32_t(errno);
     if (errno == EWOULDBLOCK) {
         // Held by a live process; the caller closes our handle and leaves.
         alreadyExists = true;
         return HandleOf(fd);
     }
+    const int error = errno;
     close(fd);
+    errno = error;
+    return 0;
+}
+
+} // namespace
+
+GuardHandle X11Platform::CreateInstanceGuard(const std::string& name, bool& alreadyExists) {
+    alreadyExists = false;
+    const std::string file = "/" + name + ".lock";
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); IsDirectory(runtime))
+        if (GuardHandle guard = TryLock(runtime + file, alreadyExists); guard != 0)
+            return guard;
+    if (const std::string folder = PrivateFolder(); !folder.empty())
+        if (GuardHandle guard = TryLock(folder + file, alreadyExists); guard != 0)
+            return guard;
+    lastError_ = std::uint32_t(errno != 0 ? errno : EACCES);
     return 0;
 }
 

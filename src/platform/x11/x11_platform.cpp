@@ -11,10 +11,10 @@ X11Platform::X11Platform() = default;
 
 X11Platform::~X11Platform() {
     // The context goes before its window, the window before the display-independent parts.
-    Destroy(glx_);
-    Destroy(window_);
-    Destroy(system_);
-    Destroy(registry_);
+    glx_.reset();
+    window_.reset();
+    system_.reset();
+    registry_.reset();
     if (display_ != nullptr) {
         WatchForLostDisplay(nullptr);
         XCloseDisplay(display_);

@@ -4,6 +4,8 @@
 
 #include "platform/Platform.h"
 
+#include <memory>
+
 struct _XDisplay; // Xlib's Display
 
 namespace lumivex {
@@ -33,7 +35,8 @@ class X11Platform final : public Platform {
     bool RegQueryValue(KeyHandle key, const std::string& name, RegistryValue& value) override;
     bool RegSetValue(KeyHandle key, const std::string& name, std::uint32_t type,
                      const std::uint8_t* data, std::size_t size) override;
-    void RegCloseKey(KeyHandle key) override;
+    bool RegCloseKey(KeyHandle key) override;
+    void ReportSaveFailure(std::uint32_t error, bool mayWait) override;
 
     // x11_system.cpp
     void ShowHelp(WindowHandle owner, const std::string& file, std::uint32_t command,
@@ -67,10 +70,7 @@ class X11Platform final : public Platform {
     void SetViewFocus() override;
     void SetTimerEnabled(TimerId timer, bool enabled) override;
     bool IsTimerEnabled(TimerId timer) override;
-    void SetIdleHandler(bool installed) override;
     bool IsCapsLockOn() override;
-    void RequestClose() override;
-    void ProcessMessages() override;
     bool IsSessionEnding() override;
     void InvalidateView() override;
     void FillViewRect(std::uint32_t color, int width, int height) override;
@@ -97,22 +97,32 @@ class X11Platform final : public Platform {
     // goes to standard error and the program ends with 1, touching nothing of X or GL again.
     [[noreturn]] void LoseDisplay();
 
-    // Each concern keeps its state in a struct defined in its own file, created there on first
-    // use and released by that file's Destroy overload (called from the destructor).
+    // Each concern keeps its state in a struct defined in its own file, made there on first use;
+    // the struct's destructor releases what it holds.
     struct RegistryState;
     struct SystemState;
     struct WindowState;
     struct GlxState;
-    static void Destroy(RegistryState* state);
-    static void Destroy(SystemState* state);
-    static void Destroy(WindowState* state);
-    static void Destroy(GlxState* state);
+    // Deletes each state beside its definition, where its type is complete; takes over what
+    // std::make_unique made there.
+    struct StateDeleter {
+        StateDeleter() = default;
+        template <typename State> StateDeleter(std::default_delete<State> /*made*/) {}
+        void operator()(RegistryState* state) const;
+        void operator()(SystemState* state) const;
+        void operator()(WindowState* state) const;
+        void operator()(GlxState* state) const;
+    };
+    template <typename State> using StatePtr = std::unique_ptr<State, StateDeleter>;
 
   private:
-    RegistryState* registry_ = nullptr;
-    SystemState* system_ = nullptr;
-    WindowState* window_ = nullptr;
-    GlxState* glx_ = nullptr;
+    // x11_window.cpp
+    ModalLoop* SaverLoop() override;
+
+    StatePtr<RegistryState> registry_;
+    StatePtr<SystemState> system_;
+    StatePtr<WindowState> window_;
+    StatePtr<GlxState> glx_;
     _XDisplay* display_ = nullptr;
     bool displayTried_ = false;
     bool displayLost_ = false;

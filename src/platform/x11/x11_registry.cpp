@@ -3,8 +3,9 @@
 // ~/.config/lumivex-gl/registry.reg).
 //
 // Writing replaces the file atomically (temporary file, fsync, rename). A file that could not be
-// read completely (unreadable, not a regular file, too large) is never overwritten. A file that
-// is not a registry file at all is kept beside the new one. A symbolic link in its place is
+// read completely (unreadable, not a regular file, too large) is never overwritten, and no file
+// larger than the program reads is written. A save that fails is reported on standard error. A file
+// that is not a registry file at all is kept beside the new one. A symbolic link in its place is
 // written through, even when its target does not exist yet.
 //
 // Saves lock the file's directory while they run, so that the temporary file a killed save left
@@ -13,12 +14,14 @@
 
 #include "platform/regfile/regfile_store.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <pwd.h>
 #include <string>
 #include <string_view>
@@ -30,8 +33,9 @@ namespace lumivex {
 
 namespace {
 
-// Far beyond any settings file; it bounds what a damaged or hostile file can make us allocate.
-constexpr std::size_t MaxFileBytes = 4u << 20;
+// Far beyond any settings file or registry export a user keeps; it bounds what a damaged or
+// hostile file can make us allocate. A save never writes more, so our own file always reads back.
+constexpr std::size_t MaxFileBytes = std::size_t(64) << 20;
 // Temporary files are named <file>.tmp.XXXXXX, the X standing for letters and digits.
 constexpr std::string_view TemporaryInfix = ".tmp.";
 constexpr std::size_t TemporaryRandomChars = 6;
@@ -203,13 +207,16 @@ regfile::StoredText RegistryFile::Read() {
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        return Failed(EINVAL);
+        return Failed(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
     }
+    // Sized by the file, and grown should it grow while it is read.
     std::string bytes;
-    bytes.resize(MaxFileBytes + 1);
+    bytes.resize(std::min(std::size_t(info.st_size), MaxFileBytes) + 1);
     std::size_t size = 0;
     std::uint32_t error = 0;
-    while (size < bytes.size()) {
+    while (size < MaxFileBytes + 1) {
+        if (size == bytes.size())
+            bytes.resize(std::min(bytes.size() * 2, MaxFileBytes + 1));
         ssize_t got = ::read(fd, bytes.data() + size, bytes.size() - size);
         if (got < 0 && errno == EINTR)
             continue;
@@ -261,6 +268,8 @@ std::uint32_t RegistryFile::KeepAside(const std::string& target, std::string_vie
 }
 
 std::uint32_t RegistryFile::Write(std::string_view text, std::string_view foreign) {
+    if (text.size() > MaxFileBytes)
+        return EFBIG;
     if (!MakeDirectories(ParentOf(path_)))
         return std::uint32_t(errno != 0 ? errno : ENOTDIR);
     std::uint32_t error = 0;
@@ -311,15 +320,15 @@ struct X11Platform::RegistryState {
     regfile::Store store{file};
 };
 
-void X11Platform::Destroy(RegistryState* state) {
-    delete state;
+void X11Platform::StateDeleter::operator()(RegistryState* state) const {
+    std::default_delete<RegistryState>()(state);
 }
 
 namespace {
 
-regfile::Store& StoreOf(X11Platform::RegistryState*& state) {
+regfile::Store& StoreOf(X11Platform::StatePtr<X11Platform::RegistryState>& state) {
     if (state == nullptr)
-        state = new X11Platform::RegistryState;
+        state = std::make_unique<X11Platform::RegistryState>();
     return state->store;
 }
 
@@ -342,8 +351,17 @@ bool X11Platform::RegSetValue(KeyHandle key, const std::string& name, std::uint3
     return StoreOf(registry_).SetValue(key, name, type, data, size, lastError_);
 }
 
-void X11Platform::RegCloseKey(KeyHandle key) {
-    StoreOf(registry_).CloseKey(key, lastError_);
+bool X11Platform::RegCloseKey(KeyHandle key) {
+    return StoreOf(registry_).CloseKey(key, lastError_);
+}
+
+void X11Platform::ReportSaveFailure(std::uint32_t error, bool) {
+    // Standard error only: a dialog would hold up an end that a signal or a logout asked for.
+    const std::string file = RegistryFilePath();
+    std::fprintf(stderr, "lumivex-gl: cannot save the settings to %s: %s\n",
+                 file.empty() ? "a file in the home folder (HOME is not set)" : file.c_str(),
+                 ErrorText(error).c_str());
+    std::fflush(stderr);
 }
 
 } // namespace lumivex

@@ -123,7 +123,7 @@ void X11Platform::LoseDisplay() {
     if (!leaving) {
         leaving = true;
         displayLost_ = true;
-        if (WindowEvents* events = ModalSaverWindowEvents(window_))
+        if (WindowEvents* events = ModalSaverWindowEvents(window_.get()))
             events->OnEndSession();
         FinishAbruptly();
         const char* name = std::getenv("DISPLAY");

@@ -6,10 +6,14 @@
 #include <cerrno>
 #include <cfenv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dlfcn.h>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <sys/stat.h>
 #include <sys/utsname.h>
 
 namespace lumivex {
@@ -18,8 +22,8 @@ struct X11Platform::SystemState {
     std::string lastLoadError; // dlerror() of the last failed load, for the help of a human
 };
 
-void X11Platform::Destroy(SystemState* state) {
-    delete state;
+void X11Platform::StateDeleter::operator()(SystemState* state) const {
+    std::default_delete<SystemState>()(state);
 }
 
 namespace {
@@ -45,6 +49,29 @@ std::string LinuxLibraryName(const std::string& name) {
     if (SameNoCase(name, "GLU32.DLL"))
         return "libGLU.so.1";
     return name;
+}
+
+// dlopen opens a file before it can tell that it holds no library, and opening a FIFO waits for a
+// writer for ever (some devices block too), in a call no signal ends. Only a regular file is
+// handed to it. A name with a slash is that file; a bare name is looked up by the loader, and of
+// its folders those in LD_LIBRARY_PATH are the ones a user can fill, so their candidates are
+// checked in the loader's order up to the first regular file. The system folders are left alone.
+bool LoadableWithoutBlocking(const std::string& name) {
+    struct stat info {};
+    if (name.find('/') != std::string::npos)
+        return stat(name.c_str(), &info) != 0 || S_ISREG(info.st_mode);
+    const char* path = std::getenv("LD_LIBRARY_PATH");
+    std::string_view rest = path != nullptr ? path : "";
+    while (!rest.empty()) {
+        const std::size_t end = rest.find_first_of(":;");
+        std::string dir(rest.substr(0, end));
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        const std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + name;
+        if (stat(candidate.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+            continue;
+        return S_ISREG(info.st_mode);
+    }
+    return true;
 }
 
 const char* const HelpText = R"(Lumivex GL - a kaleidoscope screen saver
@@ -112,15 +139,21 @@ void X11Platform::SetScreenSaverRunning(bool) {
 
 LibraryHandle X11Platform::LoadLibrary(const std::string& name) {
     if (system_ == nullptr)
-        system_ = new SystemState;
+        system_ = std::make_unique<SystemState>();
     if (name.empty()) {
         // dlopen would hand back the program itself; an empty name names no library.
         lastError_ = ENOENT;
         system_->lastLoadError = "no library name";
         return nullptr;
     }
+    const std::string fileName = LinuxLibraryName(name);
+    if (!LoadableWithoutBlocking(fileName)) {
+        lastError_ = ENOEXEC;
+        system_->lastLoadError = fileName + ": not a regular file";
+        return nullptr;
+    }
     errno = 0;
-    void* library = dlopen(LinuxLibraryName(name).c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* library = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
         lastError_ = std::uint32_t(errno != 0 ? errno : ENOENT);
         const char* text = dlerror();

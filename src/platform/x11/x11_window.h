@@ -1,5 +1,5 @@
-// What the saver window shares with the GL context code: the view's drawing surface, and the
-// translation of X key symbols to the virtual-key codes the saver window understands.
+// What the saver window shares with the GL context code and the session: the view's drawing
+// surface and where the window's events go.
 #pragma once
 
 #include "platform/x11/x11_platform.h"
@@ -30,12 +30,5 @@ WindowEvents* ModalSaverWindowEvents(X11Platform::WindowState* state);
 // Remakes the view window with `visual`, keeping its size, cursor and mapping. Returns 0 or the
 // X error code that stopped it (the old window then stays).
 int RebuildViewWindow(X11Platform::WindowState* state, const XVisualInfo& visual);
-
-// Code delivered for keys the saver window has no name for; like any key, it ends the saver.
-constexpr std::uint16_t VK_UNKNOWN = 0xFF;
-
-// The virtual-key code of a key symbol looked up at the keyboard's base level (with only the
-// Num Lock state applied, so a keypad key reads as a digit or as an arrow as Windows has it).
-std::uint16_t VirtualKeyFromKeysym(unsigned long keysym);
 
 } // namespace lumivex
