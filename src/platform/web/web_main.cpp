@@ -3,8 +3,8 @@
 // only) and the options of the page's address as hack options ("?count=7&tile" gives --count=7
 // --tile), read by the same parser as on Linux and held for this run only. Start-up then runs as
 // on the desktop and ends in the animation loop.
-#include "platform/web/web_platform.h"
 #include "platform/options/hack_options.h"
+#include "platform/web/web_platform.h"
 #include "shell/unInitialize.h"
 
 #include <string>

@@ -92,11 +92,9 @@ class WebPlatform final : public Platform {
     void SetViewFocus() override {}
     void SetTimerEnabled(TimerId timer, bool enabled) override;
     bool IsTimerEnabled(TimerId timer) override;
-    void SetIdleHandler(bool installed) override;
     bool IsCapsLockOn() override;
     // The input that ends the saver leaves the page as it is: nothing closes it but the browser.
     void RequestClose() override {}
-    void ProcessMessages() override;
     bool IsSessionEnding() override;
     void InvalidateView() override;
     void FillViewRect(std::uint32_t color, int width, int height) override;
@@ -108,6 +106,9 @@ class WebPlatform final : public Platform {
     // The frame rate (and the vertices drawn) on the console once a second.
     void SetFrameRateReport(bool on) { frameRateReport_ = on; }
     bool FrameRateReport() const { return frameRateReport_; }
+
+  protected:
+    ModalLoop* SaverLoop() override;
 
   private:
     // A page holds one platform, so each concern keeps its state in its own file.

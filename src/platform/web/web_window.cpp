@@ -2,12 +2,14 @@
 // and follows its size; keys and the mouse queued as a window system queues them; the two timers
 // on the browser's clock; and the modal loop, run from requestAnimationFrame.
 //
-// Each animation frame handles what is pending (input, a resize, a paint, due timers), then runs
-// one idle pass if the pause of the last one is over, and shows what was drawn. One pass a frame:
-// the GL work of a pass is done by the time the browser shows the frame, and more passes would
-// only make the frame later. The page is never closed by the saver: close requests are dropped.
+// Each animation frame runs the modal loop's frame (ModalLoop::RunFrame: what is pending - input,
+// a resize, a paint, due timers - then one idle pass) once the pause of the last pass is over, and
+// only the pending events before that; then it shows what was drawn. One pass a frame: the GL
+// work of a pass is done by the time the browser shows the frame, and more passes would only make
+// the frame later. The page is never closed by the saver: close requests are dropped.
 #include "platform/web/web_platform.h"
 
+#include "platform/ModalLoop.h"
 #include "platform/web/web_keys.h"
 #include "platform/web/web_page.h"
 #include "shell/unInitialize.h"
@@ -19,6 +21,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 namespace lumivex {
 
@@ -61,7 +64,8 @@ struct WindowState {
     bool shown = false; // the bounds are not empty
     Timer hideMouse{false, HideMouseInterval, 0};
     Timer tick{false, TickInterval, 0};
-    bool idleInstalled = false;
+    std::optional<ModalLoop> loop; // with the saver window
+    bool drew = false;             // since the last presentation
     bool modal = false;
     bool ending = false;
     bool capsLock = false;       // as the last handled event had it
@@ -209,7 +213,7 @@ bool FireDueTimer() {
 }
 
 // Handles one pending thing: input, then a paint, then a timer. False when nothing was pending.
-bool HandleOne(bool& drew) {
+bool HandleOne() {
     if (window.events == nullptr || window.ending)
         return false;
     if (window.resizePending)
@@ -224,7 +228,7 @@ bool HandleOne(bool& drew) {
     if (window.paintPending && window.shown) {
         window.paintPending = false;
         window.events->OnPaint();
-        drew = true;
+        window.drew = true;
         return true;
     }
     return FireDueTimer();
@@ -246,30 +250,44 @@ void ReportFrameRate() {
     window.frameRateFrames = 0;
 }
 
-EM_BOOL AnimationFrame(double, void*) {
-    if (window.events == nullptr || window.ending || !window.modal)
-        return EM_FALSE;
-    bool drew = false;
-    while (HandleOne(drew)) {
-    }
-    if (window.idleInstalled && window.platform->Rested()) {
-        window.platform->BeginPass();
-        window.events->OnIdle();
-        drew = true;
+// The loop's primitives in the page: it never waits, the browser does.
+class PageLoop final : public ModalLoop::Backend {
+  public:
+    bool HandlePendingEvent() override { return HandleOne(); }
+    void WaitForEvent() override {}
+    bool IsSessionEnding() override { return window.ending; }
+    void BeforeIdle() override { window.platform->BeginPass(); }
+    void AfterIdle() override {
+        window.drew = true;
         if (window.platform->FrameRateReport())
             ReportFrameRate();
     }
-    if (drew)
+};
+
+PageLoop pageLoop;
+
+EM_BOOL AnimationFrame(double, void*) {
+    if (!window.loop || !window.modal || window.ending)
+        return EM_FALSE;
+    if (window.platform->Rested()) {
+        if (!window.loop->RunFrame())
+            return EM_FALSE;
+    } else {
+        window.loop->ProcessMessages();
+    }
+    if (window.drew)
         window.platform->PresentGL();
+    window.drew = false;
     return EM_TRUE;
 }
 
 } // namespace
 
 WindowHandle WebPlatform::CreateSaverWindow(WindowEvents* events) {
-    window = WindowState{};
-    window.platform = this;
+    window.platform = this; // one saver window a page
+
     window.events = events;
+    window.loop.emplace(pageLoop, events);
     MeasureCanvas(window.width, window.height);
     ResizeGL(window.width, window.height);
     window.tick.Enabled = true;
@@ -299,10 +317,8 @@ void WebPlatform::EndSession() {
     if (window.ending)
         return;
     window.ending = true;
-    if (window.events != nullptr && window.modal) {
-        window.events->OnEndSession();
-        window.events->OnClose();
-    }
+    if (window.loop && window.modal)
+        window.loop->EndIfSessionEnding();
     FinishAbruptly();
 }
 
@@ -312,7 +328,12 @@ bool WebPlatform::IsSessionEnding() {
 
 void WebPlatform::DestroySaverWindow() {
     window.events = nullptr;
+    window.loop.reset();
     window.modal = false;
+}
+
+ModalLoop* WebPlatform::SaverLoop() {
+    return window.loop ? &*window.loop : nullptr;
 }
 
 void WebPlatform::GetScreenSize(int& width, int& height) {
@@ -346,18 +367,8 @@ bool WebPlatform::IsTimerEnabled(TimerId timer) {
     return window.TimerFor(timer).Enabled;
 }
 
-void WebPlatform::SetIdleHandler(bool installed) {
-    window.idleInstalled = installed;
-}
-
 bool WebPlatform::IsCapsLockOn() {
     return window.capsLock;
-}
-
-void WebPlatform::ProcessMessages() {
-    bool drew = false;
-    while (HandleOne(drew)) {
-    }
 }
 
 void WebPlatform::InvalidateView() {
