@@ -59,7 +59,9 @@ class WebPlatform final : public Platform {
     bool RegQueryValue(KeyHandle key, const std::string& name, RegistryValue& value) override;
     bool RegSetValue(KeyHandle key, const std::string& name, std::uint32_t type,
                      const std::uint8_t* data, std::size_t size) override;
-    void RegCloseKey(KeyHandle key) override;
+    bool RegCloseKey(KeyHandle key) override;
+    // The page saves as it goes away, when no message can be seen: the console has it.
+    void ReportSaveFailure(std::uint32_t error, bool mayWait) override;
 
     // web_gl.cpp: the GL library is WebGL 2 drawn through the batching table; both library names
     // load it, and neither loads without WebGL 2.

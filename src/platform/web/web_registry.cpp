@@ -7,8 +7,8 @@
 #include "platform/regfile/regfile_store.h"
 #include "platform/web/web_page.h"
 
+#include <cstdio>
 #include <string>
-#include <vector>
 
 namespace lumivex {
 
@@ -84,8 +84,13 @@ bool WebPlatform::RegSetValue(KeyHandle key, const std::string& name, std::uint3
     return store.SetValue(key, name, type, data, size, lastError_);
 }
 
-void WebPlatform::RegCloseKey(KeyHandle key) {
-    store.CloseKey(key, lastError_);
+bool WebPlatform::RegCloseKey(KeyHandle key) {
+    return store.CloseKey(key, lastError_);
+}
+
+void WebPlatform::ReportSaveFailure(std::uint32_t error, bool) {
+    std::fprintf(stderr, "lumivex-gl: cannot save the settings to localStorage (%s): %s\n",
+                 ItemName, ErrorText(error).c_str());
 }
 
 } // namespace lumivex
