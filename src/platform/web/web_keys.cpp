@@ -3,9 +3,6 @@
 
 #include "platform/Platform.h"
 
-#include <array>
-#include <utility>
-
 namespace lumivex {
 
 namespace {
@@ -17,60 +14,38 @@ struct CodeKey {
 
 // Keys whose code is not a run of letters, digits or function keys. The keypad keys here are the
 // ones Num Lock leaves alone.
-constexpr std::array<CodeKey, 47> CodeKeys{{
-    {"Backspace", VK_BACK},
-    {"Tab", 9},
-    {"Enter", 13},
-    {"NumpadEnter", 13},
-    {"ShiftLeft", 16},
-    {"ShiftRight", 16},
-    {"ControlLeft", 17},
-    {"ControlRight", 17},
-    {"AltLeft", VK_MENU},
-    {"AltRight", VK_MENU},
-    {"Pause", 19},
-    {"CapsLock", VK_CAPITAL},
-    {"Escape", VK_ESCAPE},
-    {"Space", 32},
-    {"PageUp", 33},
-    {"PageDown", 34},
-    {"End", 35},
-    {"Home", 36},
-    {"ArrowLeft", VK_LEFT},
-    {"ArrowUp", VK_UP},
-    {"ArrowRight", VK_RIGHT},
-    {"ArrowDown", VK_DOWN},
-    {"PrintScreen", 44},
-    {"Insert", 45},
-    {"Delete", VK_DELETE},
-    {"MetaLeft", 91},
-    {"MetaRight", 92},
-    {"ContextMenu", 93},
-    {"NumpadMultiply", 106},
-    {"NumpadAdd", VK_ADD},
-    {"NumpadComma", 108},
-    {"NumpadSubtract", VK_SUBTRACT},
-    {"NumpadDivide", 111},
-    {"NumLock", VK_NUMLOCK},
-    {"ScrollLock", 145},
-    {"Semicolon", 186},
-    {"Equal", 187},
-    {"Comma", 188},
-    {"Minus", 189},
-    {"Period", 190},
-    {"Slash", 191},
-    {"Backquote", 192},
-    {"BracketLeft", 219},
-    {"Backslash", 220},
-    {"BracketRight", 221},
-    {"Quote", 222},
-    {"IntlBackslash", 226},
-}};
+// clang-format off
+constexpr CodeKey CodeKeys[] = {
+    {"Backspace", VK_BACK},           {"Tab", VK_TAB},
+    {"Enter", VK_RETURN},             {"NumpadEnter", VK_RETURN},
+    {"ShiftLeft", VK_SHIFT},          {"ShiftRight", VK_SHIFT},
+    {"ControlLeft", VK_CONTROL},      {"ControlRight", VK_CONTROL},
+    {"AltLeft", VK_MENU},             {"AltRight", VK_MENU},
+    {"Pause", VK_PAUSE},              {"CapsLock", VK_CAPITAL},
+    {"Escape", VK_ESCAPE},            {"Space", VK_SPACE},
+    {"PageUp", VK_PRIOR},             {"PageDown", VK_NEXT},
+    {"End", VK_END},                  {"Home", VK_HOME},
+    {"ArrowLeft", VK_LEFT},           {"ArrowUp", VK_UP},
+    {"ArrowRight", VK_RIGHT},         {"ArrowDown", VK_DOWN},
+    {"PrintScreen", VK_SNAPSHOT},     {"Insert", VK_INSERT},
+    {"Delete", VK_DELETE},            {"MetaLeft", VK_LWIN},
+    {"MetaRight", VK_RWIN},           {"ContextMenu", VK_APPS},
+    {"NumpadMultiply", VK_MULTIPLY},  {"NumpadAdd", VK_ADD},
+    {"NumpadComma", VK_SEPARATOR},    {"NumpadSubtract", VK_SUBTRACT},
+    {"NumpadDivide", VK_DIVIDE},      {"NumLock", VK_NUMLOCK},
+    {"ScrollLock", VK_SCROLL},        {"Semicolon", VK_OEM_1},
+    {"Equal", VK_OEM_PLUS},           {"Comma", VK_OEM_COMMA},
+    {"Minus", VK_OEM_MINUS},          {"Period", VK_OEM_PERIOD},
+    {"Slash", VK_OEM_2},              {"Backquote", VK_OEM_3},
+    {"BracketLeft", VK_OEM_4},        {"Backslash", VK_OEM_5},
+    {"BracketRight", VK_OEM_6},       {"Quote", VK_OEM_7},
+    {"IntlBackslash", VK_OEM_102},
+};
+// clang-format on
 
-// Numpad0 to Numpad9 without Num Lock: Insert, End, Down, Page Down, Left, Clear, Right, Home,
-// Up, Page Up.
-constexpr std::array<std::uint16_t, 10> KeypadNavigation{45, 35,       40, 34,    VK_LEFT,
-                                                         12, VK_RIGHT, 36, VK_UP, 33};
+// Numpad0 to Numpad9 without Num Lock.
+constexpr std::uint16_t KeypadNavigation[] = {VK_INSERT, VK_END,   VK_DOWN, VK_NEXT, VK_LEFT,
+                                              VK_CLEAR,  VK_RIGHT, VK_HOME, VK_UP,   VK_PRIOR};
 
 // The number after `prefix` in `code` ("F12" -> 12), or -1.
 int NumberAfter(std::string_view code, std::string_view prefix) {
@@ -96,9 +71,9 @@ std::uint16_t VirtualKeyFromCode(std::string_view code, bool numLock) {
     if (const int digit = NumberAfter(code, "Numpad"); digit >= 0 && digit <= 9)
         return numLock ? static_cast<std::uint16_t>(VK_NUMPAD0 + digit) : KeypadNavigation[digit];
     if (code == "NumpadDecimal")
-        return numLock ? 110 : VK_DELETE;
+        return numLock ? VK_DECIMAL : VK_DELETE;
     if (const int number = NumberAfter(code, "F"); number >= 1 && number <= 24)
-        return static_cast<std::uint16_t>(111 + number);
+        return static_cast<std::uint16_t>(VK_F1 + number - 1);
     for (const CodeKey& entry : CodeKeys)
         if (entry.Code == code)
             return entry.Key;
