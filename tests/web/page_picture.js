@@ -1,7 +1,7 @@
 // The page draws the saver's picture: at twice the CSS pixels (HiDPI) the canvas has the device
 // pixels, what is drawn stays and more is added over two seconds (the trails), and the picture of
 // 12 mirrored reflections maps onto itself turned by 60 degrees about the canvas centre. A click
-// and F (real input, as the Fullscreen API asks) toggle full screen.
+// and F (real input, as the Fullscreen API asks) toggle full screen, and the saver goes on.
 "use strict";
 const { run, expect, sleep, coverage, symmetric } = require("./page.js");
 
@@ -24,4 +24,7 @@ run(async (browser) => {
   await page.send("Input.dispatchKeyEvent", { type: "keyDown", code: "KeyF", key: "f" });
   await page.waitFor(`!(${fullScreen})`);
   expect(true, "a click and F toggle full screen");
+  const before = coverage(await page.shot());
+  await sleep(1000);
+  expect(coverage(await page.shot()) > before, "and they do not end the saver: the picture goes on");
 });
