@@ -5,7 +5,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
           libgl1 libglx-mesa0 libgl1-mesa-dri libglu1-mesa xvfb xdotool imagemagick x11-utils
-          xauth g++-mingw-w64-i686 googletest clang-format python3 time procps dpkg-dev
+          xauth g++-mingw-w64-i686 googletest clang-format clang-tidy python3 time procps dpkg-dev
           xscreensaver xscreensaver-gl xsecurelock lintian)
 # LMVXSVGL.SCR under Wine: 32-bit Wine draws with the 32-bit Mesa, and a GL child window needs
 # the 32-bit Composite client library (the others give Wine its usual X extensions).

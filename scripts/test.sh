@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the layout of the sources, the Windows cross build with its tests
-# under Wine (the portable unit tests, the import check of LMVXSVGL.SCR and its end-to-end runs),
-# the sanitizer build with its unit and end-to-end tests, the registry-file fuzzer for 30 s, the
-# native build with unit and end-to-end tests, then the web page in headless Chromium (after the
-# native build: its GL stream test compares the two).
+# Builds and runs every test: the layout of the sources and clang-tidy over them, the Windows
+# cross build with its tests under Wine (the portable unit tests, the import check of LMVXSVGL.SCR
+# and its end-to-end runs), the sanitizer build with its unit and end-to-end tests, the
+# registry-file fuzzer for 30 s, the native build with unit and end-to-end tests, then the web
+# page in headless Chromium (after the native build: its GL stream test compares the two).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/check-style.sh
+bash scripts/check-tidy.sh
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows

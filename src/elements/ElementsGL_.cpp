@@ -5,6 +5,7 @@
 #include "elements/ElementsGL_.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -260,40 +261,49 @@ TElementList::~TElementList() {
 TElement* TElementList::Get(std::int32_t index) const {
     if (index < 0 || index >= Count())
         throw EListError(index);
-    return items_[static_cast<std::size_t>(index)];
+    return items_[static_cast<std::size_t>(index)].get();
 }
 
 TElement* TElementList::Put(std::int32_t index, TElement* element) {
     if (index < 0 || index >= Count())
         throw EListError(index);
     // The list no longer owns the element it gives up; handing it back keeps it from leaking.
-    return std::exchange(items_[static_cast<std::size_t>(index)], element);
+    std::unique_ptr<TElement>& slot = items_[static_cast<std::size_t>(index)];
+    return std::exchange(slot, std::unique_ptr<TElement>(element)).release();
 }
 
 std::int32_t TElementList::Add(TElement* element) {
-    items_.push_back(element);
+    // Owned before the list grows, so that an element is not lost when growing fails.
+    items_.push_back(std::unique_ptr<TElement>(element));
     return Count() - 1;
 }
 
 void TElementList::Remove(TElement* element) {
-    const auto found = std::find(items_.begin(), items_.end(), element);
-    if (found != items_.end())
+    // Destroyed in any case, once it is out of the list.
+    std::unique_ptr<TElement> removed;
+    const auto found = std::find_if(items_.begin(), items_.end(),
+                                    [element](const auto& item) { return item.get() == element; });
+    if (found != items_.end()) {
+        removed = std::move(*found);
         items_.erase(found);
-    delete element;
+    } else {
+        removed.reset(element);
+    }
 }
 
 void TElementList::Delete(std::int32_t index) {
     if (index < 0 || index >= Count())
         throw EListError(index);
     const auto position = items_.begin() + index;
-    TElement* const element = *position;
+    // Destroyed once the later elements have moved down.
+    const std::unique_ptr<TElement> element = std::move(*position);
     items_.erase(position);
-    delete element;
 }
 
 void TElementList::Clear() {
-    for (TElement* element : items_)
-        delete element;
+    // Destroyed in index order, then the list is emptied in one step.
+    for (std::unique_ptr<TElement>& element : items_)
+        element.reset();
     items_.clear();
 }
 

@@ -8,6 +8,7 @@
 #include "gl/OpenGL12.h"
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -171,6 +172,7 @@ class TElementList {
     // Stores element at index and hands the element that was there back to the caller, who
     // then owns it (it is not destroyed).
     virtual TElement* Put(std::int32_t index, TElement* element);
+    // The list owns element from the call on, even when adding it fails.
     virtual std::int32_t Add(TElement* element);
     virtual void Remove(TElement* element);
     virtual void Delete(std::int32_t index);
@@ -178,7 +180,7 @@ class TElementList {
     std::int32_t Count() const { return static_cast<std::int32_t>(items_.size()); }
 
   private:
-    std::vector<TElement*> items_;
+    std::vector<std::unique_ptr<TElement>> items_;
 };
 
 // Speed counts: how many of SpeedPrimes a kind's speeds are drawn from.

@@ -36,7 +36,8 @@ void TLine2::Move() {
     MovePointInWedge(Count, P2);
     // The longer the segment against its limit, the likelier a kick.
     const float length = PolarDistance(P1.Radius, P1.Angle, P2.Radius, P2.Angle);
-    if (Random(Trunc(MaxLength)) < length && Random(KickRange) < NumOfReflections) {
+    if (static_cast<float>(Random(Trunc(MaxLength))) < length &&
+        Random(KickRange) < NumOfReflections) {
         const std::int32_t speed = Random(100);
         if (speed < 25)
             P1.RadiusSpeed = RandomRadialSpeed(Count, fastSpin);

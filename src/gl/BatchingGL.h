@@ -138,6 +138,7 @@ enum : GLenum {
 
 // One pointer per ES function; empty until bound.
 struct ESEntryPoints {
+// NOLINTNEXTLINE(bugprone-macro-parentheses): a declarator and a parameter list, not values
 #define LUMIVEX_ES_FIELD(ret, name, params, args) ret(LMVX_APIENTRY* name) params = nullptr;
     LUMIVEX_ES_FUNCTIONS(LUMIVEX_ES_FIELD)
 #undef LUMIVEX_ES_FIELD
@@ -150,7 +151,7 @@ extern ESEntryPoints ES;
 template <typename Lookup> std::vector<std::string> BindESEntryPoints(Lookup&& lookup) {
     std::vector<std::string> missing;
 #define LUMIVEX_ES_BIND(ret, name, params, args)                                                   \
-    ES.name = reinterpret_cast<ret(LMVX_APIENTRY*) params>(lookup(#name));                         \
+    ES.name = reinterpret_cast<decltype(ES.name)>(lookup(#name));                                  \
     if (ES.name == nullptr)                                                                        \
         missing.emplace_back(#name);
     LUMIVEX_ES_FUNCTIONS(LUMIVEX_ES_BIND)
@@ -162,7 +163,7 @@ class BatchingGL {
   public:
     // Vertices held before a run is drawn: 1.5 MB, a multiple of two and three so that a full
     // buffer always ends on a whole line or triangle.
-    static constexpr std::size_t DefaultCapacity = 6 * 10922;
+    static constexpr std::size_t DefaultCapacity = std::size_t{6} * 10922;
 
     explicit BatchingGL(std::size_t capacity = DefaultCapacity);
     BatchingGL(const BatchingGL&) = delete;

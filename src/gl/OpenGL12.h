@@ -68,6 +68,7 @@ enum : GLenum {
 
 // One pointer per GL function; empty until bound.
 struct GLEntryPoints {
+// NOLINTNEXTLINE(bugprone-macro-parentheses): a declarator and a parameter list, not values
 #define LUMIVEX_GL_FIELD(ret, name, params, args) ret(LMVX_APIENTRY* name) params = nullptr;
     LUMIVEX_GL_FUNCTIONS(LUMIVEX_GL_FIELD)
 #undef LUMIVEX_GL_FIELD
@@ -84,7 +85,7 @@ const std::vector<const char*>& GLFunctionNames();
 template <typename Lookup> std::vector<std::string> BindGLEntryPoints(Lookup&& lookup) {
     std::vector<std::string> missing;
 #define LUMIVEX_GL_BIND(ret, name, params, args)                                                   \
-    GL.name = reinterpret_cast<ret(LMVX_APIENTRY*) params>(lookup(#name));                         \
+    GL.name = reinterpret_cast<decltype(GL.name)>(lookup(#name));                                  \
     if (GL.name == nullptr)                                                                        \
         missing.emplace_back(#name);
     LUMIVEX_GL_FUNCTIONS(LUMIVEX_GL_BIND)

@@ -225,12 +225,10 @@ void TfrmCanvas::FormMouseMove(int x, int y) {
     // Widened so that no reported coordinate can overflow the comparison.
     const std::int64_t nx = x;
     const std::int64_t ny = y;
-    if (LastMouseX == -1 && LastMouseY == -1) {
-        LastMouseX = x;
-        LastMouseY = y;
-    } else if (nx - MouseJump < LastMouseX && LastMouseX < nx + MouseJump &&
-               ny - MouseJump < LastMouseY && LastMouseY < ny + MouseJump) {
-        // A slow drift carries the reference along with it.
+    // The first movement sets the reference; a slow drift carries it along.
+    if ((LastMouseX == -1 && LastMouseY == -1) ||
+        (nx - MouseJump < LastMouseX && LastMouseX < nx + MouseJump &&
+         ny - MouseJump < LastMouseY && LastMouseY < ny + MouseJump)) {
         LastMouseX = x;
         LastMouseY = y;
     } else {

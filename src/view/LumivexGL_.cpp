@@ -211,8 +211,7 @@ void TCustomLumivexGL::CreateElements() {
         element->SetReflected(Reflected);
         element->SetFullScreen(FullScreen);
         element->Prepare();
-        Elements.Add(element.get());
-        element.release();
+        Elements.Add(element.release());
     }
     ElementsReady = true;
 }

@@ -28,7 +28,7 @@ bool IsDirectory(const char* path) {
 // The private fallback folder, made when missing; empty (errno set) when it cannot be trusted.
 std::string PrivateFolder() {
     const char* temp = std::getenv("TMPDIR");
-    const std::string dir =
+    std::string dir =
         std::string(IsDirectory(temp) ? temp : "/tmp") + "/lumivex-gl-" + std::to_string(getuid());
     if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
         return {};

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-struct _XDisplay; // Xlib's Display
+struct _XDisplay; // NOLINT(bugprone-reserved-identifier): Xlib's own name for its Display
 
 namespace lumivex {
 

@@ -95,7 +95,7 @@ std::string FollowLinks(std::string path, std::uint32_t& error) {
             return "";
         }
         target.resize(std::size_t(size));
-        path = target.front() == '/' ? target : ParentOf(path) + "/" + target;
+        path = target.front() == '/' ? target : ParentOf(path).append("/").append(target);
     }
     error = ELOOP;
     return "";
