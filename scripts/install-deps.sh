@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the saver need (skips when present).
-# 32-bit Wine, which runs the Windows build's tests, comes from the i386 architecture.
+# 32-bit Wine, which runs the Windows build's tests, comes from the i386 architecture. The page is
+# built with emscripten and tested in Chromium, driven from node with nothing from npm.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
           libxrandr-dev libxinerama-dev libgl1 libglx-mesa0 libgl1-mesa-dri libglu1-mesa xvfb xdotool

@@ -2,8 +2,8 @@
 # Builds and runs every test: the layout of the sources and clang-tidy over them, the Windows
 # cross build with its tests under Wine (the portable unit tests, the import check of LMVXSVGL.SCR
 # and its end-to-end runs), the sanitizer build with its unit and end-to-end tests, the
-# registry-file fuzzer for 30 s, then the native build with unit and end-to-end tests (the last
-# summary is the native one).
+# registry-file fuzzer for 30 s, the native build with unit and end-to-end tests, then the web
+# page in headless Chromium (after the native build: its GL stream test compares the two).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -28,3 +28,7 @@ bash scripts/fuzz.sh 30
 cmake --preset native >/dev/null
 cmake --build --preset native
 ctest --preset native -j2
+
+cmake --preset web >/dev/null
+cmake --build --preset web
+ctest --preset web -j2

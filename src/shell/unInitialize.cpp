@@ -40,8 +40,7 @@ TSettings overriddenSettings; // as the overrides left them
 constexpr const char* SemaphoreName = "LumivexGLSemaphore";
 constexpr const char* HelpFile = "LMVXSVGL.HLP";
 constexpr std::uint32_t HelpContext = 1000;
-constexpr const char* OpenGLFailure = "Lumivex GL cannot initialize OpenGL library: ";
-constexpr const char* MessageCaption = "Information";
+constexpr const char* MessageCaption = OpenGLFailureCaption;
 constexpr const char* GuardFailure = "Lumivex GL cannot make sure that only one saver runs: ";
 constexpr std::uint32_t RunDelay = 250; // ms before the saver window appears
 
@@ -63,7 +62,7 @@ void RunSaver() {
     platform.Sleep(RunDelay);
     if (!LoadOpenGL(Settings.OpenGLDLL, Settings.OpenGLUDLL)) {
         // The GL library is named even when it was the GLU library that failed.
-        platform.ShowMessage(OpenGLFailure + Settings.OpenGLDLL, MessageCaption,
+        platform.ShowMessage(OpenGLFailureText(Settings.OpenGLDLL), OpenGLFailureCaption,
                              MB_OK | MB_ICONINFORMATION);
         return;
     }
@@ -167,6 +166,10 @@ int Finish() {
 }
 
 } // namespace
+
+std::string OpenGLFailureText(const std::string& library) {
+    return "Lumivex GL cannot initialize OpenGL library: " + library;
+}
 
 void FinishAbruptly() {
     SaveOnce(true);

@@ -60,6 +60,11 @@ struct TRunOptions {
 };
 int RunWithOptions(const TRunOptions& options);
 
+// The message of a GL library that will not load (and, in a page, of a GL context that is lost),
+// with its caption.
+std::string OpenGLFailureText(const std::string& library);
+inline constexpr const char* OpenGLFailureCaption = "Information";
+
 // The way out when the program cannot go on (its window system is gone): the settings are saved
 // as at a normal end, if they were loaded, and the guard is released. Touches no window and no
 // GL; runs once, and not at all after the normal way out.

@@ -1,6 +1,6 @@
 // The hack's command line: which arguments are options at all, which window a hosted run draws
 // in, what the options override, and refusals that name what was wrong.
-#include "platform/x11/x11_options.h"
+#include "platform/options/hack_options.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Entry point of lumivex-gl: the Linux back end under the portable start-up. A mode letter
 // (/s, /c, /p, /a) goes to the start-up as on Windows; options make a screen-saver host's hack.
-#include "platform/x11/x11_options.h"
+#include "platform/options/hack_options.h"
 #include "platform/x11/x11_platform.h"
 #include "platform/x11/x11_session.h"
 #include "shell/unInitialize.h"

@@ -66,6 +66,12 @@ void InstallTerminationSignals() {
             continue;
         sigaction(signal, &action, nullptr);
     }
+    // A write to an X server that has just died must fail with EPIPE and end as a lost display
+    // (the edits saved), not kill the saver outright.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
 }
 
 bool TerminationRequested() {

@@ -1,6 +1,7 @@
 // The command line of a screen-saver host's hack: options with one or two dashes (--root,
 // -window-id ID, --count N...) beside the Windows-style mode letters (/s, -s, /c, /p, /a), which
 // keep their meaning. XSCREENSAVER_WINDOW, which every host sets, makes a run hosted by itself.
+// Portable: the page reads the options of its address (?count=7&tile) with the same table.
 #pragma once
 
 #include "shell/unInitialize.h"

@@ -1,7 +1,7 @@
-// Options in the manner of xscreensaver's hacks (see x11_options.h), read and listed by one table.
+// Options in the manner of xscreensaver's hacks (see hack_options.h), read and listed by one table.
 // Counts and the pause are clamped later with the stored settings; only text that is no number at
 // all is refused here.
-#include "platform/x11/x11_options.h"
+#include "platform/options/hack_options.h"
 
 #include <algorithm>
 #include <cctype>

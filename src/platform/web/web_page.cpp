@@ -1,0 +1,75 @@
+// The few things the back end needs JavaScript for: the Fullscreen API, styles of the page, its
+// message box, the lock keys of the current keyboard event, the page going away, localStorage.
+#include "platform/web/web_page.h"
+
+#include <emscripten/emscripten.h>
+
+// clang-format off
+EM_JS(void, PageToggleFullscreen, (), {
+    const done = document.fullscreenElement ? document.exitFullscreen()
+                                            : document.documentElement.requestFullscreen();
+    if (done) done.catch(() => {}); // refused: the page stays as it is
+});
+
+EM_JS(void, PageSetCursorHidden, (int hidden), {
+    Module.canvas.style.cursor = hidden ? "none" : "";
+});
+
+EM_JS(void, PageSetBackground, (std::uint32_t color), {
+    const hex = (byte) => ((color >>> (8 * byte)) & 255).toString(16).padStart(2, "0");
+    document.body.style.background = "#" + hex(0) + hex(1) + hex(2);
+});
+
+EM_JS(void, PageShowMessage, (const char* caption, const char* text, const char* detail), {
+    const box = document.getElementById("message");
+    box.querySelector("h1").textContent = UTF8ToString(caption);
+    box.querySelector("p").textContent = UTF8ToString(text);
+    box.querySelector("small").textContent = UTF8ToString(detail);
+    box.hidden = false;
+});
+
+EM_JS(void, PageHideMessage, (), { document.getElementById("message").hidden = true; });
+
+EM_JS(int, PageKeyLocks, (), {
+    const e = window.event;
+    if (!e || !e.getModifierState) return 0;
+    return (e.getModifierState("CapsLock") ? 1 : 0) | (e.getModifierState("NumLock") ? 2 : 0);
+});
+
+EM_JS(void, PageListenForHide, (), {
+    addEventListener("pagehide", () => _lumivex_web_page_hide());
+    // Back from the browser's page cache the saver has already ended: start it again.
+    addEventListener("pageshow", (e) => { if (e.persisted) location.reload(); });
+});
+
+// The program writes one byte a character; text that holds more (typed in by hand) is UTF-8.
+EM_JS(int, PageStorageLength, (const char* name), {
+    try {
+        const text = localStorage.getItem(UTF8ToString(name));
+        if (text === null) return -1;
+        const wide = [...text].some((c) => c.charCodeAt(0) > 255);
+        Module.storedBytes = wide ? new TextEncoder().encode(text)
+                                  : Uint8Array.from(text, (c) => c.charCodeAt(0));
+        return Module.storedBytes.length;
+    } catch (e) {
+        return -2;
+    }
+});
+
+EM_JS(void, PageStorageCopy, (const char* name, std::uint8_t* bytes, int size), {
+    HEAPU8.set(Module.storedBytes.subarray(0, size), bytes);
+    delete Module.storedBytes;
+});
+
+EM_JS(int, PageStorageWrite, (const char* name, const std::uint8_t* bytes, int size), {
+    try {
+        let text = "";
+        for (let i = 0; i < size; i += 8192)
+            text += String.fromCharCode.apply(null, HEAPU8.subarray(bytes + i, bytes + Math.min(i + 8192, size)));
+        localStorage.setItem(UTF8ToString(name), text);
+        return 1;
+    } catch (e) {
+        return 0;
+    }
+});
+// clang-format on

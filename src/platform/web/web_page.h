@@ -1,0 +1,31 @@
+// What the back end asks of the page in JavaScript (web_page.cpp holds the code, as EM_JS). The
+// rest goes through emscripten's C interfaces (html5.h, the GLES3 functions).
+#pragma once
+
+#include <cstdint>
+
+extern "C" {
+
+// Full screen on or off (the Fullscreen API); only inside a click's or a key's handler.
+void PageToggleFullscreen();
+void PageSetCursorHidden(int hidden);
+// The page's own colour, a COLORREF (0x00BBGGRR), behind and around the canvas.
+void PageSetBackground(std::uint32_t color);
+// The message box of the page: a caption, the text and a line on what went wrong; shown until
+// PageHideMessage or its OK button.
+void PageShowMessage(const char* caption, const char* text, const char* detail);
+void PageHideMessage();
+// The lock keys of the keyboard event being handled: 1 Caps Lock, 2 Num Lock.
+int PageKeyLocks();
+// Calls lumivex_web_page_hide when the page goes away.
+void PageListenForHide();
+// An item of localStorage as bytes, one a character: its length, -1 when absent, -2 when the
+// storage cannot be read; PageStorageCopy puts it in `bytes`.
+int PageStorageLength(const char* name);
+void PageStorageCopy(const char* name, std::uint8_t* bytes, int size);
+// Stores `size` bytes as the item; false when the storage refuses (full, or switched off).
+int PageStorageWrite(const char* name, const std::uint8_t* bytes, int size);
+
+// Called from the page's JavaScript.
+void lumivex_web_page_hide();
+}

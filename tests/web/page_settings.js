@@ -1,0 +1,41 @@
+// Caps Lock + W tiles the picture, and the edits with Caps Lock on are kept in localStorage as the
+// Linux program's registry text: after a reload the settings hold FullScreen 1 (and the edits of
+// keypad 6 with Num Lock, keypad minus and Up, as in the saver), and the picture starts tiled. A
+// second tab shows the picture and writes nothing, whatever it is told.
+"use strict";
+const { run, expect, sleep, coverage } = require("./page.js");
+
+const STORED = `localStorage.getItem("lumivex-gl/registry.reg") || ""`;
+// The corners of a 320x240 canvas, beyond the reach of an untiled picture's elements.
+const corners = (shot) =>
+  [[0, 0], [296, 0], [0, 222], [296, 222]].reduce((sum, [x, y]) => sum + coverage(shot, x, y, 24, 18), 0);
+
+run(async (browser) => {
+  const page = await browser.open();
+  await sleep(1500);
+  expect(corners(await page.shot()) === 0, "untiled, the picture leaves the corners empty");
+  await page.key("CapsLock", true);
+  await page.key("KeyW", true);
+  await sleep(1500);
+  expect(corners(await page.shot()) > 0.02, "Caps Lock + W tiles the picture over the canvas");
+  for (const code of ["Numpad6", "NumpadSubtract", "ArrowUp"]) await page.key(code, true, true);
+
+  const viewer = await browser.open();
+  await viewer.waitFor(`!document.getElementById("note").hidden`);
+  for (const [code, capsLock] of [["CapsLock", true], ["KeyT", true], ["CapsLock", false]])
+    await viewer.key(code, capsLock);
+  await viewer.close();
+  await sleep(500);
+  expect(await page.evaluate(STORED) === "", "the second tab writes no settings");
+
+  await page.reload();
+  const stored = await page.evaluate(STORED);
+  expect(/^REGEDIT4\n\n\[HKEY_CURRENT_USER\\Software\\Orvantix\\Lumivex GL\\Version 3\.0\]\n"OpenGLDLL"/.test(stored),
+         "the settings are stored as the Linux program's registry text");
+  expect(stored.includes('"FullScreen"=dword:00000001'), "after a reload the settings hold FullScreen 1");
+  expect(['"MonoColor"=dword:00ff0000', '"Monochrome"=dword:00000001', '"NumOfElements"=dword:00000002',
+          '"NumOfReflections"=dword:00000012'].every((line) => stored.includes(line)),
+         "and the other edits, as the keys gave them");
+  await sleep(1500);
+  expect(corners(await page.shot()) > 0.02, "and the picture starts tiled");
+});
