@@ -195,5 +195,51 @@ TEST_F(SaverWindowOnDisplay, AnEmptyBoundsHideTheWindowAndReportSizeZero) {
     EXPECT_EQ(height, 0);
 }
 
+// A host destroys its window (and the view in it) when it likes, as a settings dialog's preview
+// does: before the view and its context are made, or in the middle of a frame. Either way there
+// is no context to fail with, no X error to report, and the loop ends as a session does.
+TEST_F(SaverWindowOnDisplay, AHostsWindowDestroyedAtAnyMomentEndsTheRunQuietly) {
+    ASSERT_TRUE(LoadOpenGL("OpenGL32.DLL", "GLU32.DLL"));
+    Display* display = platform->XConnection();
+    const auto hostWindow = [&] {
+        const Window host =
+            XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 200, 100, 0, 0, 0);
+        XMapWindow(display, host);
+        XSync(display, False);
+        EXPECT_EQ(platform->HostIn(host), "");
+        return host;
+    };
+    const auto run = [&] {
+        platform->SetWindowBounds(0, 0, 200, 100);
+        platform->SetIdleHandler(true);
+        platform->RunModal();
+        platform->DestroySaverWindow();
+    };
+    ::testing::internal::CaptureStderr();
+    XDestroyWindow(display, hostWindow());
+    platform->CreateSaverWindow(&events);
+    EXPECT_EQ(platform->CreateGLContext(platform->GetViewDeviceContext(), 32, 0, 0, 0, 0), 0);
+    run();
+    EXPECT_EQ(LogWithout("Resize"), (Entries{"Close"}));
+
+    events.Log.clear();
+    const Window host = hostWindow();
+    platform->CreateSaverWindow(&events);
+    const DeviceContext dc = platform->GetViewDeviceContext();
+    platform->ActivateGLContext(dc, platform->CreateGLContext(dc, 32, 0, 0, 0, 0));
+    events.Idle = [&](int pass) {
+        if (pass == 0) {
+            XDestroyWindow(display, host);
+            XSync(display, False);
+        }
+        GL.glClear(GL_COLOR_BUFFER_BIT);
+        GL.glFlush();
+    };
+    run();
+    EXPECT_LE(events.IdlePasses, 2);
+    EXPECT_EQ(LogWithout("Idle"), (Entries{"Close"}));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
 } // namespace
 } // namespace lumivex
