@@ -10,6 +10,7 @@
 #include "platform/web/web_platform.h"
 
 #include "platform/ModalLoop.h"
+#include "platform/SaverTimers.h"
 #include "platform/web/web_keys.h"
 #include "platform/web/web_page.h"
 #include "shell/unInitialize.h"
@@ -28,18 +29,10 @@ namespace lumivex {
 namespace {
 
 constexpr const char* Canvas = "#canvas";
-constexpr double HideMouseInterval = 500;
-constexpr double TickInterval = 1000;
 constexpr double FrameRateInterval = 1000;
 constexpr std::size_t MaxQueuedInput = 64;
 constexpr WindowHandle SaverWindow = 1;
 constexpr std::uint16_t VK_F = 'F';
-
-struct Timer {
-    bool Enabled = false;
-    double Interval = 0;
-    double Due = 0;
-};
 
 struct Input {
     enum Kind : std::uint8_t { Key, MouseDown, MouseMove } Kind = Key;
@@ -62,8 +55,7 @@ struct WindowState {
     int reportedWidth = -1;
     int reportedHeight = -1;
     bool shown = false; // the bounds are not empty
-    Timer hideMouse{false, HideMouseInterval, 0};
-    Timer tick{false, TickInterval, 0};
+    SaverTimers timers;
     std::optional<ModalLoop> loop; // with the saver window
     bool drew = false;             // since the last presentation
     bool modal = false;
@@ -72,11 +64,14 @@ struct WindowState {
     bool capsLockQueued = false; // as the last queued key had it
     double frameRateSince = 0;
     unsigned frameRateFrames = 0;
-
-    Timer& TimerFor(TimerId id) { return id == TimerHideMouse ? hideMouse : tick; }
 };
 
 WindowState window;
+
+// The browser's clock, in whole milliseconds, for the timers.
+std::uint64_t Milliseconds() {
+    return static_cast<std::uint64_t>(emscripten_get_now());
+}
 
 void Queue(const Input& input) {
     if (window.events == nullptr || window.ending)
@@ -192,22 +187,9 @@ void Deliver(const Input& input) {
 
 // Fires the timer that is due first; false when none is due.
 bool FireDueTimer() {
-    const double now = emscripten_get_now();
-    Timer* due = nullptr;
     TimerId id = TimerTick;
-    for (TimerId candidate : {TimerHideMouse, TimerTick}) {
-        Timer& timer = window.TimerFor(candidate);
-        if (timer.Enabled && timer.Due <= now && (due == nullptr || timer.Due < due->Due)) {
-            due = &timer;
-            id = candidate;
-        }
-    }
-    if (due == nullptr)
+    if (!window.timers.TakeDue(Milliseconds(), id))
         return false;
-    // Late timers (a hidden tab gets no frames) do not pile up: one firing, as on Windows.
-    due->Due += due->Interval;
-    if (due->Due <= now)
-        due->Due = now + due->Interval;
     window.events->OnTimer(id);
     return true;
 }
@@ -290,8 +272,7 @@ WindowHandle WebPlatform::CreateSaverWindow(WindowEvents* events) {
     window.loop.emplace(pageLoop, events);
     MeasureCanvas(window.width, window.height);
     ResizeGL(window.width, window.height);
-    window.tick.Enabled = true;
-    window.tick.Due = emscripten_get_now() + TickInterval;
+    window.timers.SetEnabled(TimerTick, true, Milliseconds());
     const char* target = EMSCRIPTEN_EVENT_TARGET_WINDOW;
     emscripten_set_keydown_callback(target, nullptr, EM_FALSE, &OnKeyDown);
     emscripten_set_keyup_callback(target, nullptr, EM_FALSE, &OnKeyUp);
@@ -356,15 +337,11 @@ void WebPlatform::SetViewCursor(int cursor) {
 }
 
 void WebPlatform::SetTimerEnabled(TimerId timer, bool enabled) {
-    Timer& target = window.TimerFor(timer);
-    // A running timer is not restarted: its period counts from when it was first enabled.
-    if (enabled && !target.Enabled)
-        target.Due = emscripten_get_now() + target.Interval;
-    target.Enabled = enabled;
+    window.timers.SetEnabled(timer, enabled, Milliseconds());
 }
 
 bool WebPlatform::IsTimerEnabled(TimerId timer) {
-    return window.TimerFor(timer).Enabled;
+    return window.timers.IsEnabled(timer);
 }
 
 bool WebPlatform::IsCapsLockOn() {

@@ -97,22 +97,9 @@ void Dispatch(WindowState& state, XEvent& event) {
 
 // Fires the timer that is due first; false when none is due.
 bool FireDueTimer(WindowState& state) {
-    const std::uint64_t now = NowMilliseconds();
-    WindowTimer* due = nullptr;
     TimerId id = TimerTick;
-    for (TimerId candidate : {TimerHideMouse, TimerTick}) {
-        WindowTimer& timer = state.TimerFor(candidate);
-        if (timer.Enabled && timer.Due <= now && (due == nullptr || timer.Due < due->Due)) {
-            due = &timer;
-            id = candidate;
-        }
-    }
-    if (due == nullptr)
+    if (!state.timers.TakeDue(NowMilliseconds(), id))
         return false;
-    // Late timers do not pile up: at most one firing per interval, as on Windows.
-    due->Due += due->Interval;
-    if (due->Due <= now)
-        due->Due = now + due->Interval;
     state.events->OnTimer(id);
     return true;
 }
@@ -144,11 +131,7 @@ bool X11Platform::WindowState::HandlePendingEvent() {
 
 // Sleeps until the next event, timer or termination signal.
 void X11Platform::WindowState::WaitForEvent() {
-    std::uint64_t timeout = ScreenSaverResetInterval;
-    const std::uint64_t now = NowMilliseconds();
-    for (const WindowTimer* timer : {&hideMouse, &tick})
-        if (timer->Enabled)
-            timeout = std::min(timeout, timer->Due > now ? timer->Due - now : 0);
+    const std::uint64_t timeout = timers.Until(NowMilliseconds(), ScreenSaverResetInterval);
     if (paintPending || pointerReportPending || timeout == 0)
         return;
     XFlush(display);

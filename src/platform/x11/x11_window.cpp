@@ -27,8 +27,6 @@ namespace lumivex {
 
 namespace {
 
-constexpr std::uint64_t HideMouseInterval = 500;
-constexpr std::uint64_t TickInterval = 1000;
 // Another client may hold a grab for a moment when the saver starts (a key still down, a menu).
 constexpr int GrabAttempts = 40;
 constexpr int GrabRetryMilliseconds = 25;
@@ -315,8 +313,6 @@ X11Platform::WindowState::WindowState(Display* display, WindowEvents* events)
     view.display = display;
     view.screen = DefaultScreen(display);
     numLockMask = FindNumLockMask(display);
-    hideMouse.Interval = HideMouseInterval;
-    tick.Interval = TickInterval;
 }
 
 X11Platform::WindowState::~WindowState() {
@@ -512,15 +508,11 @@ void X11Platform::SetViewFocus() {
 void X11Platform::SetTimerEnabled(TimerId timer, bool enabled) {
     if (window_ == nullptr)
         return;
-    WindowTimer& target = window_->TimerFor(timer);
-    // A running timer is not restarted: its period counts from when it was first enabled.
-    if (enabled && !target.Enabled)
-        target.Due = NowMilliseconds() + target.Interval;
-    target.Enabled = enabled;
+    window_->timers.SetEnabled(timer, enabled, NowMilliseconds());
 }
 
 bool X11Platform::IsTimerEnabled(TimerId timer) {
-    return window_ != nullptr && window_->TimerFor(timer).Enabled;
+    return window_ != nullptr && window_->timers.IsEnabled(timer);
 }
 
 bool X11Platform::IsCapsLockOn() {

@@ -4,17 +4,12 @@
 #pragma once
 
 #include "platform/ModalLoop.h"
+#include "platform/SaverTimers.h"
 #include "platform/x11/x11_window.h"
 
 #include <cstdint>
 
 namespace lumivex {
-
-struct WindowTimer {
-    bool Enabled = false;
-    std::uint64_t Interval = 0;
-    std::uint64_t Due = 0;
-};
 
 // The X server's own screen saver must never start over ours; its idle clock is reset this often.
 constexpr std::uint64_t ScreenSaverResetInterval = 1000;
@@ -55,15 +50,12 @@ struct X11Platform::WindowState final : ModalLoop::Backend {
     bool hosted = false;   // `frame` is the host's window, not ours
     bool hostGone = false; // the host's window (and with it the view) was destroyed
 
-    WindowTimer hideMouse;
-    WindowTimer tick;
+    SaverTimers timers;
     bool paintPending = false;
     bool pointerReportPending = false;
     int pointerX = 0;
     int pointerY = 0;
     std::uint64_t lastScreenSaverReset = 0;
-
-    WindowTimer& TimerFor(TimerId id) { return id == TimerHideMouse ? hideMouse : tick; }
 
     // The modal loop's primitives (x11_events.cpp).
     bool HandlePendingEvent() override;
