@@ -138,10 +138,7 @@ enum : GLenum {
 
 // One pointer per ES function; empty until bound.
 struct ESEntryPoints {
-// NOLINTNEXTLINE(bugprone-macro-parentheses): a declarator and a parameter list, not values
-#define LUMIVEX_ES_FIELD(ret, name, params, args) ret(LMVX_APIENTRY* name) params = nullptr;
-    LUMIVEX_ES_FUNCTIONS(LUMIVEX_ES_FIELD)
-#undef LUMIVEX_ES_FIELD
+    LUMIVEX_ES_FUNCTIONS(LUMIVEX_ENTRY_POINT_FIELD)
 };
 
 // The ES functions the batching layer draws with.
@@ -149,13 +146,9 @@ extern ESEntryPoints ES;
 
 // Binds every ES entry point with `lookup` (name -> address); returns the names that were missing.
 template <typename Lookup> std::vector<std::string> BindESEntryPoints(Lookup&& lookup) {
+    ESEntryPoints& table = ES;
     std::vector<std::string> missing;
-#define LUMIVEX_ES_BIND(ret, name, params, args)                                                   \
-    ES.name = reinterpret_cast<decltype(ES.name)>(lookup(#name));                                  \
-    if (ES.name == nullptr)                                                                        \
-        missing.emplace_back(#name);
-    LUMIVEX_ES_FUNCTIONS(LUMIVEX_ES_BIND)
-#undef LUMIVEX_ES_BIND
+    LUMIVEX_ES_FUNCTIONS(LUMIVEX_ENTRY_POINT_BIND)
     return missing;
 }
 

@@ -66,12 +66,21 @@ enum : GLenum {
     X(void, glVertex2f, (GLfloat x, GLfloat y), (x, y))                                            \
     X(void, glEnd, (), ())
 
-// One pointer per GL function; empty until bound.
+// What every entry-point list expands into (this one, and the ES list of the batching layer): a
+// table field per function, empty until bound, and the binding of that field of `table` through
+// `lookup` (name -> address), noted in `missing` when the name is not found.
+// NOLINTBEGIN(bugprone-macro-parentheses): a declarator and a parameter list, not values
+#define LUMIVEX_ENTRY_POINT_FIELD(ret, name, params, args)                                         \
+    ret(LMVX_APIENTRY* name) params = nullptr;
+// NOLINTEND(bugprone-macro-parentheses)
+#define LUMIVEX_ENTRY_POINT_BIND(ret, name, params, args)                                          \
+    table.name = reinterpret_cast<decltype(table.name)>(lookup(#name));                            \
+    if (table.name == nullptr)                                                                     \
+        missing.emplace_back(#name);
+
+// One pointer per GL function.
 struct GLEntryPoints {
-// NOLINTNEXTLINE(bugprone-macro-parentheses): a declarator and a parameter list, not values
-#define LUMIVEX_GL_FIELD(ret, name, params, args) ret(LMVX_APIENTRY* name) params = nullptr;
-    LUMIVEX_GL_FUNCTIONS(LUMIVEX_GL_FIELD)
-#undef LUMIVEX_GL_FIELD
+    LUMIVEX_GL_FUNCTIONS(LUMIVEX_ENTRY_POINT_FIELD)
 };
 
 // The process-wide table every drawing call goes through.
@@ -83,13 +92,9 @@ const std::vector<const char*>& GLFunctionNames();
 // Binds every entry point with `lookup` (name -> address); returns the names that were missing.
 // Missing entries are left empty.
 template <typename Lookup> std::vector<std::string> BindGLEntryPoints(Lookup&& lookup) {
+    GLEntryPoints& table = GL;
     std::vector<std::string> missing;
-#define LUMIVEX_GL_BIND(ret, name, params, args)                                                   \
-    GL.name = reinterpret_cast<decltype(GL.name)>(lookup(#name));                                  \
-    if (GL.name == nullptr)                                                                        \
-        missing.emplace_back(#name);
-    LUMIVEX_GL_FUNCTIONS(LUMIVEX_GL_BIND)
-#undef LUMIVEX_GL_BIND
+    LUMIVEX_GL_FUNCTIONS(LUMIVEX_ENTRY_POINT_BIND)
     return missing;
 }
 
