@@ -9,6 +9,7 @@
 // the frame later. The page is never closed by the saver: close requests are dropped.
 #include "platform/web/web_platform.h"
 
+#include "platform/FrameRateMeter.h"
 #include "platform/ModalLoop.h"
 #include "platform/SaverTimers.h"
 #include "platform/web/web_keys.h"
@@ -29,7 +30,6 @@ namespace lumivex {
 namespace {
 
 constexpr const char* Canvas = "#canvas";
-constexpr double FrameRateInterval = 1000;
 constexpr std::size_t MaxQueuedInput = 64;
 constexpr WindowHandle SaverWindow = 1;
 constexpr std::uint16_t VK_F = 'F';
@@ -62,8 +62,7 @@ struct WindowState {
     bool ending = false;
     bool capsLock = false;       // as the last handled event had it
     bool capsLockQueued = false; // as the last queued key had it
-    double frameRateSince = 0;
-    unsigned frameRateFrames = 0;
+    FrameRateMeter frameRate;
 };
 
 WindowState window;
@@ -218,18 +217,11 @@ bool HandleOne() {
 
 // The console takes what standard error is on Linux.
 void ReportFrameRate() {
-    const double now = emscripten_get_now();
-    if (window.frameRateSince == 0)
-        window.frameRateSince = now;
-    ++window.frameRateFrames;
-    const double elapsed = now - window.frameRateSince;
-    if (elapsed < FrameRateInterval)
+    if (!window.frameRate.Count(Milliseconds()))
         return;
     const double vertices = static_cast<double>(window.platform->TakeVertexCount());
-    std::printf("lumivex-gl: %.1f fps, %.0f vertices/s\n",
-                window.frameRateFrames * 1000.0 / elapsed, vertices * 1000.0 / elapsed);
-    window.frameRateSince = now;
-    window.frameRateFrames = 0;
+    std::printf("lumivex-gl: %.1f fps, %.0f vertices/s\n", window.frameRate.Rate(),
+                vertices * 1000.0 / static_cast<double>(window.frameRate.Elapsed()));
 }
 
 // The loop's primitives in the page: it never waits, the browser does.

@@ -5,6 +5,7 @@
 // bound here, from the loaded GL library, and only when the rate is asked for, so that a run
 // without --fps calls none but the drawing's own. The glyphs come from the server's "fixed" font.
 #include "gl/OpenGL12.h"
+#include "platform/FrameRateMeter.h"
 #include "platform/x11/x11_glx.h"
 #include "platform/x11/x11_window_state.h"
 
@@ -21,7 +22,6 @@ namespace lumivex {
 
 namespace {
 
-constexpr std::uint64_t MeasureInterval = 1000;
 constexpr int Margin = 3; // around the text, inside the box
 constexpr std::string_view GlyphChars = "0123456789. fps";
 
@@ -63,8 +63,7 @@ struct X11Platform::FrameRateState {
     int advance = 0;
     std::array<Glyph, GlyphChars.size()> glyphs;
 
-    std::uint64_t since = 0;
-    unsigned frames = 0;
+    FrameRateMeter meter;
     char text[32] = {};
     int boxWidth = 0;
 };
@@ -206,16 +205,8 @@ void X11Platform::PresentView() {
     FrameRateState& overlay = *frameRate_;
     if (!overlay.usable)
         return;
-    const std::uint64_t now = NowMilliseconds();
-    if (overlay.since == 0)
-        overlay.since = now;
-    ++overlay.frames;
-    if (const std::uint64_t elapsed = now - overlay.since; elapsed >= MeasureInterval) {
-        std::snprintf(overlay.text, sizeof overlay.text, "%.1f fps",
-                      static_cast<double>(overlay.frames) * 1000.0 / static_cast<double>(elapsed));
-        overlay.since = now;
-        overlay.frames = 0;
-    }
+    if (overlay.meter.Count(NowMilliseconds()))
+        std::snprintf(overlay.text, sizeof overlay.text, "%.1f fps", overlay.meter.Rate());
     // Nothing to show before the first second has been measured.
     if (overlay.text[0] != '\0')
         DrawOverlay(overlay, state->width, state->height, state->background);
