@@ -12,7 +12,7 @@
 // Error codes are errno numbers (<cerrno>), which the back ends using the store report from
 // GetLastError.
 //
-// Plugging in a back end: implement Storage over the place the text lives (x11_registry.cpp keeps
+// Plugging in a back end: implement Storage over the place the text lives (posix_registry.cpp keeps
 // it in a file), hold one Storage and one Store over it for the program's life, and forward the
 // five registry calls, e.g. `return store_.OpenKey(path, access, lastError_);`. A browser keeps
 // the text in one localStorage item: Read is getItem (null: Absent; an exception: Failed), CanWrite

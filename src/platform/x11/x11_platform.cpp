@@ -10,11 +10,9 @@ namespace lumivex {
 X11Platform::X11Platform() = default;
 
 X11Platform::~X11Platform() {
-    // The context goes before its window, the window before the display-independent parts.
+    // The context goes before its window, both before the display.
     glx_.reset();
     window_.reset();
-    system_.reset();
-    registry_.reset();
     if (display_ != nullptr) {
         SettleXErrors();
         WatchForLostDisplay(nullptr);

@@ -1,8 +1,9 @@
-// The Linux back end: X11 for windows and input, GLX for the rendering context, POSIX for the
-// rest. Its methods are spread over the x11_*.cpp files, one concern per file.
+// The X11 back end: X11 for windows and input, GLX for the rendering context; the POSIX services
+// it shares with the Wayland back end come from PosixPlatform. Its methods are spread over the
+// x11_*.cpp files, one concern per file.
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/posix/posix_platform.h"
 
 #include <memory>
 
@@ -10,14 +11,10 @@ struct _XDisplay; // NOLINT(bugprone-reserved-identifier): Xlib's own name for i
 
 namespace lumivex {
 
-class X11Platform final : public Platform {
+class X11Platform final : public PosixPlatform {
   public:
     X11Platform();
     ~X11Platform() override;
-
-    // x11_instance.cpp
-    GuardHandle CreateInstanceGuard(const std::string& name, bool& alreadyExists) override;
-    void CloseInstanceGuard(GuardHandle guard) override;
 
     // x11_desktop.cpp
     // The one X connection, opened on first use; nullptr when there is no display. Closed by
@@ -30,31 +27,6 @@ class X11Platform final : public Platform {
     WindowHandle GetDesktopWindow() override;
     WindowHandle GetActiveWindow() override;
     void SetActiveWindow(WindowHandle window) override;
-
-    // x11_registry.cpp
-    KeyHandle RegOpenKey(const std::string& path, RegAccess access) override;
-    KeyHandle RegCreateKey(const std::string& path) override;
-    bool RegQueryValue(KeyHandle key, const std::string& name, RegistryValue& value) override;
-    bool RegSetValue(KeyHandle key, const std::string& name, std::uint32_t type,
-                     const std::uint8_t* data, std::size_t size) override;
-    bool RegCloseKey(KeyHandle key) override;
-    void ReportSaveFailure(std::uint32_t error, bool mayWait) override;
-
-    // x11_system.cpp
-    void ShowHelp(WindowHandle owner, const std::string& file, std::uint32_t command,
-                  std::uint32_t context) override;
-    void SetScreenSaverRunning(bool running) override;
-    LibraryHandle LoadLibrary(const std::string& name) override;
-    void* GetProcAddress(LibraryHandle library, const char* name) override;
-    void FreeLibrary(LibraryHandle library) override;
-    PlatformVersion GetVersion() override;
-    std::string GetSystemDirectory() override;
-    void Sleep(std::uint32_t milliseconds) override;
-    std::uint32_t GetTickCount() override;
-    std::uint32_t MillisecondsSinceMidnightUTC() override;
-    std::uint32_t GetLastError() override;
-    std::string ErrorText(std::uint32_t code) override;
-    void MaskFloatingPointExceptions() override;
 
     // x11_message.cpp
     void ShowMessage(const std::string& text, const std::string& caption,
@@ -108,8 +80,6 @@ class X11Platform final : public Platform {
 
     // Each concern keeps its state in a struct defined in its own file, made there on first use;
     // the struct's destructor releases what it holds.
-    struct RegistryState;
-    struct SystemState;
     struct WindowState;
     struct GlxState;
     struct FrameRateState;
@@ -118,8 +88,6 @@ class X11Platform final : public Platform {
     struct StateDeleter {
         StateDeleter() = default;
         template <typename State> StateDeleter(std::default_delete<State> /*made*/) {}
-        void operator()(RegistryState* state) const;
-        void operator()(SystemState* state) const;
         void operator()(WindowState* state) const;
         void operator()(GlxState* state) const;
         void operator()(FrameRateState* state) const;
@@ -130,8 +98,6 @@ class X11Platform final : public Platform {
     // x11_window.cpp
     ModalLoop* SaverLoop() override;
 
-    StatePtr<RegistryState> registry_;
-    StatePtr<SystemState> system_;
     StatePtr<WindowState> window_;
     StatePtr<GlxState> glx_;
     StatePtr<FrameRateState> frameRate_;
@@ -141,8 +107,7 @@ class X11Platform final : public Platform {
     bool hosted_ = false;
     unsigned long hostWindow_ = 0; // 0 = the root window
     bool frameRateReport_ = false;
-    bool capsLockSeen_ = false;   // the last Caps Lock state the server told, for when it is gone
-    std::uint32_t lastError_ = 0; // errno or X error code of the last failed call
+    bool capsLockSeen_ = false; // the last Caps Lock state the server told, for when it is gone
 };
 
 } // namespace lumivex

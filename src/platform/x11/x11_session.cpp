@@ -1,4 +1,4 @@
-// Termination signals and the lost X server (see x11_session.h).
+// The lost X server (see x11_session.h).
 #include "platform/x11/x11_session.h"
 
 #include "platform/x11/x11_platform.h"
@@ -7,21 +7,15 @@
 
 #include <X11/Xlib.h>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace lumivex {
 
 namespace {
 
-volatile std::sig_atomic_t terminationRequested = 0;
-int terminationPipe[2] = {-1, -1};
 X11Platform* watchedPlatform = nullptr;
 
 sigjmp_buf* faultEscape = nullptr;
@@ -35,52 +29,11 @@ void OnFault(int, siginfo_t*, void*) {
     sigaction(SIGSEGV, &faultPrevious, nullptr);
 }
 
-void OnTerminationSignal(int) {
-    const int savedErrno = errno;
-    terminationRequested = 1;
-    if (terminationPipe[1] >= 0) {
-        const char byte = 1;
-        // A full pipe is already readable, which is all the loops need.
-        [[maybe_unused]] const ssize_t written = write(terminationPipe[1], &byte, 1);
-    }
-    errno = savedErrno;
-}
-
 int OnLostDisplay(Display*) {
     EndForLostDisplay();
 }
 
 } // namespace
-
-void InstallTerminationSignals() {
-    if (terminationPipe[0] < 0 && pipe2(terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        terminationPipe[0] = terminationPipe[1] = -1;
-    struct sigaction action {};
-    action.sa_handler = &OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    // Restarted calls keep file writes whole; poll is never restarted, and the pipe wakes it.
-    action.sa_flags = SA_RESTART;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
-        struct sigaction previous {};
-        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
-            continue;
-        sigaction(signal, &action, nullptr);
-    }
-    // A write to an X server that has just died must fail with EPIPE and end as a lost display
-    // (the edits saved), not kill the saver outright.
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    sigaction(SIGPIPE, &ignore, nullptr);
-}
-
-bool TerminationRequested() {
-    return terminationRequested != 0;
-}
-
-int TerminationPipe() {
-    return terminationPipe[0];
-}
 
 void WatchForLostDisplay(X11Platform* platform) {
     watchedPlatform = platform;
@@ -108,19 +61,6 @@ void BeginFaultWatch(sigjmp_buf* escape, int connection) {
 void EndFaultWatch() {
     sigaction(SIGSEGV, &faultPrevious, nullptr);
     faultEscape = nullptr;
-}
-
-bool ConnectionBroken(int fd) {
-    pollfd connection{fd, POLLIN, 0};
-    if (fd < 0 || poll(&connection, 1, 0) < 0)
-        return false;
-    if ((connection.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
-        return true;
-    if ((connection.revents & POLLIN) == 0)
-        return false;
-    // Readable with nothing to read is the end of the stream.
-    char byte = 0;
-    return recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
 }
 
 void X11Platform::LoseDisplay() {

@@ -1,7 +1,7 @@
 // Libraries, clock, version, errors, the floating-point mask and the help text of the Linux back
 // end. The two Windows library names the settings hold by default map to the system's GL and
 // GLU; any other name goes to dlopen as written, so a setting is never rewritten.
-#include "platform/x11/x11_platform.h"
+#include "platform/posix/posix_platform.h"
 
 #include <cerrno>
 #include <cfenv>
@@ -18,11 +18,11 @@
 
 namespace lumivex {
 
-struct X11Platform::SystemState {
+struct PosixPlatform::SystemState {
     std::string lastLoadError; // dlerror() of the last failed load, for the help of a human
 };
 
-void X11Platform::StateDeleter::operator()(SystemState* state) const {
+void PosixPlatform::StateDeleter::operator()(SystemState* state) const {
     std::default_delete<SystemState>()(state);
 }
 
@@ -128,16 +128,16 @@ them: lumivex-gl --help. See also lumivex-gl(1).
 
 } // namespace
 
-void X11Platform::ShowHelp(WindowHandle, const std::string&, std::uint32_t, std::uint32_t) {
+void PosixPlatform::ShowHelp(WindowHandle, const std::string&, std::uint32_t, std::uint32_t) {
     std::fputs(HelpText, stdout);
     std::fflush(stdout);
 }
 
-void X11Platform::SetScreenSaverRunning(bool) {
+void PosixPlatform::SetScreenSaverRunning(bool) {
     // Nothing on Linux keeps a flag for running screen savers.
 }
 
-LibraryHandle X11Platform::LoadLibrary(const std::string& name) {
+LibraryHandle PosixPlatform::LoadLibrary(const std::string& name) {
     if (system_ == nullptr)
         system_ = std::make_unique<SystemState>();
     if (name.empty()) {
@@ -162,7 +162,7 @@ LibraryHandle X11Platform::LoadLibrary(const std::string& name) {
     return library;
 }
 
-void* X11Platform::GetProcAddress(LibraryHandle library, const char* name) {
+void* PosixPlatform::GetProcAddress(LibraryHandle library, const char* name) {
     if (library == nullptr)
         return nullptr;
     dlerror();
@@ -172,12 +172,12 @@ void* X11Platform::GetProcAddress(LibraryHandle library, const char* name) {
     return address;
 }
 
-void X11Platform::FreeLibrary(LibraryHandle library) {
+void PosixPlatform::FreeLibrary(LibraryHandle library) {
     if (library != nullptr)
         dlclose(library);
 }
 
-PlatformVersion X11Platform::GetVersion() {
+PlatformVersion PosixPlatform::GetVersion() {
     PlatformVersion version; // the NT family: no screen-saver password service
     version.PlatformId = 2;
     struct utsname names {};
@@ -191,42 +191,42 @@ PlatformVersion X11Platform::GetVersion() {
     return version;
 }
 
-std::string X11Platform::GetSystemDirectory() {
+std::string PosixPlatform::GetSystemDirectory() {
     return SystemDirectory;
 }
 
-void X11Platform::Sleep(std::uint32_t milliseconds) {
+void PosixPlatform::Sleep(std::uint32_t milliseconds) {
     timespec wait{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
     while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
     }
 }
 
-std::uint32_t X11Platform::GetTickCount() {
+std::uint32_t PosixPlatform::GetTickCount() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     // Wraps after 49.7 days, as the Windows tick count does.
     return std::uint32_t(std::uint64_t(now.tv_sec) * 1000u + std::uint64_t(now.tv_nsec) / 1000000u);
 }
 
-std::uint32_t X11Platform::MillisecondsSinceMidnightUTC() {
+std::uint32_t PosixPlatform::MillisecondsSinceMidnightUTC() {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     return std::uint32_t(std::uint64_t(now.tv_sec) % 86400u * 1000u +
                          std::uint64_t(now.tv_nsec) / 1000000u);
 }
 
-std::uint32_t X11Platform::GetLastError() {
+std::uint32_t PosixPlatform::GetLastError() {
     return lastError_;
 }
 
-std::string X11Platform::ErrorText(std::uint32_t code) {
+std::string PosixPlatform::ErrorText(std::uint32_t code) {
     char buffer[256] = {};
     // The GNU strerror_r may return a static text instead of filling the buffer.
     const char* text = strerror_r(int(code), buffer, sizeof buffer);
     return text != nullptr ? text : buffer;
 }
 
-void X11Platform::MaskFloatingPointExceptions() {
+void PosixPlatform::MaskFloatingPointExceptions() {
     std::feclearexcept(FE_ALL_EXCEPT);
 #if defined(__x86_64__) || defined(__i386__)
     // x87: all six exceptions masked, 64-bit precision, round to nearest. SSE: the same masks.

@@ -6,7 +6,7 @@
 // folder of the user's in the temporary directory, lumivex-gl-<uid>, which must be a real folder
 // of the user's that nobody else can write to: in a shared folder anyone could otherwise take or
 // drop the guard for us.
-#include "platform/x11/x11_platform.h"
+#include "platform/posix/posix_platform.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -82,7 +82,7 @@ GuardHandle TryLock(const std::string& path, bool& alreadyExists) {
 
 } // namespace
 
-GuardHandle X11Platform::CreateInstanceGuard(const std::string& name, bool& alreadyExists) {
+GuardHandle PosixPlatform::CreateInstanceGuard(const std::string& name, bool& alreadyExists) {
     alreadyExists = false;
     const std::string file = "/" + name + ".lock";
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); IsDirectory(runtime))
@@ -95,7 +95,7 @@ GuardHandle X11Platform::CreateInstanceGuard(const std::string& name, bool& alre
     return 0;
 }
 
-void X11Platform::CloseInstanceGuard(GuardHandle guard) {
+void PosixPlatform::CloseInstanceGuard(GuardHandle guard) {
     // Closing the descriptor releases the lock; the file stays for the next start.
     if (guard != 0)
         close(DescriptorOf(guard));

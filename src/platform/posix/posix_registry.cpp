@@ -10,7 +10,7 @@
 //
 // Saves lock the file's directory while they run, so that the temporary file a killed save left
 // can be told from the one a running save writes, and removed.
-#include "platform/x11/x11_platform.h"
+#include "platform/posix/posix_platform.h"
 
 #include "platform/regfile/regfile_store.h"
 
@@ -315,47 +315,47 @@ std::uint32_t RegistryFile::Write(std::string_view text, std::string_view foreig
 
 } // namespace
 
-struct X11Platform::RegistryState {
+struct PosixPlatform::RegistryState {
     RegistryFile file;
     regfile::Store store{file};
 };
 
-void X11Platform::StateDeleter::operator()(RegistryState* state) const {
+void PosixPlatform::StateDeleter::operator()(RegistryState* state) const {
     std::default_delete<RegistryState>()(state);
 }
 
 namespace {
 
-regfile::Store& StoreOf(X11Platform::StatePtr<X11Platform::RegistryState>& state) {
+regfile::Store& StoreOf(PosixPlatform::StatePtr<PosixPlatform::RegistryState>& state) {
     if (state == nullptr)
-        state = std::make_unique<X11Platform::RegistryState>();
+        state = std::make_unique<PosixPlatform::RegistryState>();
     return state->store;
 }
 
 } // namespace
 
-KeyHandle X11Platform::RegOpenKey(const std::string& path, RegAccess access) {
+KeyHandle PosixPlatform::RegOpenKey(const std::string& path, RegAccess access) {
     return StoreOf(registry_).OpenKey(path, access, lastError_);
 }
 
-KeyHandle X11Platform::RegCreateKey(const std::string& path) {
+KeyHandle PosixPlatform::RegCreateKey(const std::string& path) {
     return StoreOf(registry_).CreateKey(path, lastError_);
 }
 
-bool X11Platform::RegQueryValue(KeyHandle key, const std::string& name, RegistryValue& value) {
+bool PosixPlatform::RegQueryValue(KeyHandle key, const std::string& name, RegistryValue& value) {
     return StoreOf(registry_).QueryValue(key, name, value, lastError_);
 }
 
-bool X11Platform::RegSetValue(KeyHandle key, const std::string& name, std::uint32_t type,
-                              const std::uint8_t* data, std::size_t size) {
+bool PosixPlatform::RegSetValue(KeyHandle key, const std::string& name, std::uint32_t type,
+                                const std::uint8_t* data, std::size_t size) {
     return StoreOf(registry_).SetValue(key, name, type, data, size, lastError_);
 }
 
-bool X11Platform::RegCloseKey(KeyHandle key) {
+bool PosixPlatform::RegCloseKey(KeyHandle key) {
     return StoreOf(registry_).CloseKey(key, lastError_);
 }
 
-void X11Platform::ReportSaveFailure(std::uint32_t error, bool) {
+void PosixPlatform::ReportSaveFailure(std::uint32_t error, bool) {
     // Standard error only: a dialog would hold up an end that a signal or a logout asked for.
     const std::string file = RegistryFilePath();
     std::fprintf(stderr, "lumivex-gl: cannot save the settings to %s: %s\n",
