@@ -15,6 +15,10 @@ SAVER_PID=""
 SAVER_RC=""
 HOST_PID=""
 HOST_DIR=""
+HOST_COMMAND=()
+BUS_PID=""
+# The theme entry MATE's screen saver lists.
+MATE_THEME="$E2E_DIR/../../share/applications/screensavers/lumivex-gl.desktop"
 # A screen of several monitors shows a picture on each.
 PICTURE_PER_MONITOR=1
 
@@ -177,10 +181,14 @@ expect_setting() {
 #                               would run as a command fails every test); blanks on
 #                               `host_as xscreensaver-command -activate`
 #   xsecurelock                 xsecurelock with XSECURELOCK_SAVER=lumivex-gl, blanking at once
-# The real hosts run as nobody when the tests run as root (xscreensaver starts no hack as root),
-# with a home of their own that holds a copy of the settings file (HOST_SETTINGS), from a copy of
-# lumivex-gl every user can read (HACK), under reaper.py: `hack_status PID` tells how a hack
-# ended. stop_host ends the host and everything it started.
+#   mate-screensaver            MATE's screen saver on a session bus of its own, its one theme
+#                               our entry (MATE_THEME) with HACK for the program; blanks on
+#                               `host_as mate-screensaver-command --activate`
+# The real hosts run as nobody when the tests run as root (xscreensaver starts no hack as root;
+# MATE's runs as whoever runs the test), with a home of their own that holds a copy of the
+# settings file (HOST_SETTINGS), from a copy of lumivex-gl every user can read (HACK), under
+# reaper.py: `hack_status PID` tells how a hack ended. stop_host ends the host and everything it
+# started.
 start_host() {
     local kind=$1
     shift
@@ -196,6 +204,7 @@ start_host() {
     fi
     command -v "$kind" >/dev/null || fail "$kind is not installed (scripts/install-deps.sh)"
     HOST_DIR=$(mktemp -d /tmp/lumivex-host.XXXXXX)
+    : >"$E2E_TMP/host.log"
     chmod 755 "$HOST_DIR"
     # An installed program (HOST_HACK) runs where it is.
     HACK=${HOST_HACK:-$HOST_DIR/lumivex-gl}
@@ -213,22 +222,55 @@ start_host() {
     for name in ASAN_OPTIONS UBSAN_OPTIONS; do
         [ -z "${!name:-}" ] || AS_HOST+=("$name=${!name}")
     done
-    if [ "$(id -u)" -eq 0 ]; then
+    if [ "$(id -u)" -eq 0 ] && [ "$kind" != mate-screensaver ]; then
         chown -R 65534:65534 "$home"
         AS_HOST=(setpriv --reuid=65534 --regid=65534 --clear-groups "${AS_HOST[@]}")
     fi
-    local -a host
     case "$kind" in
-    xscreensaver) host=(xscreensaver --no-splash --verbose) ;;
-    xsecurelock) host=("XSECURELOCK_SAVER=$HACK" XSECURELOCK_BLANK_TIMEOUT=-1 xsecurelock) ;;
+    xscreensaver) HOST_COMMAND=("${AS_HOST[@]}" xscreensaver --no-splash --verbose) ;;
+    xsecurelock)
+        HOST_COMMAND=("${AS_HOST[@]}" "XSECURELOCK_SAVER=$HACK" XSECURELOCK_BLANK_TIMEOUT=-1 xsecurelock)
+        ;;
+    mate-screensaver) prepare_mate_screensaver ;;
     *) fail "no host called $kind" ;;
     esac
-    python3 "$E2E_DIR/reaper.py" "$E2E_TMP/reaped" "${AS_HOST[@]}" "${host[@]}" \
-        >"$E2E_TMP/host.log" 2>&1 &
+    python3 "$E2E_DIR/reaper.py" "$E2E_TMP/reaped" "${HOST_COMMAND[@]}" >>"$E2E_TMP/host.log" 2>&1 &
     HOST_PID=$!
-    if [ "$kind" = xscreensaver ]; then
-        poll_until 20 host_as xscreensaver-command -version || fail "xscreensaver did not start"
-    fi
+    case "$kind" in
+    xscreensaver) poll_until 20 host_as xscreensaver-command -version || fail "xscreensaver did not start" ;;
+    mate-screensaver) poll_until 20 host_as mate-screensaver-command --query || fail "mate-screensaver did not start" ;;
+    esac
+}
+
+# MATE's screen saver lists the themes of XDG_DATA_DIRS, reads its settings over the session bus
+# and runs a theme only when its program lies in one of its engine folders: the first of them is
+# replaced, in a mount namespace of the daemon's own, by one holding a lumivex-gl that runs HACK
+# under reaper.py (the daemon reaps its hacks itself). A hack gets HOME, DISPLAY, PATH and the
+# window, nothing else. HOST_COMMAND is the daemon's command line.
+prepare_mate_screensaver() {
+    local engines=/usr/lib/mate-screensaver/mate-screensaver address="$HOST_DIR/bus.address"
+    local -a private=(unshare --mount --propagation private)
+    [ "$(id -u)" -eq 0 ] || private+=(--map-root-user)
+    mkdir -p "$HOST_DIR/share/applications/screensavers" "$HOST_DIR/engines" "$HOST_DIR/runtime"
+    chmod 700 "$HOST_DIR/runtime"
+    cp "$MATE_THEME" "$HOST_DIR/share/applications/screensavers/"
+    printf '#!/bin/sh\nexec %s %s %s %s "$@"\n' "$(command -v python3)" "$E2E_DIR/reaper.py" \
+        "$E2E_TMP/reaped" "$HACK" >"$HOST_DIR/engines/lumivex-gl"
+    chmod 755 "$HOST_DIR/engines/lumivex-gl"
+    # The engine folder first: an installed lumivex-gl must not stand in for the one tested.
+    AS_HOST+=("PATH=$engines:/usr/bin:/bin" "XDG_RUNTIME_DIR=$HOST_DIR/runtime"
+        "XDG_DATA_DIRS=$HOST_DIR/share:/usr/share" NO_AT_BRIDGE=1)
+    "${AS_HOST[@]}" dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$address" \
+        2>>"$E2E_TMP/host.log" &
+    BUS_PID=$!
+    poll_until 10 test -s "$address" || fail "the session bus did not start"
+    AS_HOST+=("DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$address")")
+    host_as gsettings set org.mate.screensaver themes "['screensavers-lumivex-gl']" &&
+        host_as gsettings set org.mate.screensaver mode single &&
+        host_as gsettings set org.mate.screensaver lock-enabled false ||
+        fail "gsettings could not choose the theme: $(cat "$E2E_TMP/host.log")"
+    HOST_COMMAND=("${private[@]}" sh -c 'mount --bind "$1" "$2" && shift 2 && exec "$@"' sh
+        "$HOST_DIR/engines" "$engines" "${AS_HOST[@]}" mate-screensaver --no-daemon --debug)
 }
 
 # Runs a command as the host's user, in the host's environment.
@@ -255,24 +297,31 @@ descendants() {
 }
 
 stop_host() {
-    [ -n "$HOST_PID" ] || return 0
-    kill "$HOST_PID" 2>/dev/null || true
-    if ! poll_until 10 bash -c "! kill -0 $HOST_PID 2>/dev/null"; then
-        local pid
-        for pid in $(descendants "$HOST_PID") "$HOST_PID"; do kill -KILL "$pid" 2>/dev/null || true; done
+    if [ -n "$HOST_PID" ]; then
+        kill "$HOST_PID" 2>/dev/null || true
+        if ! poll_until 10 bash -c "! kill -0 $HOST_PID 2>/dev/null"; then
+            local pid
+            for pid in $(descendants "$HOST_PID") "$HOST_PID"; do kill -KILL "$pid" 2>/dev/null || true; done
+        fi
+        wait "$HOST_PID" 2>/dev/null || true
+        HOST_PID=""
     fi
-    wait "$HOST_PID" 2>/dev/null || true
-    HOST_PID=""
+    if [ -n "$BUS_PID" ]; then
+        kill "$BUS_PID" 2>/dev/null || true
+        wait "$BUS_PID" 2>/dev/null || true
+        BUS_PID=""
+    fi
     [ -z "$HOST_DIR" ] || rm -rf "$HOST_DIR"
     HOST_DIR=""
 }
 
-# IMAGE (or its part CROP, WxH+X+Y) shows a picture that a turn by 60 degrees about its centre
-# maps onto itself, as 12 mirrored reflections draw it.
+# IMAGE (or its part CROP, WxH+X+Y) shows a picture that a turn by ANGLE (default 60) degrees
+# about its centre maps onto itself, as 12 mirrored reflections draw it (8 give 90).
 expect_symmetric() {
+    local angle=${3:-60}
     timeout 20 convert "$1" ${2:+-crop "$2"} -depth 8 "$1.ppm" || fail "cannot convert $1"
-    python3 "$E2E_DIR/symmetry_check.py" "$1.ppm" 60 0.9 0.005 ||
-        fail "no picture with the symmetry of 12 reflections in $1 (kept in $E2E_TMP)"
+    python3 "$E2E_DIR/symmetry_check.py" "$1.ppm" "$angle" 0.9 0.005 ||
+        fail "no picture with the symmetry of a turn by $angle degrees in $1 (kept in $E2E_TMP)"
 }
 
 # A picture (0.2 % of pixels not black) inside each rectangle (X,Y,W,H), and every pixel outside

@@ -2,10 +2,11 @@
 # The Debian package: cpack -G DEB builds it from the build folder and lintian finds no error and
 # no warning in it; apt-get installs it with its dependencies, it puts the program on PATH, a link
 # to it where screen-saver hosts look for hacks (which xscreensaver runs and which draws the
-# kaleidoscope), the man page, the copyright, the changelog and the settings dialog's description
-# where they belong, and lumivex-gl --help then works from PATH. The package is removed again at
-# the end. Installing needs root: skipped otherwise, and skipped when lumivex-gl is installed
-# already (that installation is left alone).
+# kaleidoscope), the man page, the copyright, the changelog, the settings dialog's description and
+# MATE's theme entry where they belong (the entry valid, its program in the folder MATE's screen
+# saver runs themes from), and lumivex-gl --help then works from PATH. The package is removed
+# again at the end. Installing needs root: skipped otherwise, and skipped when lumivex-gl is
+# installed already (that installation is left alone).
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 build=${LUMIVEX_BUILD_DIR:?the build folder}
@@ -34,13 +35,17 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     fail "apt-get could not install $(basename "$deb"): $(tail -5 "$E2E_TMP/apt.log")"
 
 hack=/usr/libexec/xscreensaver/lumivex-gl
+theme=/usr/share/applications/screensavers/lumivex-gl.desktop
 for file in /usr/bin/lumivex-gl $hack /usr/share/man/man1/lumivex-gl.1.gz \
     /usr/share/doc/lumivex-gl/copyright /usr/share/doc/lumivex-gl/changelog.gz \
-    /usr/share/xscreensaver/config/lumivex-gl.xml; do
+    /usr/share/xscreensaver/config/lumivex-gl.xml $theme; do
     dpkg -L lumivex-gl | grep -qx "$file" && [ -s "$file" ] || fail "the package did not install $file"
 done
 [ -L $hack ] && [ "$(readlink -f $hack)" = /usr/bin/lumivex-gl ] ||
     fail "$hack is not a link to /usr/bin/lumivex-gl"
+report=$(desktop-file-validate --no-hints $theme 2>&1) && [ -z "$report" ] || fail "$theme: $report"
+program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' $theme)
+[ "$(dirname "$hack")/$program" = $hack ] || fail "MATE's screen saver would not find '$program' of $theme"
 rc=0
 env -i PATH=/usr/local/bin:/usr/bin:/bin lumivex-gl --help >"$E2E_TMP/help.out" 2>&1 || rc=$?
 [ "$rc" -eq 0 ] && grep -q -- '--window-id' "$E2E_TMP/help.out" ||

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Under MATE's screen saver, with our theme entry as its one theme: the entry passes
+# desktop-file-validate without an error or a warning; blanking runs it in the daemon's window,
+# where it finds the settings file through HOME alone (8 mirrored reflections give a picture that
+# a quarter turn maps onto itself); unblanking ends it within 2 s with 0, and so does the daemon
+# ending while it blanks. Skipped where MATE's screen saver is not installed.
+source "$(dirname "$0")/lib.sh"
+e2e_init "${1:-}"
+
+command -v desktop-file-validate >/dev/null ||
+    fail "desktop-file-validate is not installed (scripts/install-deps.sh)"
+report=$(desktop-file-validate --no-hints "$MATE_THEME" 2>&1) || fail "$report"
+[ -z "$report" ] || fail "desktop-file-validate: $report"
+for tool in mate-screensaver mate-screensaver-command dbus-daemon gsettings; do
+    command -v "$tool" >/dev/null || {
+        echo "SKIP: $tool is not installed (scripts/install-deps.sh)"
+        exit 77
+    }
+done
+
+# Ends when its host stops it, within 2 s, with 0.
+expect_stopped() {
+    local hack=$1 started=$2 took
+    poll_until 5 hack_ended "$hack" || fail "the hack still runs 5 s after $3"
+    took=$((($(date +%s%N) - started) / 1000000))
+    [ "$took" -le 2000 ] || fail "the hack took $took ms to end after $3"
+    [ "$(hack_status "$hack")" -eq 0 ] || fail "the hack ended with $(hack_status "$hack") after $3"
+    note "ended $took ms after $3"
+}
+
+start_xvfb 640x480
+write_settings NumOfReflections=8 Reflected=1 FullScreen=0 NumOfElements=3 Rest=20
+start_host mate-screensaver
+host_as mate-screensaver-command --activate || fail "mate-screensaver-command --activate failed"
+wait_for_hacks 1
+hack=$(hack_pids)
+host_window=$(tr '\0' '\n' <"/proc/$hack/environ" | sed -n 's/^XSCREENSAVER_WINDOW=//p')
+[ -n "$host_window" ] || fail "the daemon gave the hack no window"
+sleep 1.5
+screenshot "$E2E_TMP/blanked.png"
+expect_symmetric "$E2E_TMP/blanked.png" "" 90
+started=$(date +%s%N)
+host_as mate-screensaver-command --deactivate || fail "mate-screensaver-command --deactivate failed"
+expect_stopped "$hack" "$started" unblanking
+
+host_as mate-screensaver-command --activate || fail "mate-screensaver-command --activate failed"
+poll_until 20 bash -c "[ -n \"\$(pgrep -f '^$HACK( |\$)' | grep -vx $hack)\" ]" ||
+    fail "blanking again started no hack"
+hack=$(hack_pids)
+daemon=$(pgrep -x -P "$HOST_PID" mate-screensave) || fail "no mate-screensaver under $HOST_PID"
+started=$(date +%s%N)
+kill -TERM "$daemon"
+expect_stopped "$hack" "$started" "the daemon ended"
+echo "PASS"
