@@ -229,17 +229,20 @@ start_host() {
     case "$kind" in
     xscreensaver) HOST_COMMAND=("${AS_HOST[@]}" xscreensaver --no-splash --verbose) ;;
     xsecurelock)
-        HOST_COMMAND=("${AS_HOST[@]}" "XSECURELOCK_SAVER=$HACK" XSECURELOCK_BLANK_TIMEOUT=-1 xsecurelock)
+        HOST_COMMAND=("${AS_HOST[@]}" "XSECURELOCK_SAVER=$HACK" XSECURELOCK_BLANK_TIMEOUT=-1
+            xsecurelock)
         ;;
     mate-screensaver) prepare_mate_screensaver ;;
     *) fail "no host called $kind" ;;
     esac
     python3 "$E2E_DIR/reaper.py" "$E2E_TMP/reaped" "${HOST_COMMAND[@]}" >>"$E2E_TMP/host.log" 2>&1 &
     HOST_PID=$!
+    local -a query=()
     case "$kind" in
-    xscreensaver) poll_until 20 host_as xscreensaver-command -version || fail "xscreensaver did not start" ;;
-    mate-screensaver) poll_until 20 host_as mate-screensaver-command --query || fail "mate-screensaver did not start" ;;
+    xscreensaver) query=(xscreensaver-command -version) ;;
+    mate-screensaver) query=(mate-screensaver-command --query) ;;
     esac
+    [ ${#query[@]} -eq 0 ] || poll_until 20 host_as "${query[@]}" || fail "$kind did not start"
 }
 
 # MATE's screen saver lists the themes of XDG_DATA_DIRS, reads its settings over the session bus

@@ -45,7 +45,8 @@ done
     fail "$hack is not a link to /usr/bin/lumivex-gl"
 report=$(desktop-file-validate --no-hints $theme 2>&1) && [ -z "$report" ] || fail "$theme: $report"
 program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' $theme)
-[ "$(dirname "$hack")/$program" = $hack ] || fail "MATE's screen saver would not find '$program' of $theme"
+[ "$(dirname "$hack")/$program" = $hack ] ||
+    fail "MATE's screen saver would not find '$program' of $theme"
 rc=0
 env -i PATH=/usr/local/bin:/usr/bin:/bin lumivex-gl --help >"$E2E_TMP/help.out" 2>&1 || rc=$?
 [ "$rc" -eq 0 ] && grep -q -- '--window-id' "$E2E_TMP/help.out" ||

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,17 @@ namespace lumivex {
 namespace {
 
 using Args = std::vector<std::string>;
+
+std::string SourceFile(const std::string& file) {
+    std::ifstream in(std::string(LUMIVEX_SOURCE_DIR) + "/" + file);
+    return {std::istreambuf_iterator<char>(in), {}}; // empty when the file is missing
+}
+
+// The first group of the first match, empty when there is none.
+std::string FirstMatch(const std::string& text, const char* pattern) {
+    std::smatch match;
+    return std::regex_search(text, match, std::regex(pattern)) ? match[1].str() : std::string();
+}
 
 TEST(HostOptions, ModeLettersStayAndTheWindowIsTheGivenOneElseTheHostsElseTheRoot) {
     for (const Args& args : {Args{}, Args{"/s"}, Args{"-s"}, Args{"S"}, Args{"-c:1234"},
@@ -83,9 +95,8 @@ TEST(HostOptions, RefusalsNameWhatWasWrong) {
 // parser reads, so that none is added or renamed in one place only.
 TEST(HostOptions, TheDialogAndTheManPageListExactlyTheOptionsRead) {
     auto optionsIn = [](const std::string& file, const std::regex& pattern) {
-        std::ifstream in(std::string(LUMIVEX_SOURCE_DIR) + "/" + file);
-        const std::string text{std::istreambuf_iterator<char>(in), {}};
-        std::set<std::string> found; // empty when the file is missing
+        const std::string text = SourceFile(file);
+        std::set<std::string> found;
         for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it)
             found.insert(std::regex_replace((*it)[1].str(), std::regex(R"(\\-)"), "-"));
         return found;
@@ -96,6 +107,30 @@ TEST(HostOptions, TheDialogAndTheManPageListExactlyTheOptionsRead) {
               std::set<std::string>(dialog.begin(), dialog.end()));
     EXPECT_EQ(optionsIn("doc/lumivex-gl.1", std::regex(R"(\\-\\-((?:[a-z]|\\-)+))")),
               std::set<std::string>(names.begin(), names.end()));
+}
+
+// Each host starts the program with the command line of its entry, with no window of its own in
+// XSCREENSAVER_WINDOW in a preview: the line alone must make a hosted run, under the one name
+// every host lists. MATE's screen saver runs only a bare program name it finds in its own
+// folders (where the package links lumivex-gl), so a path there would be silently ignored.
+TEST(HostOptions, EveryHostsEntryStartsAHostedRunUnderTheProgramsName) {
+    const std::string dialog = SourceFile("share/xscreensaver/config/lumivex-gl.xml");
+    const std::string theme = SourceFile("share/applications/screensavers/lumivex-gl.desktop");
+    struct Case {
+        const char* host;
+        std::string commandLine, name;
+    };
+    for (const Case& c : {Case{"xscreensaver", FirstMatch(dialog, R"re(<command arg="([^"]*)")re"),
+                               FirstMatch(dialog, R"re(<screensaver [^>]*_label="([^"]*)")re")},
+                          Case{"MATE", FirstMatch(theme, R"(\nExec=lumivex-gl( [^\n]*)?\n)"),
+                               FirstMatch(theme, R"(\nName=([^\n]*)\n)")}}) {
+        std::istringstream words(c.commandLine);
+        const Args args{std::istream_iterator<std::string>(words), {}};
+        const HostOptions options = ParseHostOptions(args, nullptr);
+        EXPECT_TRUE(options.UsesOptions && options.Run.Hosted && options.Error.empty())
+            << c.host << ": '" << c.commandLine << "' " << options.Error;
+        EXPECT_EQ(c.name, "Lumivex GL") << c.host;
+    }
 }
 
 } // namespace
