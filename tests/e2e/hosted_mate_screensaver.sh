@@ -3,7 +3,8 @@
 # desktop-file-validate without an error or a warning; blanking runs it in the daemon's window,
 # where it finds the settings file through HOME alone (8 mirrored reflections give a picture that
 # a quarter turn maps onto itself); unblanking ends it within 2 s with 0, and so does the daemon
-# ending while it blanks. Skipped where MATE's screen saver is not installed.
+# ending while it blanks. Skipped where MATE's screen saver is not installed, or where its daemon
+# cannot have a mount namespace of its own (the test's lumivex-gl must be in one of its folders).
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 
@@ -11,12 +12,16 @@ command -v desktop-file-validate >/dev/null ||
     fail "desktop-file-validate is not installed (scripts/install-deps.sh)"
 report=$(desktop-file-validate --no-hints "$MATE_THEME" 2>&1) || fail "$report"
 [ -z "$report" ] || fail "desktop-file-validate: $report"
+skip() {
+    echo "SKIP: $*"
+    exit 77
+}
 for tool in mate-screensaver mate-screensaver-command dbus-daemon gsettings; do
-    command -v "$tool" >/dev/null || {
-        echo "SKIP: $tool is not installed (scripts/install-deps.sh)"
-        exit 77
-    }
+    command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps.sh)"
 done
+[ -d "$MATE_ENGINES" ] || skip "MATE's screen saver keeps its themes' programs elsewhere than $MATE_ENGINES"
+"${PRIVATE_MOUNTS[@]}" mount --bind "$MATE_ENGINES" "$MATE_ENGINES" 2>/dev/null ||
+    skip "no mount namespace of its own here (${PRIVATE_MOUNTS[*]})"
 
 # Ends when its host stops it, within 2 s, with 0.
 expect_stopped() {

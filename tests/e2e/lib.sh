@@ -17,8 +17,13 @@ HOST_PID=""
 HOST_DIR=""
 HOST_COMMAND=()
 BUS_PID=""
-# The theme entry MATE's screen saver lists.
+# The theme entry MATE's screen saver lists, the first folder it runs themes from, and how its
+# daemon gets a mount namespace of its own (as root, or keeping its user in a user namespace, so
+# that the session bus still knows it).
 MATE_THEME="$E2E_DIR/../../share/applications/screensavers/lumivex-gl.desktop"
+MATE_ENGINES=/usr/lib/mate-screensaver/mate-screensaver
+PRIVATE_MOUNTS=(unshare --mount --propagation private)
+[ "$(id -u)" -eq 0 ] || PRIVATE_MOUNTS+=(--map-current-user --keep-caps)
 # A screen of several monitors shows a picture on each.
 PICTURE_PER_MONITOR=1
 
@@ -249,19 +254,22 @@ start_host() {
 # and runs a theme only when its program lies in one of its engine folders: the first of them is
 # replaced, in a mount namespace of the daemon's own, by one holding a lumivex-gl that runs HACK
 # under reaper.py (the daemon reaps its hacks itself). A hack gets HOME, DISPLAY, PATH and the
-# window, nothing else. HOST_COMMAND is the daemon's command line.
+# window, nothing else (a sanitizer build's options are added). HOST_COMMAND is the daemon's
+# command line.
 prepare_mate_screensaver() {
-    local engines=/usr/lib/mate-screensaver/mate-screensaver address="$HOST_DIR/bus.address"
-    local -a private=(unshare --mount --propagation private)
-    [ "$(id -u)" -eq 0 ] || private+=(--map-root-user)
+    local address="$HOST_DIR/bus.address" wrapper="$HOST_DIR/engines/lumivex-gl"
     mkdir -p "$HOST_DIR/share/applications/screensavers" "$HOST_DIR/engines" "$HOST_DIR/runtime"
     chmod 700 "$HOST_DIR/runtime"
     cp "$MATE_THEME" "$HOST_DIR/share/applications/screensavers/"
-    printf '#!/bin/sh\nexec %s %s %s %s "$@"\n' "$(command -v python3)" "$E2E_DIR/reaper.py" \
-        "$E2E_TMP/reaped" "$HACK" >"$HOST_DIR/engines/lumivex-gl"
-    chmod 755 "$HOST_DIR/engines/lumivex-gl"
+    local -a hack=(env) name
+    for name in ASAN_OPTIONS UBSAN_OPTIONS; do
+        [ -z "${!name:-}" ] || hack+=("$name=${!name}")
+    done
+    hack+=("$(command -v python3)" "$E2E_DIR/reaper.py" "$E2E_TMP/reaped" "$HACK")
+    printf '#!/bin/bash\nexec %s "$@"\n' "$(printf '%q ' "${hack[@]}")" >"$wrapper"
+    chmod 755 "$wrapper"
     # The engine folder first: an installed lumivex-gl must not stand in for the one tested.
-    AS_HOST+=("PATH=$engines:/usr/bin:/bin" "XDG_RUNTIME_DIR=$HOST_DIR/runtime"
+    AS_HOST+=("PATH=$MATE_ENGINES:/usr/bin:/bin" "XDG_RUNTIME_DIR=$HOST_DIR/runtime"
         "XDG_DATA_DIRS=$HOST_DIR/share:/usr/share" NO_AT_BRIDGE=1)
     "${AS_HOST[@]}" dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$address" \
         2>>"$E2E_TMP/host.log" &
@@ -272,8 +280,8 @@ prepare_mate_screensaver() {
         host_as gsettings set org.mate.screensaver mode single &&
         host_as gsettings set org.mate.screensaver lock-enabled false ||
         fail "gsettings could not choose the theme: $(cat "$E2E_TMP/host.log")"
-    HOST_COMMAND=("${private[@]}" sh -c 'mount --bind "$1" "$2" && shift 2 && exec "$@"' sh
-        "$HOST_DIR/engines" "$engines" "${AS_HOST[@]}" mate-screensaver --no-daemon --debug)
+    HOST_COMMAND=("${PRIVATE_MOUNTS[@]}" sh -c 'mount --bind "$1" "$2" && shift 2 && exec "$@"' sh
+        "$HOST_DIR/engines" "$MATE_ENGINES" "${AS_HOST[@]}" mate-screensaver --no-daemon --debug)
 }
 
 # Runs a command as the host's user, in the host's environment.
