@@ -41,9 +41,7 @@ wait_for_hacks 1
 hack=$(hack_pids)
 host_window=$(tr '\0' '\n' <"/proc/$hack/environ" | sed -n 's/^XSCREENSAVER_WINDOW=//p')
 [ -n "$host_window" ] || fail "the daemon gave the hack no window"
-sleep 1.5
-screenshot "$E2E_TMP/blanked.png"
-expect_symmetric "$E2E_TMP/blanked.png" "" 90
+wait_for_symmetric "$E2E_TMP/blanked.png" "" 90
 started=$(date +%s%N)
 host_as mate-screensaver-command --deactivate || fail "mate-screensaver-command --deactivate failed"
 expect_stopped "$hack" "$started" unblanking

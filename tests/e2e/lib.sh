@@ -335,6 +335,18 @@ expect_symmetric() {
         fail "no picture with the symmetry of a turn by $angle degrees in $1 (kept in $E2E_TMP)"
 }
 
+# The screen shows such a picture within 20 s (a hack's first frames wait for a busy machine);
+# the last screenshot is kept in IMAGE: wait_for_symmetric IMAGE [CROP] [ANGLE].
+wait_for_symmetric() {
+    local image=$1 crop=${2:-} angle=${3:-60}
+    symmetric_now() {
+        screenshot "$image" &&
+            timeout 20 convert "$image" ${crop:+-crop "$crop"} -depth 8 "$image.ppm" &&
+            python3 "$E2E_DIR/symmetry_check.py" "$image.ppm" "$angle" 0.9 0.005 >/dev/null
+    }
+    poll_until 20 symmetric_now || expect_symmetric "$@"
+}
+
 # A picture (0.2 % of pixels not black) inside each rectangle (X,Y,W,H), and every pixel outside
 # them still the host's grey.
 expect_drawn_inside() {

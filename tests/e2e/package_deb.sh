@@ -57,9 +57,7 @@ HOST_HACK=$hack start_host xscreensaver
 host_as xscreensaver-command -activate || fail "xscreensaver-command -activate failed"
 wait_for_hacks 1
 hack_pid=$(hack_pids)
-sleep 1.5
-screenshot "$E2E_TMP/hosted.png"
-expect_symmetric "$E2E_TMP/hosted.png"
+wait_for_symmetric "$E2E_TMP/hosted.png"
 host_as xscreensaver-command -deactivate || fail "xscreensaver-command -deactivate failed"
 poll_until 5 hack_ended "$hack_pid" || fail "the hack still runs 5 s after unblanking"
 [ "$(hack_status "$hack_pid")" -eq 0 ] || fail "the hack ended with $(hack_status "$hack_pid")"
