@@ -19,7 +19,7 @@ skip() {
 for tool in mate-screensaver mate-screensaver-command dbus-daemon gsettings; do
     command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps.sh)"
 done
-[ -d "$MATE_ENGINES" ] || skip "MATE's screen saver keeps its themes' programs elsewhere than $MATE_ENGINES"
+[ -d "$MATE_ENGINES" ] || skip "MATE's screen saver keeps its themes elsewhere than $MATE_ENGINES"
 "${PRIVATE_MOUNTS[@]}" mount --bind "$MATE_ENGINES" "$MATE_ENGINES" 2>/dev/null ||
     skip "no mount namespace of its own here (${PRIVATE_MOUNTS[*]})"
 
@@ -39,8 +39,6 @@ start_host mate-screensaver
 host_as mate-screensaver-command --activate || fail "mate-screensaver-command --activate failed"
 wait_for_hacks 1
 hack=$(hack_pids)
-host_window=$(tr '\0' '\n' <"/proc/$hack/environ" | sed -n 's/^XSCREENSAVER_WINDOW=//p')
-[ -n "$host_window" ] || fail "the daemon gave the hack no window"
 wait_for_symmetric "$E2E_TMP/blanked.png" "" 90
 started=$(date +%s%N)
 host_as mate-screensaver-command --deactivate || fail "mate-screensaver-command --deactivate failed"
