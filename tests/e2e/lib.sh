@@ -167,25 +167,17 @@ expect_setting() {
 }
 
 # --- other users ----------------------------------------------------------------------------------
-# Run as root, the cases of several users run as nobody (AS_NOBODY before a command), facing the
-# files of a second unprivileged user, OTHER_UID; elsewhere they are skipped with a message.
-# as_nobody WHY [FOLDER...] gives nobody the private home, settings and runtime folders (and the
-# FOLDERs) and a copy of lumivex-gl every user can run.
+# as_nobody WHY [FOLDER...]: run as root, nobody gets the private folders (and FOLDERs) and a copy of
+# lumivex-gl to run through AS_NOBODY, facing the files of OTHER_UID; elsewhere WHY is skipped.
 OTHER_UID=4242
 AS_NOBODY=()
 as_nobody() {
-    local why=$1
+    [ "$(id -u)" -eq 0 ] || { note "skipped: $1 (only root can run it as other users)" && return 1; }
     shift
-    if [ "$(id -u)" -ne 0 ]; then
-        note "skipped: $why (only root can run it as other users)"
-        return 1
-    fi
     AS_NOBODY=(setpriv --reuid=65534 --regid=65534 --clear-groups)
     chmod 711 "$E2E_TMP"
-    if [ "$LUMIVEX_GL" != "$E2E_TMP/lumivex-gl" ]; then
-        install -m 755 "$LUMIVEX_GL" "$E2E_TMP/lumivex-gl"
-        LUMIVEX_GL="$E2E_TMP/lumivex-gl"
-    fi
+    [ "$LUMIVEX_GL" = "$E2E_TMP/lumivex-gl" ] ||
+        { install -m 755 "$LUMIVEX_GL" "$E2E_TMP/lumivex-gl" && LUMIVEX_GL="$E2E_TMP/lumivex-gl"; }
     chown -R 65534:65534 "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$@"
 }
 

@@ -47,11 +47,8 @@ expect_setting NumOfElements 3
 # 3. A save that fails after the user ended the saver is shown too (the saver window is gone by
 #    then; the dialog is the low window of the program's name), and Return closes it.
 save_failure_shown() {
-    local id
-    for id in $(timeout 5 xdotool search --onlyvisible --name '^Lumivex GL$' 2>/dev/null); do
-        [ "$(timeout 5 xwininfo -id "$id" | awk '/Height:/ { print $2 }')" -lt 240 ] && return 0
-    done
-    return 1
+    timeout 5 xdotool search --onlyvisible --name '^Lumivex GL$' 2>/dev/null | xargs -rn1 timeout 5 \
+        xwininfo -id | awk '/Height:/ && $2 < 240 { low = 1 } END { exit !low }'
 }
 write_settings Rest=20
 start_saver /s

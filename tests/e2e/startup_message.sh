@@ -2,9 +2,8 @@
 # A GL library that does not exist: run mode names it on standard error, never starts the
 # saver, ends with code 0 and still saves the settings with the name unchanged. Without a display,
 # run mode and a hack's options end with 1 and say so in one line, in X's terms. A GL library named
-# by a settings file that someone else may change (another user's, writable by everyone or by a
-# group not the owner's own; judged where the links lead) is never loaded: one line says so, the
-# system's is loaded, and the picture settings of the file still count.
+# by a settings file (where the links lead) that someone else may change is never loaded: one line
+# says so, and the picture settings of the file still count.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 unset DISPLAY
@@ -25,28 +24,21 @@ timeout 10 "$LUMIVEX_GL" /s >/dev/null 2>"$E2E_TMP/err" || fail "run mode failed
 grep -qx "Lumivex GL cannot initialize OpenGL library: OpenGL32.DLL" "$E2E_TMP/err" ||
     fail "standard error was: $(cat "$E2E_TMP/err")"
 
-# gl_named_by WHO OWNER MODE LOADED: the settings file (a link to a file of OWNER with MODE) names
-# a library that marks its loading; it was loaded or not as LOADED says.
-marks="$E2E_TMP/marks" shared="$E2E_TMP/shared"
-mkdir -p -m 777 "$marks" "$shared"
-install -m 755 "$LUMIVEX_RECGL" "$E2E_TMP/marking.so"
+# gl_named_by WHO OWNER MODE LOADED: the settings, a link to a file of OWNER with MODE, name a
+# library that marks its loading, and it was LOADED (yes or no).
+marks="$E2E_TMP/marks" shared="$E2E_TMP/shared" target="$E2E_TMP/shared/settings.reg"
+mkdir -p -m 777 "$marks" "$shared" && install -m 755 "$LUMIVEX_RECGL" "$E2E_TMP/marking.so"
 gl_named_by() {
-    local who=$1 owner=$2 mode=$3 loaded=$4 target="$shared/settings.reg"
+    local case="${1:-$(id -un)}, a file of $2 with mode $3" load="$E2E_TMP/marking.so"
     rm -f "$marks/loaded" "$target" && ln -sfn "$target" "$SETTINGS_FILE"
-    printf 'REGEDIT4\n\n[%s]\n"OpenGLDLL"="%s"\n"Rest"=dword:00001388\n' "$SETTINGS_KEY" \
-        "$E2E_TMP/marking.so" >"$target"
-    chown "$owner" "$target" && chmod "$mode" "$target"
-    ${who:+"${AS_NOBODY[@]}"} env LUMIVEX_RECGL_FILE="$marks/loaded" timeout 10 "$LUMIVEX_GL" /s \
+    printf 'REGEDIT4\n\n[%s]\n"OpenGLDLL"="%s"\n"Rest"=dword:00001388\n' "$SETTINGS_KEY" "$load" >"$target"
+    chown "$2" "$target" && chmod "$3" "$target"
+    ${1:+"${AS_NOBODY[@]}"} env LUMIVEX_RECGL_FILE="$marks/loaded" timeout 10 "$LUMIVEX_GL" /s \
         >/dev/null 2>"$E2E_TMP/err" || true
-    local case="${who:-$(id -un)}, a file of $owner with mode $mode"
-    if [ "$loaded" = yes ]; then
-        [ -e "$marks/loaded" ] || fail "$case: the library was not loaded: $(cat "$E2E_TMP/err")"
-        return
-    fi
-    [ ! -e "$marks/loaded" ] || fail "$case: the library was loaded"
-    grep -q "^lumivex-gl: $target: .*, so the libraries it names ($E2E_TMP/marking.so, GLU32.DLL) are not loaded; OpenGL32.DLL and GLU32.DLL are$" \
+    [ "$([ -e "$marks/loaded" ] && echo yes || echo no)" = "$4" ] || fail "$case: loaded is not $4"
+    [ "$4" = yes ] || grep -q "^lumivex-gl: $target: .*, so the libraries it names ($load, GLU32.DLL) are not loaded; OpenGL32.DLL and GLU32.DLL are$" \
         "$E2E_TMP/err" || fail "$case: no line says so: $(cat "$E2E_TMP/err")"
-    [ "$owner" != "$(id -u):$(id -g)" ] || SETTINGS_FILE=$target expect_setting Rest 2000
+    [ "$2" != "$(id -u):$(id -g)" ] || SETTINGS_FILE=$target expect_setting Rest 2000
 }
 me="$(id -u):$(id -g)"
 gl_named_by "" "$me" 600 yes

@@ -265,7 +265,6 @@ TEST_F(X11SystemTest, TheGuardAdmitsOneHolderAtATime) {
 }
 
 TEST_F(X11SystemTest, TheGuardIsOnlyHadInAFolderNobodyElseMayWriteTo) {
-    // 0770 is writable by a group that is the owner's private group only for a user who has one.
     const struct {
         mode_t mode;
         bool guarded;
