@@ -265,7 +265,8 @@ int Run(const std::vector<std::string>* switches, const TRunOptions& options) {
             return 0;
         }
         unguarded = InstanceSemaphore == 0;
-        guardError = platform.GetLastError(); // before other calls set theirs
+        if (unguarded)
+            guardError = platform.GetLastError(); // before other calls set theirs
     }
 
     // An error skips the foreground restore but not the way out (Finish does its work once).

@@ -285,7 +285,8 @@ std::uint32_t RegistryFile::KeepAside(std::string_view foreign) {
             continue;
         if (!fd.Valid())
             return std::uint32_t(errno);
-        OwnLikeFolder(fd.Get(), read_);
+        if (struct stat folder{}; fstat(folder_.Get(), &folder) == 0)
+            OwnLikeFolder(fd.Get(), folder);
         if (!WriteAll(fd.Get(), foreign) || fsync(fd.Get()) != 0) {
             const std::uint32_t error = std::uint32_t(errno != 0 ? errno : EIO);
             unlinkat(folder_.Get(), aside.c_str(), 0);
