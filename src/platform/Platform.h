@@ -180,6 +180,9 @@ class Platform {
     // mayWait false nobody is there to acknowledge a message: the session ends, or the system
     // started the program without a saver to watch.
     virtual void ReportSaveFailure(std::uint32_t error, bool mayWait) = 0;
+    // Why someone other than the user may have written the settings just loaded ("where: why"),
+    // empty when nobody else can. The code such settings name must not run as the user's.
+    virtual std::string SettingsWritableByOthers() { return ""; }
 
     // --- help, messages, screen-saver flag -------------------------------------------------
     virtual void ShowHelp(WindowHandle owner, const std::string& file, std::uint32_t command,

@@ -16,6 +16,8 @@
 #include <cctype>
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
+#include <utility>
 
 namespace lumivex {
 
@@ -57,12 +59,36 @@ WindowHandle ParseWindowHandle(const std::string& text) {
     return number;
 }
 
+bool SameNoCase(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::toupper(static_cast<unsigned char>(x)) ==
+               std::toupper(static_cast<unsigned char>(y));
+    });
+}
+
+// The libraries to load: those the settings name, unless someone else could have named them.
+// The settings keep the names either way.
+std::pair<std::string, std::string> GLLibraries() {
+    const std::string distrust = GetPlatform().SettingsWritableByOthers();
+    if (distrust.empty() || (SameNoCase(Settings.OpenGLDLL, DefaultOpenGLDLL) &&
+                             SameNoCase(Settings.OpenGLUDLL, DefaultOpenGLUDLL)))
+        return {Settings.OpenGLDLL, Settings.OpenGLUDLL};
+    std::fprintf(stderr,
+                 "lumivex-gl: %s, so the libraries it names (%s, %s) are not loaded; %s "
+                 "and %s are\n",
+                 distrust.c_str(), Settings.OpenGLDLL.c_str(), Settings.OpenGLUDLL.c_str(),
+                 DefaultOpenGLDLL, DefaultOpenGLUDLL);
+    std::fflush(stderr);
+    return {DefaultOpenGLDLL, DefaultOpenGLUDLL};
+}
+
 void RunSaver() {
     Platform& platform = GetPlatform();
     platform.Sleep(RunDelay);
-    if (!LoadOpenGL(Settings.OpenGLDLL, Settings.OpenGLUDLL)) {
-        // The GL library is named even when it was the GLU library that failed.
-        platform.ShowMessage(OpenGLFailureText(Settings.OpenGLDLL), OpenGLFailureCaption,
+    const auto [gl, glu] = GLLibraries();
+    if (!LoadOpenGL(gl, glu)) {
+        // The GL library tried is named even when it was the GLU library that failed.
+        platform.ShowMessage(OpenGLFailureText(gl), OpenGLFailureCaption,
                              MB_OK | MB_ICONINFORMATION);
         return;
     }
@@ -228,6 +254,7 @@ int Run(const std::vector<std::string>* switches, const TRunOptions& options) {
     overrides = options.Overrides;
 
     bool unguarded = false;
+    std::uint32_t guardError = 0;
     if (!options.Hosted) {
         bool alreadyExists = false;
         InstanceSemaphore = platform.CreateInstanceGuard(SemaphoreName, alreadyExists);
@@ -238,6 +265,8 @@ int Run(const std::vector<std::string>* switches, const TRunOptions& options) {
             return 0;
         }
         unguarded = InstanceSemaphore == 0;
+        if (unguarded)
+            guardError = platform.GetLastError(); // before other calls set theirs
     }
 
     // An error skips the foreground restore but not the way out (Finish does its work once).
@@ -252,8 +281,7 @@ int Run(const std::vector<std::string>* switches, const TRunOptions& options) {
     if (unguarded && RunMode == rmRun) {
         // Without a guard a second saver could be drawn over the first one and each would
         // save over the other's edits: say so and run none, touching nothing.
-        const std::uint32_t error = platform.GetLastError();
-        platform.ShowMessage(GuardFailure + platform.ErrorText(error), MessageCaption,
+        platform.ShowMessage(GuardFailure + platform.ErrorText(guardError), MessageCaption,
                              MB_OK | MB_ICONINFORMATION);
         return 1;
     }

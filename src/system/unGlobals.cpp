@@ -6,8 +6,8 @@ namespace lumivex {
 TSettings Settings;
 
 void SetDefaultSettings() {
-    Settings.OpenGLDLL = "OpenGL32.DLL";
-    Settings.OpenGLUDLL = "GLU32.DLL";
+    Settings.OpenGLDLL = DefaultOpenGLDLL;
+    Settings.OpenGLUDLL = DefaultOpenGLUDLL;
     Settings.Alpha = false;
     Settings.Background = 0x00000000;
     Settings.FullScreen = false;

@@ -7,6 +7,10 @@
 
 namespace lumivex {
 
+// The libraries the settings name by default, the system's own GL and GLU.
+inline constexpr const char* DefaultOpenGLDLL = "OpenGL32.DLL";
+inline constexpr const char* DefaultOpenGLUDLL = "GLU32.DLL";
+
 struct TSettings {
     std::string OpenGLDLL;
     std::string OpenGLUDLL;

@@ -5,7 +5,8 @@
 # text, at the bottom left of the pane. When the host destroys its window, at any moment from
 # 0.02 to 2 s after the start, the saver ends within 2 s with 0, saying nothing. Two instances in two windows at once (chosen by XSCREENSAVER_WINDOW alone,
 # as some hosts do) both draw. Input over the pane leaves it alone. No hosted run writes the
-# settings file.
+# settings file. A 32767x32767 host window, more than the GL draws, ends the run with one line and
+# code 1.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 
@@ -71,6 +72,14 @@ wait_for_saver_exit 5
 second_rc=0
 wait "$second_pid" || second_rc=$?
 [ "$second_rc" -eq 0 ] || fail "the second instance ended with $second_rc"
+
+note "a host window larger than the GL draws"
+start_host window 32767x32767+0+0
+rc=0
+timeout 20 "$LUMIVEX_GL" --window-id "$HOST_WINDOWS" >"$E2E_TMP/huge.out" 2>&1 || rc=$?
+[ "$rc" -eq 1 ] && [ "$(wc -l <"$E2E_TMP/huge.out")" -eq 1 ] &&
+    grep -q "32767x32767 pixels, more than the .* the GL draws" "$E2E_TMP/huge.out" ||
+    fail "a 32767x32767 window ended with $rc: $(cat "$E2E_TMP/huge.out")"
 
 cmp -s "$SETTINGS_FILE" "$E2E_TMP/before.reg" || fail "a hosted run wrote the settings file"
 echo "PASS"

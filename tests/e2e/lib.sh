@@ -175,6 +175,21 @@ expect_setting() {
     [ "$actual" = "$(($2))" ] || fail "setting $1 is '${actual}', expected $(($2))"
 }
 
+# --- other users ----------------------------------------------------------------------------------
+# as_nobody WHY [FOLDER...]: run as root, nobody gets the private folders (and FOLDERs) and a copy of
+# lumivex-gl to run through AS_NOBODY, facing the files of OTHER_UID; elsewhere WHY is skipped.
+OTHER_UID=4242
+AS_NOBODY=()
+as_nobody() {
+    [ "$(id -u)" -eq 0 ] || { note "skipped: $1 (only root can run it as other users)" && return 1; }
+    shift
+    AS_NOBODY=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    chmod 711 "$E2E_TMP"
+    [ "$LUMIVEX_GL" = "$E2E_TMP/lumivex-gl" ] ||
+        { install -m 755 "$LUMIVEX_GL" "$E2E_TMP/lumivex-gl" && LUMIVEX_GL="$E2E_TMP/lumivex-gl"; }
+    chown -R 65534:65534 "$HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$@"
+}
+
 # --- screen-saver hosts --------------------------------------------------------------------------
 # start_host KIND [ARG...] starts a host that shows lumivex-gl in a window of the host's:
 #   window GEOMETRY [CHILD...]  grey windows standing in for a host (a settings dialog and its

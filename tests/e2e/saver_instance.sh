@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # While the saver runs, a second start ends at once with code 0, shows no second window and
-# leaves the first one running, also with a runtime folder the user cannot write to (mode 555; as
-# nobody when the tests run as root, whom no mode stops).
+# leaves the first one running (as nobody when the tests run as root, whom no mode stops): with a
+# runtime folder the user cannot write to (mode 555), with XDG_RUNTIME_DIR for the first start
+# and without it for the second, and under umask 0277 with another user's lumivex-gl-<uid> in the
+# temporary folder.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 
@@ -15,30 +17,41 @@ grep -qx "Lumivex GL cannot initialize OpenGL library: $E2E_TMP/fifo" "$E2E_TMP/
 
 write_settings Rest=20
 export TMPDIR="$E2E_TMP/tmp" && mkdir -p "$TMPDIR"
-as_user=()
-if [ "$(id -u)" -eq 0 ]; then
-    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-    chmod 711 "$E2E_TMP"
-    install -m 755 "$LUMIVEX_GL" "$E2E_TMP/lumivex-gl"
-    LUMIVEX_GL="$E2E_TMP/lumivex-gl"
-    chown -R 65534:65534 "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$TMPDIR"
-fi
+as_nobody "starts as nobody, and another user's folder in the way" "$TMPDIR" || true
+
+# two_starts WHAT FIRST SECOND: started through FIRST, the saver runs; a second start through
+# SECOND ends at once with 0, shows no second window and leaves the settings and the first alone.
+two_starts() {
+    note "$1"
+    "$2" "${AS_NOBODY[@]}" "$LUMIVEX_GL" /s >"$SAVER_OUT" 2>&1 &
+    SAVER_PID=$!
+    wait_for_saver_ready
+    local before second=0 windows
+    before=$(cat "$SETTINGS_FILE" 2>/dev/null || echo none)
+    "$3" timeout 10 "${AS_NOBODY[@]}" "$LUMIVEX_GL" /s >"$E2E_TMP/second.out" 2>&1 || second=$?
+    [ "$second" -eq 0 ] || fail "the second instance ended with code $second (124 = still running)"
+    windows=$(timeout 5 xdotool search --name '^Lumivex GL$' | wc -l)
+    [ "$windows" -eq 1 ] || fail "$windows saver windows"
+    [ "$(cat "$SETTINGS_FILE" 2>/dev/null || echo none)" = "$before" ] ||
+        fail "the second instance changed the settings"
+    saver_ready || fail "the first saver is no longer there"
+    send key Escape
+    wait_for_saver_exit
+    [ "$SAVER_RC" -eq 0 ] || fail "the saver ended with code $SAVER_RC"
+}
+as_is() { "$@"; }
+without_runtime() { env -u XDG_RUNTIME_DIR "$@"; }
+# Folders made under this umask let nobody, not even their owner, add to them.
+narrow_umask() { (umask 0277 && exec env -u XDG_RUNTIME_DIR "$@"); }
+
 rm -f "$XDG_RUNTIME_DIR"/* # the run above left a lock file there
 chmod 555 "$XDG_RUNTIME_DIR"
-"${as_user[@]}" "$LUMIVEX_GL" /s >"$SAVER_OUT" 2>&1 &
-SAVER_PID=$!
-wait_for_saver_ready
-before=$(cat "$SETTINGS_FILE")
-
-second=0
-timeout 10 "${as_user[@]}" "$LUMIVEX_GL" /s >"$E2E_TMP/second.out" 2>&1 || second=$?
-[ "$second" -eq 0 ] || fail "the second instance ended with code $second (124 = still running)"
-windows=$(timeout 5 xdotool search --name '^Lumivex GL$' | wc -l)
-[ "$windows" -eq 1 ] || fail "$windows saver windows"
-[ "$(cat "$SETTINGS_FILE")" = "$before" ] || fail "the second instance changed the settings"
-saver_ready || fail "the first saver is no longer there"
-
-send key Escape
-wait_for_saver_exit
-[ "$SAVER_RC" -eq 0 ] || fail "the saver ended with code $SAVER_RC"
+two_starts "a runtime folder nobody can write to" as_is as_is
+chmod 700 "$XDG_RUNTIME_DIR"
+two_starts "the first with XDG_RUNTIME_DIR, the second without" as_is without_runtime
+# Another user got there first with the folder a guard in the temporary folder would use.
+[ "$(id -u)" -ne 0 ] || install -d -m 700 -o "$OTHER_UID" "$TMPDIR/lumivex-gl-65534"
+rm -rf "${SETTINGS_FILE%/*}"
+two_starts "umask 0277, and another user's lumivex-gl-<uid>" narrow_umask narrow_umask
+[ -f "$SETTINGS_FILE" ] || fail "the settings were not saved under umask 0277"
 echo "PASS"

@@ -12,7 +12,7 @@ printf 'REGEDIT4\r\n\r\n[%s]\r\n"Rest"=dword:00001388\r\n"Odd"=hex:00\r\n; kept 
 cp "$SETTINGS_FILE" "$E2E_TMP/before.reg"
 
 # This shell holds the lock as a first instance would.
-exec 9>"$XDG_RUNTIME_DIR/LumivexGLSemaphore.lock"
+exec 9>"${SETTINGS_FILE%/*}/LumivexGLSemaphore.lock"
 flock -n 9 || fail "could not take the lock"
 for args in "/p" "/s" "" "/a 1234"; do
     rc=0

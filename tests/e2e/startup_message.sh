@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # A GL library that does not exist: run mode names it on standard error, never starts the
 # saver, ends with code 0 and still saves the settings with the name unchanged. Without a display,
-# run mode and a hack's options end with 1 and say so in one line, in X's terms.
+# run mode and a hack's options end with 1 and say so in one line, in X's terms. A GL library named
+# by a settings file (where the links lead) that someone else may change is never loaded: one line
+# says so, and the picture settings of the file still count.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 unset DISPLAY
@@ -21,6 +23,33 @@ printf 'REGEDIT4\n\n[%s]\n"OpenGLUDLL"="libNoSuchGLU.so.9"\n' "$SETTINGS_KEY" >"
 timeout 10 "$LUMIVEX_GL" /s >/dev/null 2>"$E2E_TMP/err" || fail "run mode failed"
 grep -qx "Lumivex GL cannot initialize OpenGL library: OpenGL32.DLL" "$E2E_TMP/err" ||
     fail "standard error was: $(cat "$E2E_TMP/err")"
+
+# gl_named_by WHO OWNER MODE LOADED: the settings, a link to a file of OWNER with MODE, name a
+# library that marks its loading, and it was LOADED (yes or no).
+marks="$E2E_TMP/marks" shared="$E2E_TMP/shared" target="$E2E_TMP/shared/settings.reg"
+mkdir -p -m 777 "$marks" "$shared" && install -m 755 "$LUMIVEX_RECGL" "$E2E_TMP/marking.so"
+gl_named_by() {
+    local case="${1:-$(id -un)}, a file of $2 with mode $3" load="$E2E_TMP/marking.so"
+    rm -f "$marks/loaded" "$target" && ln -sfn "$target" "$SETTINGS_FILE"
+    printf 'REGEDIT4\n\n[%s]\n"OpenGLDLL"="%s"\n"Rest"=dword:00001388\n' "$SETTINGS_KEY" "$load" >"$target"
+    chown "$2" "$target" && chmod "$3" "$target"
+    ${1:+"${AS_NOBODY[@]}"} env LUMIVEX_RECGL_FILE="$marks/loaded" timeout 10 "$LUMIVEX_GL" /s \
+        >/dev/null 2>"$E2E_TMP/err" || true
+    [ "$([ -e "$marks/loaded" ] && echo yes || echo no)" = "$4" ] || fail "$case: loaded is not $4"
+    [ "$4" = yes ] || grep -q "^lumivex-gl: $target: .*, so the libraries it names ($load, GLU32.DLL) are not loaded; OpenGL32.DLL and GLU32.DLL are$" \
+        "$E2E_TMP/err" || fail "$case: no line says so: $(cat "$E2E_TMP/err")"
+    [ "$2" != "$(id -u):$(id -g)" ] || SETTINGS_FILE=$target expect_setting Rest 2000
+}
+me="$(id -u):$(id -g)"
+gl_named_by "" "$me" 600 yes
+gl_named_by "" "$me" 666 no
+if as_nobody "the files of other users and groups"; then
+    gl_named_by "" "$(id -u):users" 660 no
+    gl_named_by "" "$OTHER_UID" 644 no
+    gl_named_by nobody 65534:65534 600 yes
+    gl_named_by nobody 65534:65534 664 no
+    gl_named_by nobody "$OTHER_UID:$OTHER_UID" 644 no
+fi
 
 rm "$SETTINGS_FILE"
 for args in /s --root; do

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Preview (/p 1234) draws nothing, ends with code 0 and leaves the settings file holding the ten
-# values the program owns, in their order, with their defaults.
+# values the program owns, in their order, with their defaults. Root with a user's HOME (as sudo
+# keeps it) leaves the user's file theirs: a replaced file keeps its owner, group and mode, and a
+# new file and folder in the user's home are the user's, who can save over them afterwards.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 unset DISPLAY
@@ -48,4 +50,26 @@ expect_setting Alpha 0
 expect_setting Background 0x00ff0000
 grep -qx '"WallpaperDir"="/home/me/pictures"' "$SETTINGS_FILE" || fail "WallpaperDir was lost"
 grep -qx '"Theirs"=hex:01,02,03' "$SETTINGS_FILE" || fail "another program's key was lost"
+
+if as_nobody "root in a user's home"; then
+    home="$E2E_TMP/user" && mkdir -p "$home/.config/lumivex-gl"
+    user_file="$home/.config/lumivex-gl/registry.reg"
+    cp "$SETTINGS_FILE" "$user_file"
+    chown -R 65534:65534 "$home" && chmod 640 "$user_file"
+    # as root: the file replaced; the file new; the folders new too; then the user saves again
+    for remove in "" "$user_file" "$home/.config"; do
+        rm -rf "${remove:-/nonexistent}"
+        env -u XDG_CONFIG_HOME HOME="$home" timeout 10 "$LUMIVEX_GL" /p || fail "root's save failed"
+        for made in "$user_file" "${user_file%/*}" "${user_file%/*}/LumivexGLSemaphore.lock"; do
+            [ "$(stat -c %u:%g "$made")" = 65534:65534 ] ||
+                fail "root's run left $made $(stat -c %U:%G "$made") (${remove:-replaced})"
+        done
+        [ "$(stat -c %a "$user_file")" = "$([ -z "$remove" ] && echo 640 || echo 600)" ] ||
+            fail "the mode of the file is $(stat -c %a "$user_file") (${remove:-replaced})"
+    done
+    echo '"NumOfElements"=dword:00000005' >>"$user_file"
+    env -u XDG_CONFIG_HOME HOME="$home" timeout 10 "${AS_NOBODY[@]}" "$LUMIVEX_GL" /p ||
+        fail "the user's own save failed after root's"
+    SETTINGS_FILE=$user_file expect_setting NumOfElements 5
+fi
 echo "PASS"

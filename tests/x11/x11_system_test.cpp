@@ -170,7 +170,10 @@ TEST_F(X11SystemTest, ASymbolicLinkKeepsPointingAtTheSettingsEvenBeforeItsTarget
     for (std::string target : {real, std::string("../../dotfiles/lumivex.reg")}) {
         unlink(file.c_str());
         ASSERT_EQ(symlink(target.c_str(), file.c_str()), 0);
+        X11Platform run; // a link is followed once in a run
+        SetPlatform(&run);
         SaveSettings();
+        SetPlatform(&platform);
         struct stat info {};
         ASSERT_EQ(lstat(file.c_str(), &info), 0);
         EXPECT_TRUE(S_ISLNK(info.st_mode)) << target;
@@ -246,8 +249,10 @@ TEST_F(X11SystemTest, TheGuardAdmitsOneHolderAtATime) {
     GuardHandle first = platform.CreateInstanceGuard("LumivexGLSemaphore", exists);
     ASSERT_NE(first, 0);
     EXPECT_FALSE(exists);
-    EXPECT_EQ(access((runtime + "/LumivexGLSemaphore.lock").c_str(), F_OK), 0);
+    EXPECT_EQ(access((dir + "/LumivexGLSemaphore.lock").c_str(), F_OK), 0);
 
+    // Whatever the environment says: the guard sits beside the settings it keeps apart.
+    unsetenv("XDG_RUNTIME_DIR");
     GuardHandle second = platform.CreateInstanceGuard("LumivexGLSemaphore", exists);
     EXPECT_NE(second, 0);
     EXPECT_TRUE(exists);
@@ -259,22 +264,33 @@ TEST_F(X11SystemTest, TheGuardAdmitsOneHolderAtATime) {
     platform.CloseInstanceGuard(third);
 }
 
-TEST_F(X11SystemTest, WithoutAUsableRuntimeDirectoryTheGuardIsInAPrivateFolder) {
-    // A lock in the runtime folder that cannot be a file sends the guard to lumivex-gl-<uid> in
-    // the temporary directory, made private; a link in that folder's place is no guard at all.
-    mkdir((runtime + "/LumivexGLSemaphore.lock").c_str(), 0700);
-    setenv("TMPDIR", root.c_str(), 1);
-    const std::string folder = root + "/lumivex-gl-" + std::to_string(getuid());
-    bool exists = true;
-    platform.CloseInstanceGuard(platform.CreateInstanceGuard("LumivexGLSemaphore", exists));
-    struct stat info {};
-    ASSERT_EQ(stat((folder + "/LumivexGLSemaphore.lock").c_str(), &info), 0);
-    ASSERT_EQ(lstat(folder.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0700u);
-    ASSERT_EQ(std::system(("rm -r " + folder + " && ln -s " + runtime + " " + folder).c_str()), 0);
-    unsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(platform.CreateInstanceGuard("LumivexGLSemaphore", exists), 0);
-    unsetenv("TMPDIR");
+TEST_F(X11SystemTest, TheGuardIsOnlyHadInAFolderNobodyElseMayWriteTo) {
+    const struct {
+        mode_t mode;
+        bool guarded;
+    } cases[] = {{0700, true}, {0500, true}, {0755, true}, {0777, false}, {0703, false}};
+    for (const auto& c : cases) {
+        MakeDir();
+        ASSERT_EQ(chmod(dir.c_str(), c.mode), 0);
+        bool exists = true;
+        GuardHandle guard = platform.CreateInstanceGuard("LumivexGLSemaphore", exists);
+        EXPECT_EQ(guard != 0, c.guarded) << std::oct << c.mode;
+        platform.CloseInstanceGuard(guard);
+        if (!c.guarded) {
+            const std::string why = platform.ErrorText(platform.GetLastError());
+            EXPECT_NE(why.find(dir), std::string::npos) << why;
+            EXPECT_NE(why.find("everyone may write"), std::string::npos) << why;
+        }
+    }
+    // A link or a folder in the lock file's place is no guard at all.
+    ASSERT_EQ(chmod(dir.c_str(), 0700), 0);
+    const std::string lock = dir + "/LumivexGLSemaphore.lock";
+    for (const std::string& make : {"ln -sf " + root + "/elsewhere " + lock, "mkdir " + lock}) {
+        ASSERT_EQ(std::system(("rm -rf " + lock + " && " + make).c_str()), 0);
+        bool exists = true;
+        EXPECT_EQ(platform.CreateInstanceGuard("LumivexGLSemaphore", exists), 0) << make;
+    }
+    EXPECT_NE(access((root + "/elsewhere").c_str(), F_OK), 0);
 }
 
 TEST_F(X11SystemTest, WindowsLibraryNamesMapToTheSystemGLInAnyCase) {

@@ -29,6 +29,7 @@ class PosixPlatform : public Platform {
                      const std::uint8_t* data, std::size_t size) override;
     bool RegCloseKey(KeyHandle key) override;
     void ReportSaveFailure(std::uint32_t error, bool mayWait) override;
+    std::string SettingsWritableByOthers() override;
 
     // posix_system.cpp
     void ShowHelp(WindowHandle owner, const std::string& file, std::uint32_t command,
@@ -57,10 +58,14 @@ class PosixPlatform : public Platform {
     };
     template <typename State> using StatePtr = std::unique_ptr<State, StateDeleter>;
 
+    // The code of a failure that ErrorText describes in words of its own (beyond errno's range).
+    static constexpr std::uint32_t ErrorDescribed = 0x20000002;
+
   protected:
     std::uint32_t lastError_ = 0; // errno (or the window system's code) of the last failed call
 
   private:
+    std::string guardProblem_; // why the guard could not be had, for ErrorDescribed
     StatePtr<RegistryState> registry_;
     StatePtr<SystemState> system_;
 };

@@ -4,13 +4,21 @@
 //
 // Writing replaces the file atomically (temporary file, fsync, rename). A file that could not be
 // read completely (unreadable, not a regular file, too large) is never overwritten, and no file
-// larger than the program reads is written. A save that fails is reported on standard error. A file
-// that is not a registry file at all is kept beside the new one. A symbolic link in its place is
-// written through, even when its target does not exist yet.
+// larger than the program reads is written. A save that fails is reported. A file that is not a
+// registry file at all is kept beside the new one. A symbolic link in its place is written
+// through, even when its target does not exist yet.
 //
-// Saves lock the file's directory while they run, so that the temporary file a killed save left
+// The links are followed when the file is first read, and its folder is opened then: later reads
+// and saves go through that folder, and a save replaces the file only while it is the one last
+// read, so that a link turned elsewhere meanwhile cannot send the settings over another file. A
+// replaced file keeps its owner, group and mode (root saving in a user's home leaves the file the
+// user's).
+//
+// Saves lock the file's folder while they run, so that the temporary file a killed save left
 // can be told from the one a running save writes, and removed.
+#include "platform/posix/posix_files.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/posix_signals.h"
 
 #include "platform/regfile/regfile_store.h"
 
@@ -22,10 +30,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
-#include <pwd.h>
 #include <string>
 #include <string_view>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,40 +55,6 @@ constexpr int MaxLinkHops = 40; // as the kernel allows
 constexpr int LockWaitMilliseconds = 2000;
 constexpr int LockRetryMilliseconds = 10;
 
-std::string RegistryFilePath() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && config[0] == '/')
-        return std::string(config) + "/lumivex-gl/registry.reg";
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] == '\0') {
-        const passwd* user = getpwuid(getuid());
-        home = user != nullptr ? user->pw_dir : nullptr;
-    }
-    if (home == nullptr || home[0] == '\0')
-        return "";
-    return std::string(home) + "/.config/lumivex-gl/registry.reg";
-}
-
-std::string ParentOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// mkdir -p, new directories private to the user.
-bool MakeDirectories(const std::string& dir) {
-    struct stat info {};
-    if (stat(dir.c_str(), &info) == 0)
-        return S_ISDIR(info.st_mode);
-    if (dir != "/" && !MakeDirectories(ParentOf(dir)))
-        return false;
-    return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-std::string NameOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The file a save replaces: the settings path with its symbolic links followed, also to a target
 // that does not exist yet. Empty, with errno in `error`, when the links cannot be followed.
 std::string FollowLinks(std::string path, std::uint32_t& error) {
@@ -101,14 +75,12 @@ std::string FollowLinks(std::string path, std::uint32_t& error) {
     return "";
 }
 
-// An exclusive lock on a directory for the length of a save; not held when another save kept
+// An exclusive lock on the open folder for the length of a save; not held when another save kept
 // it too long or the file system has no such locks.
 class DirectoryLock {
   public:
-    explicit DirectoryLock(const std::string& dir)
-        : fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        for (int waited = 0; fd_ >= 0 && waited <= LockWaitMilliseconds;
-             waited += LockRetryMilliseconds) {
+    explicit DirectoryLock(int folder) : fd_(folder) {
+        for (int waited = 0; waited <= LockWaitMilliseconds; waited += LockRetryMilliseconds) {
             if (flock(fd_, LOCK_EX | LOCK_NB) == 0) {
                 held_ = true;
                 return;
@@ -119,8 +91,8 @@ class DirectoryLock {
         }
     }
     ~DirectoryLock() {
-        if (fd_ >= 0)
-            ::close(fd_); // releases the lock
+        if (held_)
+            flock(fd_, LOCK_UN);
     }
     DirectoryLock(const DirectoryLock&) = delete;
     DirectoryLock& operator=(const DirectoryLock&) = delete;
@@ -144,23 +116,25 @@ bool IsTemporaryOf(std::string_view candidate, const std::string& name) {
 }
 
 // Removes the temporary files saves of `name` left when they were killed. Called with the
-// directory locked; a file a live save still writes is locked by that save and left alone.
-void RemoveDeadTemporaries(const std::string& dir, const std::string& name) {
-    DIR* listing = opendir(dir.c_str());
-    if (listing == nullptr)
+// folder locked; a file a live save still writes is locked by that save and left alone.
+void RemoveDeadTemporaries(int folder, const std::string& name) {
+    // A description of its own: reading the listing moves its offset.
+    const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* listing = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (listing == nullptr) {
+        if (fd >= 0)
+            ::close(fd);
         return;
+    }
     while (dirent* entry = readdir(listing)) {
         if (!IsTemporaryOf(entry->d_name, name))
             continue;
-        int fd =
-            openat(dirfd(listing), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
+        FileDescriptor file(
+            openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat info {};
-        if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid() &&
-            flock(fd, LOCK_EX | LOCK_NB) == 0)
-            unlinkat(dirfd(listing), entry->d_name, 0);
-        ::close(fd);
+        if (file.Valid() && fstat(file.Get(), &info) == 0 && S_ISREG(info.st_mode) &&
+            info.st_uid == geteuid() && flock(file.Get(), LOCK_EX | LOCK_NB) == 0)
+            unlinkat(folder, entry->d_name, 0);
     }
     closedir(listing);
 }
@@ -178,40 +152,59 @@ bool WriteAll(int fd, std::string_view text) {
     return true;
 }
 
-// The registry file as the store's storage. The path is looked up at each read, and a save
-// goes to the file the last read looked at.
+// Names a temporary file beside `name` that does not exist yet; -1 when none could be made.
+int MakeTemporary(int folder, const std::string& name, std::string& temporary) {
+    constexpr std::string_view Letters =
+        "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned char random[TemporaryRandomChars] = {};
+        if (getrandom(random, sizeof random, 0) != ssize_t(sizeof random))
+            return -1;
+        temporary = name + std::string(TemporaryInfix);
+        for (unsigned char byte : random)
+            temporary += Letters[byte % Letters.size()];
+        const int fd = openat(folder, temporary.c_str(),
+                              O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// The registry file as the store's storage. Its links are followed when it is first read, and its
+// folder opened then: every later read and save goes through that folder to that name, and a save
+// replaces the very file last read (the same device and inode), or nothing.
 class RegistryFile final : public regfile::Storage {
   public:
     regfile::StoredText Read() override;
     bool CanWrite() override;
     std::uint32_t Write(std::string_view text, std::string_view foreign) override;
+    // Why others may have written the file last read; empty when only the user can.
+    const std::string& Distrust() const { return distrust_; }
+    const std::string& Target() const { return target_; }
 
   private:
-    std::uint32_t KeepAside(const std::string& target, std::string_view foreign);
+    std::uint32_t OpenFolder(bool make);
+    std::uint32_t KeepAside(std::string_view foreign);
+    std::uint32_t Replace(std::string_view text);
 
-    std::string path_;
+    std::string target_; // the file the links led to when it was read
+    std::string name_;   // its name in folder_
+    FileDescriptor folder_;
+    bool existed_ = false; // when it was read; else nothing had the name
+    struct stat read_ {};
+    std::string distrust_;
 };
 
 regfile::StoredText Failed(std::uint32_t error, std::string bytes = {}) {
     return {regfile::StoredText::Failed, std::move(bytes), error};
 }
 
-regfile::StoredText RegistryFile::Read() {
-    path_ = RegistryFilePath();
-    if (path_.empty())
-        return Failed(ENOENT);
-    // Non-blocking, so that a FIFO in its place cannot hang the saver.
-    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return errno == ENOENT ? regfile::StoredText{} : Failed(std::uint32_t(errno));
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return Failed(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
-    }
+// Up to MaxFileBytes of the open file: the bytes and the errno that cut the read short.
+std::uint32_t ReadBytes(int fd, std::size_t expected, std::string& bytes) {
     // Sized by the file, and grown should it grow while it is read.
-    std::string bytes;
-    bytes.resize(std::min(std::size_t(info.st_size), MaxFileBytes) + 1);
+    bytes.resize(std::min(expected, MaxFileBytes) + 1);
     std::size_t size = 0;
     std::uint32_t error = 0;
     while (size < MaxFileBytes + 1) {
@@ -226,91 +219,140 @@ regfile::StoredText RegistryFile::Read() {
             break;
         size += std::size_t(got);
     }
-    ::close(fd);
     if (size > MaxFileBytes) {
         error = EFBIG; // what was read is used, the rest must not be lost by a save
         size = MaxFileBytes;
     }
     bytes.resize(size);
-    if (error != 0)
+    return error;
+}
+
+std::uint32_t RegistryFile::OpenFolder(bool make) {
+    const std::string folder = ParentOf(target_);
+    if (make && !MakeDirectories(folder))
+        return std::uint32_t(errno != 0 ? errno : ENOTDIR);
+    folder_.Reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return folder_.Valid() ? 0 : std::uint32_t(errno);
+}
+
+regfile::StoredText RegistryFile::Read() {
+    existed_ = false;
+    distrust_.clear();
+    std::uint32_t error = 0;
+    if (target_.empty()) {
+        const std::string path = SettingsFilePath();
+        if (path.empty())
+            return Failed(ENOENT);
+        target_ = FollowLinks(path, error);
+        if (target_.empty())
+            return Failed(error);
+        name_ = NameOf(target_);
+    }
+    if (!folder_.Valid())
+        if (error = OpenFolder(false); error != 0)
+            return error == ENOENT ? regfile::StoredText{} : Failed(error);
+    // Non-blocking, so that a FIFO in its place cannot hang the saver; a link that appeared since
+    // its links were followed is not followed.
+    FileDescriptor file(
+        openat(folder_.Get(), name_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
+    if (!file.Valid())
+        return errno == ENOENT ? regfile::StoredText{} : Failed(std::uint32_t(errno));
+    existed_ = true;
+    if (fstat(file.Get(), &read_) != 0)
+        return Failed(std::uint32_t(errno));
+    if (!S_ISREG(read_.st_mode))
+        return Failed(S_ISDIR(read_.st_mode) ? EISDIR : EINVAL);
+    distrust_ = OthersMayChange(read_);
+    std::string bytes;
+    if (error = ReadBytes(file.Get(), std::size_t(read_.st_size), bytes); error != 0)
         return Failed(error, std::move(bytes));
     return {regfile::StoredText::Read, std::move(bytes), 0};
 }
 
 bool RegistryFile::CanWrite() {
-    if (access(path_.c_str(), F_OK) == 0)
-        return access(path_.c_str(), W_OK) == 0;
-    return true;
+    return !existed_ || !folder_.Valid() ||
+           faccessat(folder_.Get(), name_.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
-// Copies the foreign file's bytes to a new file beside `target`, never over an earlier copy.
-std::uint32_t RegistryFile::KeepAside(const std::string& target, std::string_view foreign) {
-    std::string base = target + std::string(KeptAsideSuffix);
+// Copies the foreign file's bytes to a new file beside the settings, never over an earlier copy.
+std::uint32_t RegistryFile::KeepAside(std::string_view foreign) {
+    const std::string base = name_ + std::string(KeptAsideSuffix);
     for (int n = 0; n < MaxKeptAside; ++n) {
-        std::string aside = n == 0 ? base : base + "." + std::to_string(n);
-        int fd = ::open(aside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0 && errno == EEXIST)
+        const std::string aside = n == 0 ? base : base + "." + std::to_string(n);
+        FileDescriptor fd(openat(folder_.Get(), aside.c_str(),
+                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!fd.Valid() && errno == EEXIST)
             continue;
-        if (fd < 0)
+        if (!fd.Valid())
             return std::uint32_t(errno);
-        bool ok = WriteAll(fd, foreign) && fsync(fd) == 0;
-        std::uint32_t error = ok ? 0 : std::uint32_t(errno != 0 ? errno : EIO);
-        ::close(fd);
-        if (!ok) {
-            unlink(aside.c_str());
+        if (struct stat folder{}; fstat(folder_.Get(), &folder) == 0)
+            OwnLikeFolder(fd.Get(), folder);
+        if (!WriteAll(fd.Get(), foreign) || fsync(fd.Get()) != 0) {
+            const std::uint32_t error = std::uint32_t(errno != 0 ? errno : EIO);
+            unlinkat(folder_.Get(), aside.c_str(), 0);
             return error;
         }
         std::fprintf(stderr, "lumivex-gl: %s is not a registry file; it is kept as %s\n",
-                     target.c_str(), aside.c_str());
+                     target_.c_str(), (ParentOf(target_) + "/" + aside).c_str());
         return 0;
     }
     return EEXIST;
 }
 
+// The new text under a temporary name, given the replaced file's owner and mode (a new file's
+// owner is the folder's), then renamed over it.
+std::uint32_t RegistryFile::Replace(std::string_view text) {
+    struct stat folder {};
+    if (fstat(folder_.Get(), &folder) != 0)
+        return std::uint32_t(errno);
+    std::string temporary;
+    FileDescriptor fd(MakeTemporary(folder_.Get(), name_, temporary));
+    if (!fd.Valid())
+        return std::uint32_t(errno);
+    // Held until the file has its name, so no other save takes it for a dead one's.
+    flock(fd.Get(), LOCK_EX | LOCK_NB);
+    bool ok = WriteAll(fd.Get(), text);
+    if (ok && existed_ && (read_.st_uid != geteuid() || read_.st_gid != getegid()))
+        ok = fchown(fd.Get(), read_.st_uid, read_.st_gid) == 0 || errno == EPERM;
+    else if (ok && !existed_)
+        OwnLikeFolder(fd.Get(), folder);
+    ok = ok && fchmod(fd.Get(), existed_ ? read_.st_mode & 07777 : 0600) == 0 &&
+         fsync(fd.Get()) == 0 &&
+         renameat(folder_.Get(), temporary.c_str(), folder_.Get(), name_.c_str()) == 0;
+    const std::uint32_t error = ok ? 0 : std::uint32_t(errno != 0 ? errno : EIO);
+    if (!ok) {
+        unlinkat(folder_.Get(), temporary.c_str(), 0);
+        return error;
+    }
+    // The rename itself must reach the disk too.
+    fsync(folder_.Get());
+    existed_ = fstat(fd.Get(), &read_) == 0;
+    return 0;
+}
+
 std::uint32_t RegistryFile::Write(std::string_view text, std::string_view foreign) {
     if (text.size() > MaxFileBytes)
         return EFBIG;
-    if (!MakeDirectories(ParentOf(path_)))
-        return std::uint32_t(errno != 0 ? errno : ENOTDIR);
-    std::uint32_t error = 0;
-    std::string target = FollowLinks(path_, error);
-    if (target.empty())
-        return error;
-    std::string dir = ParentOf(target);
-
-    DirectoryLock lock(dir);
+    if (target_.empty())
+        return ENOENT;
+    if (!folder_.Valid())
+        if (const std::uint32_t error = OpenFolder(true); error != 0)
+            return error;
+    // Only the file that was read is replaced: a file or link put in its place since, by whoever,
+    // is left as it is.
+    struct stat now {};
+    const bool exists = fstatat(folder_.Get(), name_.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists != existed_ ||
+        (exists && (now.st_dev != read_.st_dev || now.st_ino != read_.st_ino))) {
+        return ErrorFileReplaced;
+    }
+    DirectoryLock lock(folder_.Get());
     if (lock.Held())
-        RemoveDeadTemporaries(dir, NameOf(target));
-    if (!foreign.empty()) {
-        if (std::uint32_t kept = KeepAside(target, foreign); kept != 0)
+        RemoveDeadTemporaries(folder_.Get(), name_);
+    if (!foreign.empty())
+        if (const std::uint32_t kept = KeepAside(foreign); kept != 0)
             return kept;
-    }
-
-    mode_t mode = 0600;
-    struct stat info {};
-    if (stat(target.c_str(), &info) == 0)
-        mode = info.st_mode & 07777;
-    std::string temp = target + std::string(TemporaryInfix) + "XXXXXX";
-    int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return std::uint32_t(errno);
-    // Held until the file has its name, so no other save takes it for a dead one's.
-    flock(fd, LOCK_EX | LOCK_NB);
-    bool ok = WriteAll(fd, text) && fchmod(fd, mode) == 0 && fsync(fd) == 0 &&
-              rename(temp.c_str(), target.c_str()) == 0;
-    error = ok ? 0 : std::uint32_t(errno);
-    ::close(fd);
-    if (!ok) {
-        unlink(temp.c_str());
-        return error != 0 ? error : EIO;
-    }
-    // The rename itself must reach the disk too.
-    int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        fsync(dirFd);
-        ::close(dirFd);
-    }
-    return 0;
+    return Replace(text);
 }
 
 } // namespace
@@ -355,12 +397,25 @@ bool PosixPlatform::RegCloseKey(KeyHandle key) {
     return StoreOf(registry_).CloseKey(key, lastError_);
 }
 
-void PosixPlatform::ReportSaveFailure(std::uint32_t error, bool) {
-    // Standard error only: a dialog would hold up an end that a signal or a logout asked for.
-    const std::string file = RegistryFilePath();
-    std::fprintf(stderr, "lumivex-gl: cannot save the settings to %s: %s\n",
-                 file.empty() ? "a file in the home folder (HOME is not set)" : file.c_str(),
-                 ErrorText(error).c_str());
+std::string PosixPlatform::SettingsWritableByOthers() {
+    if (registry_ == nullptr || registry_->file.Distrust().empty())
+        return "";
+    return registry_->file.Target() + ": " + registry_->file.Distrust();
+}
+
+void PosixPlatform::ReportSaveFailure(std::uint32_t error, bool mayWait) {
+    const std::string file = SettingsFilePath();
+    const std::string text =
+        "lumivex-gl: cannot save the settings to " +
+        (file.empty() ? std::string("a file in the home folder (HOME is not set)") : file) + ": " +
+        ErrorText(error);
+    // The user who ended the saver hears of it as of the program's other failures; an end that a
+    // signal or a lost display asked for must not wait for a click.
+    if (mayWait && !TerminationRequested()) {
+        ShowMessage(text, "Lumivex GL", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
 }
 

@@ -1,6 +1,7 @@
 // Libraries, clock, version, errors, the floating-point mask and the help text of the Linux back
 // end. The two Windows library names the settings hold by default map to the system's GL and
 // GLU; any other name goes to dlopen as written, so a setting is never rewritten.
+#include "platform/posix/posix_files.h"
 #include "platform/posix/posix_platform.h"
 
 #include <cerrno>
@@ -220,6 +221,10 @@ std::uint32_t PosixPlatform::GetLastError() {
 }
 
 std::string PosixPlatform::ErrorText(std::uint32_t code) {
+    if (code == ErrorDescribed)
+        return guardProblem_;
+    if (code == ErrorFileReplaced)
+        return "another file took its place since it was read; nothing was saved";
     char buffer[256] = {};
     // The GNU strerror_r may return a static text instead of filling the buffer.
     const char* text = strerror_r(int(code), buffer, sizeof buffer);

@@ -11,6 +11,10 @@
 
 namespace lumivex {
 
+// The longest side of a view the GL draws: the viewport limit of Mesa and of most hardware.
+// Larger windows (a host's can be 32767 pixels a side) make Mesa's image upload abort.
+constexpr int MaxViewSide = 16384;
+
 // What the view asks of its surface; the defaults are the view's own request.
 struct GLVisualRequest {
     int ColorBits = 32;

@@ -2,6 +2,7 @@
 // follows its size, and its end is the end of the run. Nothing of it is ours to grab, focus, map
 // on top or listen to beyond its size.
 #include "platform/x11/x11_errors.h"
+#include "platform/x11/x11_glx.h"
 #include "platform/x11/x11_window_state.h"
 
 #include <algorithm>
@@ -30,6 +31,9 @@ void MakeHostedFrame(WindowState& state, Window host) {
 void FollowHostSize(WindowState& state, int width, int height) {
     state.hostWidth = width;
     state.hostHeight = height;
+    // Grown past what the GL draws, the view stays at the largest size it can have.
+    width = std::min(width, MaxViewSide);
+    height = std::min(height, MaxViewSide);
     if (state.width == width && state.height == height)
         return;
     state.width = width;

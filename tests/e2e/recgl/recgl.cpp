@@ -1,6 +1,7 @@
 // A stand-in GL library that implements only the drawing functions the saver calls and writes
 // every call, one per line, to the file named by LUMIVEX_RECGL_FILE. It has no GLX functions, so
-// the saver must take its context functions from the system's GL library.
+// the saver must take its context functions from the system's GL library. The file is made as
+// soon as the library is loaded.
 #include <cstdio>
 #include <cstdlib>
 
@@ -12,6 +13,11 @@ std::FILE* Out() {
         return name != nullptr ? std::fopen(name, "w") : nullptr;
     }();
     return file;
+}
+
+// The file appears as the library is loaded, before any call: a test sees whether it ran at all.
+[[gnu::constructor]] void Loaded() {
+    Out();
 }
 
 } // namespace

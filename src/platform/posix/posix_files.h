@@ -1,0 +1,52 @@
+// Files and folders of the user's that other local users must not be able to change or take:
+// the settings file, its folder and the single-instance guard in it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <sys/stat.h>
+
+namespace lumivex {
+
+// The error of a save that found another file in place of the one it read (beyond errno's range).
+constexpr std::uint32_t ErrorFileReplaced = 0x20000001;
+
+// $XDG_CONFIG_HOME/lumivex-gl/registry.reg (default ~/.config/lumivex-gl/registry.reg); empty
+// when there is no home folder to put it in.
+std::string SettingsFilePath();
+std::string ParentOf(const std::string& path);
+std::string NameOf(const std::string& path);
+
+// Why someone other than the user may change a file or folder with this status: it belongs to
+// another user (root aside; any owner with `anyOwner`), everyone may write to it, or a group that
+// is not its owner's own private group may. Empty when nobody else can.
+std::string OthersMayChange(const struct stat& info, bool anyOwner = false);
+
+// mkdir -p, new folders private to their owner. Root making them in another user's folder gives
+// them to that user, as it gives every file it makes there (OwnLikeFolder).
+bool MakeDirectories(const std::string& dir);
+// A new file (descriptor `fd`) in `folder` goes to the folder's owner when root made it in another
+// user's folder, so that the user's own runs can still read and replace it.
+void OwnLikeFolder(int fd, const struct stat& folder);
+
+// An open descriptor closed with its owner.
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    ~FileDescriptor() { Reset(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+    void Reset(int fd = -1);
+    int Release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+  private:
+    int fd_;
+};
+
+} // namespace lumivex
