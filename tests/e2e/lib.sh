@@ -9,6 +9,7 @@ set -euo pipefail
 
 E2E_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$E2E_DIR/../../scripts/xvfb.sh"
+source "$E2E_DIR/wayland_lib.sh"
 SETTINGS_KEY='HKEY_CURRENT_USER\Software\Orvantix\Lumivex GL\Version 3.0'
 XVFB_PID=""
 SAVER_PID=""
@@ -53,6 +54,7 @@ e2e_cleanup() {
     local status=$?
     stop_saver
     stop_host
+    stop_compositor
     stop_xvfb
     if [ "$status" -ne 0 ] || [ -n "${E2E_KEEP:-}" ]; then
         echo "files kept in $E2E_TMP" >&2
