@@ -7,6 +7,7 @@
 #include "xdg-shell-client-protocol.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace lumivex {
@@ -148,6 +149,14 @@ void WaylandPlatform::StateDeleter::operator()(DisplayState* state) const {
 }
 
 std::string WaylandPlatform::Connect() {
+    // The library would complain on standard error; a run that falls back to X11 says nothing.
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if ((name == nullptr || name[0] != '/') && (runtime == nullptr || runtime[0] != '/') &&
+        std::getenv("WAYLAND_SOCKET") == nullptr)
+        return "cannot connect to a Wayland compositor: XDG_RUNTIME_DIR is not set";
+    // EGL's warnings too, unless asked for.
+    setenv("EGL_LOG_LEVEL", "fatal", 0);
     auto state = std::make_unique<DisplayState>();
     state->display = wl_display_connect(nullptr);
     if (state->display == nullptr)
