@@ -9,7 +9,8 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
           clang-tidy python3 time procps dpkg-dev
           xscreensaver xscreensaver-gl xsecurelock lintian
           emscripten nodejs chromium
-          libwayland-dev wayland-protocols libxkbcommon-dev libegl-dev libgles-dev
+          libwayland-dev wayland-protocols libxkbcommon-dev libegl-dev libgles-dev pkg-config
+          libegl-mesa0 xkb-data
           sway swayidle weston grim wtype mate-screensaver dbus desktop-file-utils)
 # LMVXSVGL.SCR under Wine: 32-bit Wine draws with the 32-bit Mesa, and a GL child window needs
 # the 32-bit Composite client library (the others give Wine its usual X extensions).

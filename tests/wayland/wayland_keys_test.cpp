@@ -1,0 +1,99 @@
+// Keys on Wayland: the compositor's keymap and modifiers through xkbcommon into the virtual-key
+// codes of the X11 back end, with a US keymap compiled here as a compositor would send it. Key
+// numbers are xkb's (the kernel's + 8).
+#include "platform/posix/posix_keys.h"
+#include "platform/wayland/wayland_state.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace lumivex {
+namespace {
+
+enum : xkb_keycode_t {
+    KeyW = 25,
+    KeyCapsLock = 66,
+    KeyNumLock = 77,
+    KeyKeypad8 = 80,
+    KeyKeypadDecimal = 91,
+    KeyLeftShift = 50,
+    KeyAltGr = 108,
+    KeyUnused = 250,
+};
+
+class WaylandKeysTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+        ASSERT_NE(context, nullptr);
+        const xkb_rule_names names = {"evdev", "pc105", "us", "", ""};
+        xkb_keymap* keymap =
+            xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+        ASSERT_NE(keymap, nullptr) << "no keyboard layouts (xkb-data)";
+        const std::unique_ptr<char, decltype(&std::free)> text(
+            xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1), &std::free);
+        ASSERT_TRUE(LoadKeymap(keys, text.get()));
+        shift = 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_SHIFT);
+        caps = 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_CAPS);
+        num = 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_NUM);
+        xkb_keymap_unref(keymap);
+        xkb_context_unref(context);
+    }
+
+    WaylandKeyboard keys;
+    std::uint32_t shift = 0, caps = 0, num = 0;
+};
+
+// Shift and Caps Lock leave the virtual key alone; only Num Lock turns the keypad from arrows
+// and editing keys into digits, as on X11 and Windows. Caps Lock's own press reports the state
+// it brings about, which the modifiers tell only after the key.
+TEST_F(WaylandKeysTest, KeysReadAsOnX11WhateverTheModifiers) {
+    const struct {
+        xkb_keycode_t Key;
+        std::uint32_t Depressed, Locked;
+        std::uint16_t Code;
+        int CapsLockDuring;
+    } cases[] = {
+        {KeyW, 0, 0, 'W', -1},
+        {KeyW, shift, 0, 'W', -1},
+        {KeyW, 0, caps, 'W', -1},
+        {KeyW, shift, caps | num, 'W', -1},
+        {KeyKeypad8, 0, 0, VK_UP, -1},
+        {KeyKeypad8, shift, caps, VK_UP, -1},
+        {KeyKeypad8, 0, num, VK_NUMPAD0 + 8, -1},
+        {KeyKeypad8, shift, num, VK_NUMPAD0 + 8, -1},
+        {KeyKeypadDecimal, 0, 0, VK_DELETE, -1},
+        {KeyKeypadDecimal, 0, num, VK_DECIMAL, -1},
+        {KeyNumLock, 0, num, VK_NUMLOCK, -1},
+        {KeyLeftShift, shift, 0, VK_SHIFT, -1},
+        {KeyAltGr, 0, 0, VK_MENU, -1},
+        {KeyCapsLock, 0, 0, VK_CAPITAL, 1},
+        {KeyCapsLock, caps, caps, VK_CAPITAL, 0},
+        {KeyCapsLock, 0, caps | num, VK_CAPITAL, 0},
+        {KeyUnused, 0, 0, VK_UNKNOWN, -1},
+    };
+    for (const auto& test : cases) {
+        UpdateModifiers(keys, test.Depressed, 0, test.Locked, 0);
+        int capsLockDuring = 5;
+        EXPECT_EQ(TranslateKey(keys, test.Key, capsLockDuring), test.Code)
+            << "key " << test.Key << ", depressed " << test.Depressed << ", locked " << test.Locked;
+        EXPECT_EQ(capsLockDuring, test.CapsLockDuring) << "key " << test.Key;
+        EXPECT_EQ(CapsLockLocked(keys), (test.Locked & caps) != 0);
+    }
+}
+
+// A keymap that does not compile leaves the one before in use; before any keymap, every key is
+// unknown (and so ends the saver, as any key does).
+TEST_F(WaylandKeysTest, ABrokenKeymapKeepsTheOneBefore) {
+    EXPECT_FALSE(LoadKeymap(keys, "xkb_keymap { this is no keymap"));
+    int capsLockDuring = 0;
+    EXPECT_EQ(TranslateKey(keys, KeyW, capsLockDuring), 'W');
+    WaylandKeyboard none;
+    EXPECT_EQ(TranslateKey(none, KeyW, capsLockDuring), VK_UNKNOWN);
+    EXPECT_FALSE(CapsLockLocked(none));
+}
+
+} // namespace
+} // namespace lumivex
