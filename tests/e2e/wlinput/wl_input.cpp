@@ -1,14 +1,14 @@
 // wl_input: keys and a click for a Wayland compositor, through a virtual keyboard and a virtual
 // pointer, as a person at the seat would give them.
 //
-//   wl_input [--settle MS] STEP...
+//   wl_input STEP...
 //   STEP  a key symbol name (w, Escape, Caps_Lock, space...): that key pressed and released;
 //         click: the pointer put at a quarter of the layout's width and height, then a left click
 //
 // The compositor keeps no modifier state for a virtual keyboard, so the keyboard's own xkb state
 // decides them (Caps_Lock locks and unlocks as on a real keyboard) and each change is sent after
-// the key that made it, the order a real keyboard's events come in. Until the compositor has made
-// the new devices part of the seat it drops their events: the steps wait MS (default 300) first.
+// the key that made it, the order a real keyboard's events come in. The devices are made in a
+// round trip of their own, so the compositor has added them to the seat before their first event.
 // Exit status 0 when every step was sent, 1 with a message otherwise.
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
@@ -177,14 +177,8 @@ void Click(wl_proxy* pointer) {
 } // namespace
 
 int main(int argc, char** argv) {
-    int settle = 300;
-    int first = 1;
-    if (argc > 2 && std::strcmp(argv[1], "--settle") == 0) {
-        settle = std::atoi(argv[2]);
-        first = 3;
-    }
-    if (first >= argc)
-        Fail("usage: wl_input [--settle MS] KEYSYM|click...");
+    if (argc < 2)
+        Fail("usage: wl_input KEYSYM|click...");
     wl_display* display = wl_display_connect(nullptr);
     if (display == nullptr)
         Fail("cannot connect to the Wayland display");
@@ -195,7 +189,7 @@ int main(int argc, char** argv) {
         Fail("the compositor offers no seat or no zwp_virtual_keyboard_manager_v1");
     Keyboard keyboard(globals.keyboards, globals.seat);
     wl_proxy* pointer = nullptr;
-    for (int i = first; i < argc && pointer == nullptr; ++i)
+    for (int i = 1; i < argc && pointer == nullptr; ++i)
         if (std::strcmp(argv[i], "click") == 0) {
             if (globals.pointers == nullptr)
                 Fail("the compositor offers no zwlr_virtual_pointer_manager_v1");
@@ -203,8 +197,7 @@ int main(int argc, char** argv) {
                                              globals.seat, nullptr);
         }
     wl_display_roundtrip(display);
-    usleep(static_cast<useconds_t>(settle) * 1000);
-    for (int i = first; i < argc; ++i) {
+    for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "click") == 0)
             Click(pointer);
         else
