@@ -10,6 +10,7 @@
 COMPOSITOR=""
 COMPOSITOR_PID=""
 COMPOSITOR_DIR=""
+DEVICES_PID=""
 
 # The script cannot run on this machine; ctest reports it skipped (SKIP_RETURN_CODE).
 skip() {
@@ -70,6 +71,16 @@ for o in json.load(sys.stdin):
     print(o["name"], "%dx%d+%d+%d" % (r["width"], r["height"], r["x"], r["y"]))')
     [ "$(echo "$OUTPUTS" | awk '{print $2}' | xargs)" = "$*" ] ||
         fail "sway's outputs are not the ones asked for: $OUTPUTS"
+    [ -z "${LUMIVEX_WL_INPUT:-}" ] || start_input_devices
+}
+
+# The seat's keyboard and pointer, there before the saver starts as on a real machine: a client
+# binds its keyboard when the seat gets one, and keys sent before that are lost.
+start_input_devices() {
+    "$LUMIVEX_WL_INPUT" hold >"$E2E_TMP/devices" 2>>"$E2E_TMP/input.log" &
+    DEVICES_PID=$!
+    poll_until 10 grep -qs ready "$E2E_TMP/devices" ||
+        fail "wl_input hold did not start: $(tail -n 1 "$E2E_TMP/input.log")"
 }
 
 sway_msg() { timeout 5 swaymsg "$@" >>"$E2E_TMP/swaymsg.log" 2>&1; }
@@ -89,6 +100,11 @@ start_weston() {
 
 # Ends the compositor and everything it started, killing what is left after 10 s.
 stop_compositor() {
+    if [ -n "$DEVICES_PID" ]; then
+        kill "$DEVICES_PID" 2>/dev/null || true
+        wait "$DEVICES_PID" 2>/dev/null || true
+        DEVICES_PID=""
+    fi
     if [ -n "$COMPOSITOR_PID" ]; then
         kill "$COMPOSITOR_PID" 2>/dev/null || true
         if ! poll_until 10 bash -c "! kill -0 $COMPOSITOR_PID 2>/dev/null"; then
@@ -102,6 +118,7 @@ stop_compositor() {
     fi
     [ -z "$COMPOSITOR_DIR" ] || rm -rf "$COMPOSITOR_DIR"
     COMPOSITOR_DIR=""
+DEVICES_PID=""
 }
 
 # capture OUTPUT FILE.png: what one output shows (grim on sway, the screenshooter on weston).
@@ -173,4 +190,5 @@ wait_for_saver_exit_within() {
     wait_for_saver_exit 10
     took=$(((${EPOCHREALTIME/./} - start) / 1000))
     [ "$took" -le "$1" ] || fail "the saver took $took ms to end"
+    note "ended $took ms later"
 }

@@ -3,12 +3,16 @@
 //
 //   wl_input STEP...
 //   STEP  a key symbol name (w, Escape, Caps_Lock, space...): that key pressed and released;
-//         click: the pointer put at a quarter of the layout's width and height, then a left click
+//         click: the pointer put at a quarter of the layout's width and height, then a left click;
+//         hold: "ready" on standard output, then the devices stay until the program is ended
 //
 // The compositor keeps no modifier state for a virtual keyboard, so the keyboard's own xkb state
 // decides them (Caps_Lock locks and unlocks as on a real keyboard) and each change is sent after
-// the key that made it, the order a real keyboard's events come in. The devices are made in a
-// round trip of their own, so the compositor has added them to the seat before their first event.
+// the key that made it, the order a real keyboard's events come in.
+//
+// A client binds its wl_keyboard only once the seat has a keyboard, and the compositor drops
+// keys sent before that: a seat without devices (a headless compositor) needs a keyboard that is
+// there before the saver starts, the one `wl_input hold` keeps, as a real machine has.
 // Exit status 0 when every step was sent, 1 with a message otherwise.
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
@@ -178,7 +182,7 @@ void Click(wl_proxy* pointer) {
 
 int main(int argc, char** argv) {
     if (argc < 2)
-        Fail("usage: wl_input KEYSYM|click...");
+        Fail("usage: wl_input KEYSYM|click|hold...");
     wl_display* display = wl_display_connect(nullptr);
     if (display == nullptr)
         Fail("cannot connect to the Wayland display");
@@ -188,23 +192,28 @@ int main(int argc, char** argv) {
     if (globals.seat == nullptr || globals.keyboards == nullptr)
         Fail("the compositor offers no seat or no zwp_virtual_keyboard_manager_v1");
     Keyboard keyboard(globals.keyboards, globals.seat);
-    wl_proxy* pointer = nullptr;
-    for (int i = 1; i < argc && pointer == nullptr; ++i)
-        if (std::strcmp(argv[i], "click") == 0) {
-            if (globals.pointers == nullptr)
-                Fail("the compositor offers no zwlr_virtual_pointer_manager_v1");
-            pointer = wl_proxy_marshal_flags(globals.pointers, 0, &VirtualPointerInterface, 1, 0,
-                                             globals.seat, nullptr);
-        }
+    if (globals.pointers == nullptr)
+        Fail("the compositor offers no zwlr_virtual_pointer_manager_v1");
+    wl_proxy* pointer = wl_proxy_marshal_flags(globals.pointers, 0, &VirtualPointerInterface, 1, 0,
+                                               globals.seat, nullptr);
     wl_display_roundtrip(display);
+    bool hold = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "click") == 0)
             Click(pointer);
+        else if (std::strcmp(argv[i], "hold") == 0)
+            hold = true;
         else
             keyboard.Tap(argv[i]);
     }
     if (wl_display_roundtrip(display) < 0)
         Fail("the compositor closed the connection");
+    if (hold) {
+        std::printf("ready\n");
+        std::fflush(stdout);
+        while (wl_display_dispatch(display) >= 0) {
+        }
+    }
     wl_display_disconnect(display);
     return 0;
 }
