@@ -256,14 +256,19 @@ descendants() {
     done
 }
 
+# Ends a process and everything below it, killing what is left after 10 s.
+stop_tree() {
+    kill "$1" 2>/dev/null || true
+    if ! poll_until 10 bash -c "! kill -0 $1 2>/dev/null"; then
+        local pid
+        for pid in $(descendants "$1") "$1"; do kill -KILL "$pid" 2>/dev/null || true; done
+    fi
+    wait "$1" 2>/dev/null || true
+}
+
 stop_host() {
     [ -n "$HOST_PID" ] || return 0
-    kill "$HOST_PID" 2>/dev/null || true
-    if ! poll_until 10 bash -c "! kill -0 $HOST_PID 2>/dev/null"; then
-        local pid
-        for pid in $(descendants "$HOST_PID") "$HOST_PID"; do kill -KILL "$pid" 2>/dev/null || true; done
-    fi
-    wait "$HOST_PID" 2>/dev/null || true
+    stop_tree "$HOST_PID"
     HOST_PID=""
     [ -z "$HOST_DIR" ] || rm -rf "$HOST_DIR"
     HOST_DIR=""

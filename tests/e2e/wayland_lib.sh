@@ -25,7 +25,7 @@ compositor_prepare() {
     for tool in "$@"; do
         command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps.sh)"
     done
-    COMPOSITOR_DIR=$(mktemp -d /tmp/lumivex-wl.XXXXXX)
+    COMPOSITOR_DIR=$(mktemp -d "${TMPDIR:-/tmp}/lumivex-wl.XXXXXX")
     AS_COMPOSITOR=(env -i "HOME=$COMPOSITOR_DIR" "XDG_RUNTIME_DIR=$COMPOSITOR_DIR" PATH=/usr/bin:/bin)
     if [ "$(id -u)" -eq 0 ]; then
         chown 65534:65534 "$COMPOSITOR_DIR"
@@ -98,27 +98,12 @@ start_weston() {
     OUTPUTS="output $size+0+0"
 }
 
-# Ends the compositor and everything it started, killing what is left after 10 s.
 stop_compositor() {
-    if [ -n "$DEVICES_PID" ]; then
-        kill "$DEVICES_PID" 2>/dev/null || true
-        wait "$DEVICES_PID" 2>/dev/null || true
-        DEVICES_PID=""
-    fi
-    if [ -n "$COMPOSITOR_PID" ]; then
-        kill "$COMPOSITOR_PID" 2>/dev/null || true
-        if ! poll_until 10 bash -c "! kill -0 $COMPOSITOR_PID 2>/dev/null"; then
-            local pid
-            for pid in $(descendants "$COMPOSITOR_PID") "$COMPOSITOR_PID"; do
-                kill -KILL "$pid" 2>/dev/null || true
-            done
-        fi
-        wait "$COMPOSITOR_PID" 2>/dev/null || true
-        COMPOSITOR_PID=""
-    fi
+    [ -z "$DEVICES_PID" ] || stop_tree "$DEVICES_PID"
+    [ -z "$COMPOSITOR_PID" ] || stop_tree "$COMPOSITOR_PID"
+    DEVICES_PID="" COMPOSITOR_PID=""
     [ -z "$COMPOSITOR_DIR" ] || rm -rf "$COMPOSITOR_DIR"
     COMPOSITOR_DIR=""
-DEVICES_PID=""
 }
 
 # capture OUTPUT FILE.png: what one output shows (grim on sway, the screenshooter on weston).
@@ -127,11 +112,10 @@ capture() {
         timeout 20 grim -o "$1" "$2" 2>>"$E2E_TMP/capture.log" || fail "grim -o $1 failed"
         return
     fi
+    # It writes a file named after the time into the current folder.
     local shots="$E2E_TMP/shots.$RANDOM"
-    mkdir "$shots"
-    (cd "$shots" && timeout 20 weston-screenshooter) >>"$E2E_TMP/capture.log" 2>&1 ||
-        fail "weston-screenshooter failed: $(tail -n 3 "$E2E_TMP/capture.log")"
-    mv "$shots"/*.png "$2" && rm -rf "$shots"
+    mkdir "$shots" && (cd "$shots" && timeout 20 weston-screenshooter) >>"$E2E_TMP/capture.log" 2>&1 &&
+        mv "$shots"/*.png "$2" || fail "weston-screenshooter failed: $(tail -n 3 "$E2E_TMP/capture.log")"
 }
 
 # The share of an image's pixels that differ from black.
@@ -143,7 +127,7 @@ coverage() {
 # True when a new capture of OUTPUT (kept as FILE) has more than MIN of its pixels drawn.
 drawn_over() {
     capture "$1" "$2"
-    python3 -c 'import sys; sys.exit(float(sys.argv[1]) <= float(sys.argv[2]))' "$(coverage "$2")" "$3"
+    awk -v drawn="$(coverage "$2")" -v min="$3" 'BEGIN { exit !(drawn > min) }'
 }
 
 wait_for_drawing() {

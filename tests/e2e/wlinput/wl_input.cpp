@@ -27,7 +27,6 @@
 #include <cstring>
 #include <ctime>
 #include <string>
-#include <vector>
 
 namespace {
 
