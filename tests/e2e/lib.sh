@@ -46,7 +46,10 @@ e2e_init() {
     SAVER_OUT="$E2E_TMP/saver.out"
     # A message box would wait for a click nobody makes.
     export LUMIVEX_NO_DIALOG=1
-    unset LUMIVEX_FPS
+    unset LUMIVEX_FPS LUMIVEX_BACKEND
+    # As in a Wayland session whose compositor cannot be used: the X11 runs below must fall back
+    # to X11 without a word.
+    export WAYLAND_DISPLAY=lumivex-e2e-no-compositor
     trap e2e_cleanup EXIT
 }
 

@@ -40,6 +40,9 @@ void OnKey(void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t
     WaylandInput input{WaylandInput::Key};
     // Wayland's key numbers are the kernel's; xkb's are the X server's, 8 above them.
     input.VirtualKey = TranslateKey(window.keys, key + 8, input.CapsLock);
+    // The key is handled later, by when the modifiers may have changed again.
+    if (input.CapsLock < 0)
+        input.CapsLock = CapsLockLocked(window.keys) ? 1 : 0;
     window.Queue(input);
 }
 

@@ -84,7 +84,7 @@ struct WaylandSurface {
 struct WaylandInput {
     enum Kind : std::uint8_t { Key, MouseDown, MouseMove, Close } Kind = Key;
     std::uint16_t VirtualKey = 0;
-    int CapsLock = -1; // during a Caps Lock press: its new state; else -1
+    int CapsLock = -1; // of a key: Caps Lock's state while it is handled (1 = on)
     int X = 0;
     int Y = 0;
 };
@@ -124,7 +124,7 @@ struct WaylandPlatform::WindowState final : ModalLoop::Backend {
     std::array<WaylandInput, MaxQueuedInput> queue{};
     std::size_t first = 0;
     std::size_t queued = 0;
-    int capsLockDuringPress = -1;
+    int capsLockDuringPress = -1; // while a key is handled: Caps Lock's state then, else -1
 
     int width = 0; // of the view: the outputs' pictures side by side, device pixels
     int height = 0;
