@@ -11,7 +11,7 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
           emscripten nodejs chromium
           libwayland-dev wayland-protocols libxkbcommon-dev libegl-dev libgles-dev pkg-config
           libegl-mesa0 xkb-data
-          sway swayidle weston grim wtype mate-screensaver dbus desktop-file-utils)
+          sway swaybg swayidle weston grim wtype mate-screensaver dbus desktop-file-utils)
 # LMVXSVGL.SCR under Wine: 32-bit Wine draws with the 32-bit Mesa, and a GL child window needs
 # the 32-bit Composite client library (the others give Wine its usual X extensions).
 wine_packages=(wine wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
