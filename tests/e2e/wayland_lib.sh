@@ -134,31 +134,35 @@ wait_for_drawing() {
     poll_until 20 drawn_over "$@" || fail "$1 shows no more than $3 drawn after 20 s"
 }
 
-# The saver's views that sway shows full screen, one line each: "OUTPUT WxH+X+Y FOCUSED".
+# The saver's views that sway shows full screen, one line each:
+# "OUTPUT WxH+X+Y focused=True|False inhibits_idle=True|False".
 saver_views() {
     timeout 5 swaymsg -t get_tree -r 2>/dev/null | python3 -c 'import json, sys
 def walk(node, output):
     output = node["name"] if node["type"] == "output" else output
     if node.get("pid") == int(sys.argv[1]) and node.get("fullscreen_mode") == 1:
         r = node["rect"]
-        print(output, "%dx%d+%d+%d" % (r["width"], r["height"], r["x"], r["y"]), node["focused"])
+        print(output, "%dx%d+%d+%d" % (r["width"], r["height"], r["x"], r["y"]),
+              "focused=%s inhibits_idle=%s" % (node["focused"], node.get("inhibit_idle")))
     for child in node["nodes"] + node["floating_nodes"]:
         walk(child, output)
 walk(json.load(sys.stdin), None)' "$SAVER_PID"
 }
 
-# Ready on sway: a full-screen view on every output, covering it, one of them focused.
+# Ready on sway: a full-screen view on every output, covering it, one of them focused. None keeps
+# the session from going idle: that would stop whatever else the user has set to run then.
 wayland_saver_ready() {
     saver_running || fail "the saver ended before it was ready"
     local views
     views=$(saver_views)
     [ "$(echo "$views" | awk '{print $1, $2}' | sort)" = "$(echo "$OUTPUTS" | sort)" ] &&
-        echo "$views" | grep -q ' True$'
+        echo "$views" | grep -q 'focused=True'
 }
 
 wait_for_wayland_saver() {
     poll_until 20 wayland_saver_ready ||
         fail "the saver did not cover each output with a focused view: $(saver_views)"
+    ! saver_views | grep -q 'inhibits_idle=True' || fail "the saver inhibits idleness: $(saver_views)"
 }
 
 # Keys and clicks through the compositor's virtual keyboard and pointer (see wl_input.cpp).

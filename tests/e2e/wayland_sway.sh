@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # /s drawn natively on sway (headless, two outputs of different sizes side by side, no X server):
-# a focused full-screen view covers each output; each output shows a picture of its own with the
-# symmetry of 12 mirrored reflections about that output's centre, and its trails build up. A key,
-# a click and SIGTERM each end the saver with 0 within 2 s, the settings as they were; Caps Lock
-# on, W, then Escape saves FullScreen flipped.
+# a focused full-screen view covers each output, none inhibiting idleness; each output shows a
+# picture of its own with the symmetry of 12 mirrored reflections about that output's centre, and
+# its trails build up. A key, a click and SIGTERM each end the saver with 0 within 2 s, the
+# settings as they were; Caps Lock on, W, then Escape saves FullScreen flipped.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 start_sway 640x480+0+0 400x400+640+40
