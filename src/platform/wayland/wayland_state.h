@@ -109,6 +109,12 @@ struct WaylandKeyboard {
     xkb_state* numLock = nullptr; // only Num Lock, for the keypad's symbols
     xkb_mod_mask_t numLockMask = 0;
     xkb_mod_index_t capsLockIndex = XKB_MOD_INVALID;
+    // A key held down repeats as the compositor says (clients repeat keys themselves on
+    // Wayland), as the X server repeats it.
+    int repeatRate = 25; // a second; 0 = no repeat
+    int repeatDelay = 600;
+    xkb_keycode_t repeatKey = 0; // held and repeating; 0 = none
+    std::uint64_t repeatDue = 0;
 };
 
 struct WaylandPlatform::WindowState final : ModalLoop::Backend {
@@ -197,6 +203,9 @@ void RequestFrame(WaylandSurface& surface);
 void StartInput(WaylandWindow& window);
 void StopInput(WaylandWindow& window);
 void ApplyCursor(WaylandWindow& window);
+// Queues the repeat of a held key when it is due; milliseconds until the next one, at most
+// `limit`.
+std::uint64_t RepeatHeldKey(WaylandWindow& window, std::uint64_t now, std::uint64_t limit);
 // The virtual key and the Caps Lock state during the press of the key with this xkb keycode.
 std::uint16_t TranslateKey(WaylandKeyboard& keys, xkb_keycode_t keycode, int& capsLockDuring);
 // Compiles a keymap and its two states; false when the text is no keymap.
