@@ -3,6 +3,8 @@
 // size. Connect tells whether the saver can draw here at all, before anything is shown.
 #include "platform/wayland/wayland_state.h"
 
+#include "fractional-scale-v1-client-protocol.h"
+#include "viewporter-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
@@ -84,6 +86,12 @@ void OnGlobal(void* data, wl_registry* registry, std::uint32_t name, const char*
             registry, name, &zxdg_output_manager_v1_interface, version, XdgOutputVersion);
         for (auto& output : state.outputs)
             WatchXdgOutput(state, *output);
+    } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0) {
+        state.viewporter =
+            Bind<wp_viewporter>(registry, name, &wp_viewporter_interface, version, 1);
+    } else if (std::strcmp(interface, wp_fractional_scale_manager_v1_interface.name) == 0) {
+        state.fractionalScale = Bind<wp_fractional_scale_manager_v1>(
+            registry, name, &wp_fractional_scale_manager_v1_interface, version, 1);
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && state.seatGlobal == 0) {
         state.seatGlobal = name;
         state.seatVersion = std::min(version, SeatVersion);
@@ -134,6 +142,10 @@ WaylandPlatform::DisplayState::~DisplayState() {
     }
     if (outputManager != nullptr)
         zxdg_output_manager_v1_destroy(outputManager);
+    if (fractionalScale != nullptr)
+        wp_fractional_scale_manager_v1_destroy(fractionalScale);
+    if (viewporter != nullptr)
+        wp_viewporter_destroy(viewporter);
     if (wmBase != nullptr)
         xdg_wm_base_destroy(wmBase);
     if (compositor != nullptr)

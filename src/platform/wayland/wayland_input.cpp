@@ -8,6 +8,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace lumivex {
@@ -30,20 +31,34 @@ void OnKeymap(void* data, wl_keyboard*, std::uint32_t format, std::int32_t fd, s
 }
 
 void OnKeyboardEnter(void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {}
-void OnKeyboardLeave(void*, wl_keyboard*, std::uint32_t, wl_surface*) {}
+void OnKeyboardLeave(void* data, wl_keyboard*, std::uint32_t, wl_surface*) {
+    static_cast<WaylandWindow*>(data)->keys.repeatKey = 0;
+}
 
-void OnKey(void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key,
-           std::uint32_t state) {
-    auto& window = *static_cast<WaylandWindow*>(data);
-    if (state != WL_KEYBOARD_KEY_STATE_PRESSED || window.keys.keymap == nullptr)
-        return;
+void QueueKey(WaylandWindow& window, xkb_keycode_t keycode) {
     WaylandInput input{WaylandInput::Key};
-    // Wayland's key numbers are the kernel's; xkb's are the X server's, 8 above them.
-    input.VirtualKey = TranslateKey(window.keys, key + 8, input.CapsLock);
+    input.VirtualKey = TranslateKey(window.keys, keycode, input.CapsLock);
     // The key is handled later, by when the modifiers may have changed again.
     if (input.CapsLock < 0)
         input.CapsLock = CapsLockLocked(window.keys) ? 1 : 0;
     window.Queue(input);
+}
+
+void OnKey(void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key,
+           std::uint32_t state) {
+    auto& window = *static_cast<WaylandWindow*>(data);
+    WaylandKeyboard& keys = window.keys;
+    // Wayland's key numbers are the kernel's; xkb's are the X server's, 8 above them.
+    const xkb_keycode_t keycode = key + 8;
+    if (state != WL_KEYBOARD_KEY_STATE_PRESSED || keys.keymap == nullptr) {
+        if (keycode == keys.repeatKey)
+            keys.repeatKey = 0;
+        return;
+    }
+    QueueKey(window, keycode);
+    const bool repeats = keys.repeatRate > 0 && xkb_keymap_key_repeats(keys.keymap, keycode) != 0;
+    keys.repeatKey = repeats ? keycode : 0;
+    keys.repeatDue = WaylandMilliseconds() + static_cast<std::uint64_t>(keys.repeatDelay);
 }
 
 void OnModifiers(void* data, wl_keyboard*, std::uint32_t, std::uint32_t depressed,
@@ -51,7 +66,11 @@ void OnModifiers(void* data, wl_keyboard*, std::uint32_t, std::uint32_t depresse
     UpdateModifiers(static_cast<WaylandWindow*>(data)->keys, depressed, latched, locked, group);
 }
 
-void OnRepeatInfo(void*, wl_keyboard*, std::int32_t, std::int32_t) {}
+void OnRepeatInfo(void* data, wl_keyboard*, std::int32_t rate, std::int32_t delay) {
+    WaylandKeyboard& keys = static_cast<WaylandWindow*>(data)->keys;
+    keys.repeatRate = std::max(0, rate);
+    keys.repeatDelay = std::max(0, delay);
+}
 
 const wl_keyboard_listener KeyboardListener = {&OnKeymap, &OnKeyboardEnter, &OnKeyboardLeave,
                                                &OnKey,    &OnModifiers,     &OnRepeatInfo};
@@ -196,6 +215,19 @@ void StopInput(WaylandWindow& window) {
     window.keyboard = nullptr;
     window.pointer = nullptr;
     window.seat = nullptr;
+}
+
+std::uint64_t RepeatHeldKey(WaylandWindow& window, std::uint64_t now, std::uint64_t limit) {
+    WaylandKeyboard& keys = window.keys;
+    if (keys.repeatKey == 0 || keys.repeatRate <= 0)
+        return limit;
+    const auto period = static_cast<std::uint64_t>(std::max(1, 1000 / keys.repeatRate));
+    if (now >= keys.repeatDue) {
+        QueueKey(window, keys.repeatKey);
+        // A late repeat comes once, not once for every period missed.
+        keys.repeatDue = std::max(keys.repeatDue + period, now + 1);
+    }
+    return std::min(limit, keys.repeatDue - now);
 }
 
 // No cursor at all over the saver's surfaces while it is hidden.

@@ -26,6 +26,10 @@ struct xdg_surface;
 struct xdg_toplevel;
 struct zxdg_output_manager_v1;
 struct zxdg_output_v1;
+struct wp_viewporter;
+struct wp_viewport;
+struct wp_fractional_scale_manager_v1;
+struct wp_fractional_scale_v1;
 struct wl_egl_window;
 
 namespace lumivex {
@@ -55,6 +59,9 @@ struct WaylandPlatform::DisplayState {
     wl_compositor* compositor = nullptr;
     xdg_wm_base* wmBase = nullptr;
     zxdg_output_manager_v1* outputManager = nullptr;
+    // Both or neither: a fractional scale is drawn at the scaled size and shown through a viewport.
+    wp_viewporter* viewporter = nullptr;
+    wp_fractional_scale_manager_v1* fractionalScale = nullptr;
     std::uint32_t seatGlobal = 0; // bound for each saver window; 0 when there is no seat
     std::uint32_t seatVersion = 0;
     std::vector<std::unique_ptr<WaylandOutput>> outputs;
@@ -70,11 +77,16 @@ struct WaylandSurface {
     wl_egl_window* eglWindow = nullptr;
     EGLSurface eglSurface = EGL_NO_SURFACE;
     wl_callback* frame = nullptr;
+    wp_viewport* viewport = nullptr;
+    wp_fractional_scale_v1* fraction = nullptr;
     int pendingWidth = 0; // of the toplevel's last configure, surface coordinates
     int pendingHeight = 0;
-    int width = 0; // in device pixels, as drawn
+    int logicalWidth = 0; // as configured, surface coordinates
+    int logicalHeight = 0;
+    int preferredScale = 0; // in 120ths, as the compositor prefers it; 0 = not told
+    int width = 0;          // in device pixels, as drawn
     int height = 0;
-    int scale = 1;
+    double scale = 1; // device pixels a surface unit
     bool configured = false;
     bool frameDue = true; // the compositor wants the next frame
     ViewRect rect;        // where its picture is in the view
@@ -97,6 +109,12 @@ struct WaylandKeyboard {
     xkb_state* numLock = nullptr; // only Num Lock, for the keypad's symbols
     xkb_mod_mask_t numLockMask = 0;
     xkb_mod_index_t capsLockIndex = XKB_MOD_INVALID;
+    // A key held down repeats as the compositor says (clients repeat keys themselves on
+    // Wayland), as the X server repeats it.
+    int repeatRate = 25; // a second; 0 = no repeat
+    int repeatDelay = 600;
+    xkb_keycode_t repeatKey = 0; // held and repeating; 0 = none
+    std::uint64_t repeatDue = 0;
 };
 
 struct WaylandPlatform::WindowState final : ModalLoop::Backend {
@@ -160,6 +178,17 @@ struct WaylandPlatform::EglState {
 std::uint64_t WaylandMilliseconds();
 
 // wayland_surface.cpp
+// A surface's size in device pixels and the device pixels of one surface unit, from its
+// configured size, its output's whole scale and the compositor's preferred fractional scale (in
+// 120ths, 0 when not told), which only a surface with a viewport can use.
+struct SurfacePixels {
+    int Width = 0;
+    int Height = 0;
+    double Scale = 1;
+    bool Fractional = false;
+};
+SurfacePixels PixelsOf(int logicalWidth, int logicalHeight, int outputScale, int preferredScale,
+                       bool viewport);
 // One full-screen surface on each output; false when the compositor made none.
 bool MakeSurfaces(WaylandWindow& window);
 void DestroySurface(WaylandSurface& surface, EGLDisplay egl);
@@ -174,6 +203,9 @@ void RequestFrame(WaylandSurface& surface);
 void StartInput(WaylandWindow& window);
 void StopInput(WaylandWindow& window);
 void ApplyCursor(WaylandWindow& window);
+// Queues the repeat of a held key when it is due; milliseconds until the next one, at most
+// `limit`.
+std::uint64_t RepeatHeldKey(WaylandWindow& window, std::uint64_t now, std::uint64_t limit);
 // The virtual key and the Caps Lock state during the press of the key with this xkb keycode.
 std::uint16_t TranslateKey(WaylandKeyboard& keys, xkb_keycode_t keycode, int& capsLockDuring);
 // Compiles a keymap and its two states; false when the text is no keymap.

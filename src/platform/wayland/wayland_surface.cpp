@@ -1,14 +1,19 @@
 // The saver window's surfaces: one xdg_toplevel on each output, asked to be full screen there.
 // The compositor says each one's size in a configure (sway says 0x0 first, which leaves the size
-// to us: the output's own); the surface draws it in device pixels, at the output's scale. The
-// view holds the outputs' pictures side by side, each the size of its surface.
+// to us: the output's own); the surface draws it in device pixels, at the output's scale, or at
+// the fractional scale the compositor prefers where it offers one (drawn at the scaled size and
+// shown through a viewport at the configured size). The view holds the outputs' pictures side by
+// side, each the size of its surface.
 #include "platform/wayland/wayland_state.h"
 
+#include "fractional-scale-v1-client-protocol.h"
+#include "viewporter-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 #include <wayland-egl.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace lumivex {
 
@@ -34,25 +39,45 @@ void OnConfigureBounds(void*, xdg_toplevel*, std::int32_t, std::int32_t) {}
 const xdg_toplevel_listener ToplevelListener = {&OnToplevelConfigure, &OnToplevelClose,
                                                 &OnConfigureBounds, nullptr};
 
+// The device pixels of the configured size, at the scale in use.
+void FollowScale(WaylandSurface& surface) {
+    if (!surface.configured)
+        return;
+    const SurfacePixels pixels =
+        PixelsOf(surface.logicalWidth, surface.logicalHeight, surface.output->scale,
+                 surface.preferredScale, surface.viewport != nullptr);
+    if (pixels.Width == surface.width && pixels.Height == surface.height &&
+        pixels.Scale == surface.scale)
+        return;
+    surface.width = pixels.Width;
+    surface.height = pixels.Height;
+    surface.scale = pixels.Scale;
+    wl_surface_set_buffer_scale(surface.surface, pixels.Fractional ? 1 : surface.output->scale);
+    if (surface.viewport != nullptr)
+        wp_viewport_set_destination(surface.viewport, pixels.Fractional ? surface.logicalWidth : -1,
+                                    pixels.Fractional ? surface.logicalHeight : -1);
+    surface.window->layoutChanged = true;
+}
+
 void OnSurfaceConfigure(void* data, xdg_surface* xdgSurface, std::uint32_t serial) {
     auto& surface = *static_cast<WaylandSurface*>(data);
     xdg_surface_ack_configure(xdgSurface, serial);
     const WaylandOutput& output = *surface.output;
-    const int logicalWidth =
-        surface.pendingWidth > 0 ? surface.pendingWidth : output.SurfaceWidth();
-    const int logicalHeight =
-        surface.pendingHeight > 0 ? surface.pendingHeight : output.SurfaceHeight();
+    surface.logicalWidth =
+        std::max(1, surface.pendingWidth > 0 ? surface.pendingWidth : output.SurfaceWidth());
+    surface.logicalHeight =
+        std::max(1, surface.pendingHeight > 0 ? surface.pendingHeight : output.SurfaceHeight());
     surface.configured = true;
-    const int width = std::max(1, logicalWidth) * output.scale;
-    const int height = std::max(1, logicalHeight) * output.scale;
-    if (width == surface.width && height == surface.height && output.scale == surface.scale)
-        return;
-    surface.width = width;
-    surface.height = height;
-    surface.scale = output.scale;
-    wl_surface_set_buffer_scale(surface.surface, surface.scale);
-    surface.window->layoutChanged = true;
+    FollowScale(surface);
 }
+
+void OnPreferredScale(void* data, wp_fractional_scale_v1*, std::uint32_t scale) {
+    auto& surface = *static_cast<WaylandSurface*>(data);
+    surface.preferredScale = static_cast<int>(scale);
+    FollowScale(surface);
+}
+
+const wp_fractional_scale_v1_listener FractionListener = {&OnPreferredScale};
 
 const xdg_surface_listener SurfaceListener = {&OnSurfaceConfigure};
 
@@ -78,6 +103,12 @@ void MakeSurface(WaylandWindow& window, WaylandOutput& output) {
     xdg_toplevel_set_title(surface->toplevel, "Lumivex GL");
     xdg_toplevel_set_app_id(surface->toplevel, "lumivex-gl");
     xdg_toplevel_set_fullscreen(surface->toplevel, output.output);
+    if (display.viewporter != nullptr && display.fractionalScale != nullptr) {
+        surface->viewport = wp_viewporter_get_viewport(display.viewporter, surface->surface);
+        surface->fraction = wp_fractional_scale_manager_v1_get_fractional_scale(
+            display.fractionalScale, surface->surface);
+        wp_fractional_scale_v1_add_listener(surface->fraction, &FractionListener, surface.get());
+    }
     // The first commit carries no buffer: it asks for the configure.
     wl_surface_commit(surface->surface);
     window.surfaces.push_back(std::move(surface));
@@ -89,6 +120,17 @@ bool AllConfigured(const WaylandWindow& window) {
 }
 
 } // namespace
+
+SurfacePixels PixelsOf(int logicalWidth, int logicalHeight, int outputScale, int preferredScale,
+                       bool viewport) {
+    SurfacePixels pixels;
+    pixels.Fractional = viewport && preferredScale > 0;
+    pixels.Scale = pixels.Fractional ? preferredScale / 120.0 : std::max(1, outputScale);
+    // Rounded half away from zero, as the fractional-scale protocol asks.
+    pixels.Width = std::max(1, static_cast<int>(std::lround(logicalWidth * pixels.Scale)));
+    pixels.Height = std::max(1, static_cast<int>(std::lround(logicalHeight * pixels.Scale)));
+    return pixels;
+}
 
 bool MakeSurfaces(WaylandWindow& window) {
     for (auto& output : window.display.outputs)
@@ -103,6 +145,10 @@ void DestroySurface(WaylandSurface& surface, EGLDisplay egl) {
         wl_egl_window_destroy(surface.eglWindow);
     if (surface.frame != nullptr)
         wl_callback_destroy(surface.frame);
+    if (surface.fraction != nullptr)
+        wp_fractional_scale_v1_destroy(surface.fraction);
+    if (surface.viewport != nullptr)
+        wp_viewport_destroy(surface.viewport);
     xdg_toplevel_destroy(surface.toplevel);
     xdg_surface_destroy(surface.xdgSurface);
     wl_surface_destroy(surface.surface);

@@ -134,6 +134,7 @@ bool WaylandPlatform::WindowState::HandlePendingEvent() {
     if (events == nullptr)
         return false;
     Pump(0);
+    RepeatHeldKey(*this, WaylandMilliseconds(), 0);
     if (layoutChanged)
         FollowLayout(*this);
     if (queued > 0) {
@@ -157,7 +158,8 @@ bool WaylandPlatform::WindowState::HandlePendingEvent() {
 }
 
 void WaylandPlatform::WindowState::WaitForEvent() {
-    const std::uint64_t timeout = timers.Until(WaylandMilliseconds(), 1000);
+    const std::uint64_t now = WaylandMilliseconds();
+    const std::uint64_t timeout = RepeatHeldKey(*this, now, timers.Until(now, 1000));
     if ((paintPending && shown) || queued > 0 || layoutChanged || timeout == 0)
         return;
     Pump(static_cast<int>(timeout));
