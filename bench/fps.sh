@@ -97,7 +97,10 @@ run() {
     local name=$1
     shift
     local prefix=(env -u WAYLAND_DISPLAY "DISPLAY=$x_display") where=$geometry
-    [[ $name != wayland* ]] || { prefix=(env -u DISPLAY "WAYLAND_DISPLAY=$wayland_display") where="$geometry, sway"; }
+    if [[ $name == wayland* ]]; then
+        prefix=(env -u DISPLAY "WAYLAND_DISPLAY=$wayland_display")
+        where="$geometry, sway"
+    fi
     while [ "$1" != "--" ]; do
         prefix+=("$1")
         shift
