@@ -8,14 +8,16 @@ source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 start_sway 640x480+0+0 400x400+640+40
 
-# Per output: once drawn, later twice as much drawn, or half of what was not (the trails stay
-# from frame to frame), and symmetric.
+# Per output: once drawn, later twice as much drawn, or a quarter of what was not (the trails stay
+# from frame to frame), and symmetric. Every output's first capture comes before the later ones.
 expect_pictures() {
     local name geometry early more
     while read -r name geometry; do
         wait_for_drawing "$name" "$E2E_TMP/$name-early.png" 0.005
+    done <<<"$OUTPUTS"
+    while read -r name geometry; do
         early=$(coverage "$E2E_TMP/$name-early.png")
-        more=$(awk -v c="$early" 'BEGIN { print (c < 1 / 3 ? 2 * c : (1 + c) / 2) }')
+        more=$(awk -v c="$early" 'BEGIN { print (c < 0.2 ? 2 * c : c + (1 - c) / 4) }')
         note "$name ($geometry): $early drawn, then over $more as the trails build up"
         wait_for_drawing "$name" "$E2E_TMP/$name-late.png" "$more"
         expect_symmetric "$E2E_TMP/$name-late.png"
@@ -33,7 +35,7 @@ first=1
 for row in "${cases[@]}"; do
     IFS='|' read -r how action fullscreen <<<"$row"
     note "ended by $how"
-    write_settings NumOfReflections=12 Reflected=1 FullScreen=0 NumOfElements=3 Rest=20
+    write_settings NumOfReflections=12 Reflected=1 FullScreen=0 NumOfElements=3 Rest=100
     start_saver /s
     wait_for_wayland_saver
     [ -z "$first" ] || expect_pictures
