@@ -3,7 +3,7 @@
 //
 //   wl_input STEP...
 //   STEP  a key symbol name (w, Escape, Caps_Lock, space...): that key pressed and released;
-//         click: the pointer put at a quarter of the layout's width and height, then a left click;
+//         click: a left click where the pointer is (a move would end a screen saver by itself);
 //         hold: "ready" on standard output, then the devices stay until the program is ended
 //
 // The compositor keeps no modifier state for a virtual keyboard, so the keyboard's own xkb state
@@ -68,7 +68,7 @@ const wl_interface PointerManagerInterface = {
     "zwlr_virtual_pointer_manager_v1", 1, 2, PointerManagerRequests, 0, nullptr};
 
 enum KeyboardOpcode : std::uint32_t { Keymap, Key, Modifiers };
-enum PointerOpcode : std::uint32_t { MotionAbsolute = 1, Button = 2, Frame = 4 };
+enum PointerOpcode : std::uint32_t { Button = 2, Frame = 4 };
 constexpr std::uint32_t KeymapFormatXkbV1 = 1;
 
 struct Globals {
@@ -168,8 +168,6 @@ class Keyboard {
 };
 
 void Click(wl_proxy* pointer) {
-    wl_proxy_marshal_flags(pointer, MotionAbsolute, nullptr, 1, 0, NowMs(), 1U, 1U, 4U, 4U);
-    wl_proxy_marshal_flags(pointer, Frame, nullptr, 1, 0);
     for (const std::uint32_t state : {1U, 0U}) {
         wl_proxy_marshal_flags(pointer, Button, nullptr, 1, 0, NowMs(), std::uint32_t{BTN_LEFT},
                                state);
