@@ -3,7 +3,7 @@
 # a focused full-screen view covers each output, none inhibiting idleness; each output shows a
 # picture of its own with the symmetry of 12 mirrored reflections about that output's centre, and
 # its trails build up. A key, a click and SIGTERM each end the saver with 0 within 2 s, the
-# settings as they were; Caps Lock on, W, then Escape saves FullScreen flipped.
+# settings as they were; with Caps Lock on the keys edit them, and Escape saves the edits.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 start_sway 640x480+0+0 400x400+640+40
@@ -24,18 +24,23 @@ expect_pictures() {
     done <<<"$OUTPUTS"
 }
 
-# how it ends | what is sent | FullScreen saved
+# how it ends | what is sent | the settings then (as saver_keys.sh has them: with Caps Lock on,
+# Up, keypad 6 under Num Lock, keypad minus, T, V, W and Left edit them)
+stored="NumOfReflections=12 NumOfElements=3 Alpha=0 Reflected=1 FullScreen=0 Monochrome=0 Rest=100"
+edits="Caps_Lock Up Num_Lock KP_Right KP_Subtract t v w Left Escape"
+edited="NumOfReflections=18 NumOfElements=2 Alpha=1 Reflected=0 FullScreen=1 Monochrome=1 Rest=110"
 cases=(
-    "a key|wl_input space|0"
-    "a click|wl_input click|0"
-    "SIGTERM|kill -TERM|0"
-    "Caps Lock, W, Escape|wl_input Caps_Lock w Escape|1"
+    "a key|wl_input space|$stored"
+    "a click|wl_input click|$stored"
+    "SIGTERM|kill -TERM|$stored"
+    "Caps Lock on, edits, Escape|wl_input $edits|$edited MonoColor=0x00FF0000"
 )
 first=1
 for row in "${cases[@]}"; do
-    IFS='|' read -r how action fullscreen <<<"$row"
+    IFS='|' read -r how action expected <<<"$row"
     note "ended by $how"
-    write_settings NumOfReflections=12 Reflected=1 FullScreen=0 NumOfElements=3 Rest=100
+    # shellcheck disable=SC2086  # one argument a setting
+    write_settings $stored MonoColor=0x1FFFFFFF
     start_saver /s
     wait_for_wayland_saver
     [ -z "$first" ] || expect_pictures
@@ -43,6 +48,6 @@ for row in "${cases[@]}"; do
     if [ "$action" = "kill -TERM" ]; then kill -TERM "$SAVER_PID"; else $action; fi
     wait_for_saver_exit_within 2000
     [ "$SAVER_RC" -eq 0 ] || fail "ended by $how with code $SAVER_RC"
-    expect_setting FullScreen "$fullscreen"
+    for pair in $expected; do expect_setting "${pair%%=*}" "${pair#*=}"; done
 done
 echo "PASS"
