@@ -1,7 +1,12 @@
 // Which window system a run draws on, from its environment and whether a host gives the window.
 #include "platform/posix/posix_backend.h"
 
+#include "platform/options/hack_options.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 namespace lumivex {
 namespace {
@@ -46,6 +51,41 @@ TEST(ChooseBackend, WaylandWhereItMayBeUsedX11ForHostsAndAsTheFallback) {
             continue;
         EXPECT_EQ(choice.First, test.First);
         EXPECT_EQ(choice.FallBack, test.FallBack);
+    }
+}
+
+// The windows a run is given are X windows: a host's (its options or XSCREENSAVER_WINDOW), a
+// preview's (mode letter P, read as the start-up reads it) and any on a display named with
+// --display. Everything else shows a window of its own.
+TEST(InGivenWindow, AHostsAPreviewsOrANamedDisplaysWindow) {
+    const struct {
+        std::vector<std::string> Arguments;
+        const char* HostWindow;
+        bool Given;
+    } cases[] = {
+        {{"/p", "1234"}, nullptr, true},
+        {{"-P"}, nullptr, true},
+        {{"p"}, nullptr, true},
+        {{"/p:99"}, nullptr, true},
+        {{"/s"}, nullptr, false},
+        {{"/c"}, nullptr, false},
+        {{"ps"}, nullptr, false},
+        {{}, nullptr, false},
+        {{""}, nullptr, false},
+        {{"--root"}, nullptr, true},
+        {{"--window-id", "0x400001"}, nullptr, true},
+        {{}, "0x400001", true},
+        {{"--display", ":1"}, nullptr, true},
+        {{"--count", "7"}, nullptr, false},
+        {{"--fps"}, nullptr, false},
+    };
+    for (const auto& test : cases) {
+        const HostOptions options = ParseHostOptions(test.Arguments, test.HostWindow);
+        std::string line;
+        for (const std::string& argument : test.Arguments)
+            line += "[" + argument + "]";
+        EXPECT_EQ(InGivenWindow(options, test.Arguments), test.Given)
+            << line << " XSCREENSAVER_WINDOW " << (test.HostWindow ? test.HostWindow : "-");
     }
 }
 

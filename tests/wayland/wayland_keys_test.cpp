@@ -95,5 +95,83 @@ TEST_F(WaylandKeysTest, ABrokenKeymapKeepsTheOneBefore) {
     EXPECT_FALSE(CapsLockLocked(none));
 }
 
+// A held key repeats after the compositor's delay at its rate (25 a second: every 40 ms) until it
+// is released or another key is pressed; a late repeat comes once; Caps Lock, Shift and the
+// like never repeat, nor anything at rate 0.
+TEST_F(WaylandKeysTest, AHeldKeyRepeatsAtTheCompositorsRateUntilReleased) {
+    keys.repeatRate = 25;
+    keys.repeatDelay = 600;
+    const auto repeatsAt = [&](std::uint64_t now, std::uint64_t expectedWait) {
+        std::uint64_t wait = 1000;
+        const bool due = TakeRepeat(keys, now, wait);
+        EXPECT_EQ(wait, expectedWait) << "at " << now;
+        return due;
+    };
+    HoldKey(keys, KeyW, true, 1000);
+    EXPECT_FALSE(repeatsAt(1599, 1));
+    EXPECT_TRUE(repeatsAt(1600, 40));
+    EXPECT_FALSE(repeatsAt(1620, 20));
+    EXPECT_TRUE(repeatsAt(1640, 40));
+    EXPECT_TRUE(repeatsAt(1900, 40)) << "late: once, then a period later";
+    EXPECT_FALSE(repeatsAt(1939, 1));
+    HoldKey(keys, KeyKeypad8, false, 1940); // another key's release changes nothing
+    EXPECT_TRUE(repeatsAt(1940, 40));
+    HoldKey(keys, KeyW, false, 1950);
+    EXPECT_FALSE(repeatsAt(5000, 1000));
+
+    HoldKey(keys, KeyW, true, 6000);
+    HoldKey(keys, KeyKeypad8, true, 6100); // the last key pressed is the one that repeats
+    EXPECT_FALSE(repeatsAt(6600, 100));
+    EXPECT_TRUE(repeatsAt(6700, 40));
+    for (xkb_keycode_t key : {KeyCapsLock, KeyLeftShift, KeyNumLock}) {
+        HoldKey(keys, key, true, 7000);
+        EXPECT_FALSE(repeatsAt(9000, 1000)) << "key " << key;
+    }
+    keys.repeatRate = 0;
+    HoldKey(keys, KeyW, true, 10000);
+    EXPECT_FALSE(repeatsAt(20000, 1000));
+}
+
+// The queue hands input out in order, keeps one pending move (the latest) as Windows does, and
+// drops a flood beyond its capacity instead of storing it.
+TEST(WaylandInputQueue, InOrderOneMoveAtATimeAFloodDropped) {
+    WaylandInputQueue queue;
+    const auto key = [](std::uint16_t code) {
+        WaylandInput input{WaylandInput::Key};
+        input.VirtualKey = code;
+        return input;
+    };
+    const auto move = [](int x) {
+        WaylandInput input{WaylandInput::MouseMove};
+        input.X = x;
+        return input;
+    };
+    for (const WaylandInput& input : {key('A'), move(1), move(2), move(3), key('B'), move(4),
+                                      WaylandInput{WaylandInput::MouseDown}, move(5)})
+        queue.Push(input);
+    // Kind, then the key's code or the move's x.
+    const int expected[][2] = {{WaylandInput::Key, 'A'},     {WaylandInput::MouseMove, 3},
+                               {WaylandInput::Key, 'B'},     {WaylandInput::MouseMove, 4},
+                               {WaylandInput::MouseDown, 0}, {WaylandInput::MouseMove, 5}};
+    for (const auto& want : expected) {
+        WaylandInput got;
+        ASSERT_TRUE(queue.Pop(got));
+        EXPECT_EQ(got.Kind, want[0]);
+        EXPECT_EQ(got.Kind == WaylandInput::Key ? got.VirtualKey : got.X, want[1]);
+    }
+    WaylandInput none;
+    EXPECT_FALSE(queue.Pop(none));
+    EXPECT_TRUE(queue.Empty());
+
+    for (int i = 0; i < 1000; ++i)
+        queue.Push(key(static_cast<std::uint16_t>(i)));
+    for (std::size_t i = 0; i < WaylandInputQueue::Capacity; ++i) {
+        WaylandInput got;
+        ASSERT_TRUE(queue.Pop(got));
+        EXPECT_EQ(got.VirtualKey, i) << "the first keys are kept, in order";
+    }
+    EXPECT_TRUE(queue.Empty());
+}
+
 } // namespace
 } // namespace lumivex

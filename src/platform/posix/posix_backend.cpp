@@ -1,6 +1,9 @@
 // The choice of window system (see posix_backend.h).
 #include "platform/posix/posix_backend.h"
 
+#include "platform/options/hack_options.h"
+
+#include <cctype>
 #include <string_view>
 
 namespace lumivex {
@@ -35,6 +38,17 @@ BackendChoice ChooseBackend(const char* forced, const char* waylandDisplay, cons
         choice.FallBack = true;
     }
     return choice;
+}
+
+bool InGivenWindow(const HostOptions& options, const std::vector<std::string>& arguments) {
+    if (options.UsesOptions)
+        return options.Run.Hosted || !options.Display.empty();
+    // A mode letter as the start-up reads it: the second character, or the only one.
+    if (arguments.empty() || arguments[0].empty())
+        return false;
+    const std::string& mode = arguments[0];
+    const char letter = mode.size() >= 2 ? mode[1] : mode[0];
+    return std::toupper(static_cast<unsigned char>(letter)) == 'P';
 }
 
 } // namespace lumivex

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace lumivex {
+
+struct HostOptions;
 
 enum class Backend { X11, Wayland };
 
@@ -20,5 +23,9 @@ struct BackendChoice {
 // nullptr when unset); `hosted` says a host gives the window (or --display names an X display).
 BackendChoice ChooseBackend(const char* forced, const char* waylandDisplay, const char* xDisplay,
                             bool hosted);
+
+// Whether the run draws in a window it is given (a host's, a preview's, one on a display named
+// with --display): those are X windows. `arguments` without the program name.
+bool InGivenWindow(const HostOptions& options, const std::vector<std::string>& arguments);
 
 } // namespace lumivex

@@ -8,7 +8,6 @@
 #include "platform/x11/x11_platform.h"
 #include "shell/unInitialize.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -45,16 +44,6 @@ int RunHostOptions(lumivex::PosixPlatform& platform, const lumivex::HostOptions&
     return lumivex::RunWithOptions(options.Run);
 }
 
-// Whether the run draws in a window it is given (a host's, a preview's, a named X display):
-// those are X windows.
-bool InGivenWindow(const lumivex::HostOptions& options, const std::vector<std::string>& arguments) {
-    if (options.UsesOptions)
-        return options.Run.Hosted || !options.Display.empty();
-    if (arguments.empty() || arguments[0].size() < 2)
-        return false;
-    return std::toupper(static_cast<unsigned char>(arguments[0][1])) == 'P';
-}
-
 // The platform of the window system in use; nullptr (the reason said) when none can be.
 std::unique_ptr<lumivex::PosixPlatform> MakePlatform(const lumivex::HostOptions& options,
                                                      const std::vector<std::string>& arguments) {
@@ -63,7 +52,7 @@ std::unique_ptr<lumivex::PosixPlatform> MakePlatform(const lumivex::HostOptions&
         return std::make_unique<lumivex::X11Platform>();
     const lumivex::BackendChoice choice =
         lumivex::ChooseBackend(std::getenv("LUMIVEX_BACKEND"), std::getenv("WAYLAND_DISPLAY"),
-                               std::getenv("DISPLAY"), InGivenWindow(options, arguments));
+                               std::getenv("DISPLAY"), lumivex::InGivenWindow(options, arguments));
     if (!choice.Error.empty()) {
         std::fprintf(stderr, "lumivex-gl: %s\n", choice.Error.c_str());
         return nullptr;

@@ -164,7 +164,10 @@ RenderContext WaylandPlatform::CreateGLContext(DeviceContext dc, int, int, int, 
     eglSwapInterval(egl_->display, 0);
     BindES();
     InstallBatchingGL(egl_->layer);
-    if (!egl_->created && !egl_->layer.Create(window_->width, window_->height, PictureSamples))
+    // The context outlives the saver window: a later window keeps its objects, at its own size.
+    if (egl_->created)
+        egl_->layer.Resize(window_->width, window_->height);
+    else if (!egl_->layer.Create(window_->width, window_->height, PictureSamples))
         throw EPlatformError(lastError_ = EIO, egl_->layer.Error());
     egl_->created = true;
     return reinterpret_cast<RenderContext>(egl_->context);

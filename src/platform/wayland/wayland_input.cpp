@@ -50,15 +50,10 @@ void OnKey(void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t
     WaylandKeyboard& keys = window.keys;
     // Wayland's key numbers are the kernel's; xkb's are the X server's, 8 above them.
     const xkb_keycode_t keycode = key + 8;
-    if (state != WL_KEYBOARD_KEY_STATE_PRESSED || keys.keymap == nullptr) {
-        if (keycode == keys.repeatKey)
-            keys.repeatKey = 0;
-        return;
-    }
-    QueueKey(window, keycode);
-    const bool repeats = keys.repeatRate > 0 && xkb_keymap_key_repeats(keys.keymap, keycode) != 0;
-    keys.repeatKey = repeats ? keycode : 0;
-    keys.repeatDue = WaylandMilliseconds() + static_cast<std::uint64_t>(keys.repeatDelay);
+    const bool pressed = state == WL_KEYBOARD_KEY_STATE_PRESSED;
+    HoldKey(keys, keycode, pressed, WaylandMilliseconds());
+    if (pressed && keys.keymap != nullptr)
+        QueueKey(window, keycode);
 }
 
 void OnModifiers(void* data, wl_keyboard*, std::uint32_t, std::uint32_t depressed,
@@ -217,17 +212,37 @@ void StopInput(WaylandWindow& window) {
     window.seat = nullptr;
 }
 
-std::uint64_t RepeatHeldKey(WaylandWindow& window, std::uint64_t now, std::uint64_t limit) {
-    WaylandKeyboard& keys = window.keys;
-    if (keys.repeatKey == 0 || keys.repeatRate <= 0)
-        return limit;
-    const auto period = static_cast<std::uint64_t>(std::max(1, 1000 / keys.repeatRate));
-    if (now >= keys.repeatDue) {
-        QueueKey(window, keys.repeatKey);
-        // A late repeat comes once, not once for every period missed.
-        keys.repeatDue = std::max(keys.repeatDue + period, now + 1);
+void HoldKey(WaylandKeyboard& keys, xkb_keycode_t keycode, bool pressed, std::uint64_t now) {
+    if (!pressed) {
+        if (keycode == keys.repeatKey)
+            keys.repeatKey = 0;
+        return;
     }
-    return std::min(limit, keys.repeatDue - now);
+    const bool repeats = keys.keymap != nullptr && keys.repeatRate > 0 &&
+                         xkb_keymap_key_repeats(keys.keymap, keycode) != 0;
+    keys.repeatKey = repeats ? keycode : 0;
+    keys.repeatDue = now + static_cast<std::uint64_t>(keys.repeatDelay);
+}
+
+bool TakeRepeat(WaylandKeyboard& keys, std::uint64_t now, std::uint64_t& wait) {
+    if (keys.repeatKey == 0 || keys.repeatRate <= 0)
+        return false;
+    const bool due = now >= keys.repeatDue;
+    if (due) {
+        const auto period = static_cast<std::uint64_t>(std::max(1, 1000 / keys.repeatRate));
+        keys.repeatDue += period;
+        // A late repeat comes once, not once for every period missed.
+        if (keys.repeatDue <= now)
+            keys.repeatDue = now + period;
+    }
+    wait = std::min(wait, keys.repeatDue - now);
+    return due;
+}
+
+std::uint64_t RepeatHeldKey(WaylandWindow& window, std::uint64_t now, std::uint64_t limit) {
+    if (TakeRepeat(window.keys, now, limit))
+        QueueKey(window, window.keys.repeatKey);
+    return limit;
 }
 
 // No cursor at all over the saver's surfaces while it is hidden.

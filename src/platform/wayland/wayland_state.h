@@ -101,6 +101,21 @@ struct WaylandInput {
     int Y = 0;
 };
 
+// Input as a window system queues it: one pending move at a time, at the latest position, as
+// Windows keeps it; a flood beyond what anybody types is dropped, not stored.
+class WaylandInputQueue {
+  public:
+    static constexpr std::size_t Capacity = 64;
+    void Push(const WaylandInput& input);
+    bool Pop(WaylandInput& input);
+    bool Empty() const { return count_ == 0; }
+
+  private:
+    std::array<WaylandInput, Capacity> items_{};
+    std::size_t first_ = 0;
+    std::size_t count_ = 0;
+};
+
 struct WaylandKeyboard {
     ~WaylandKeyboard();
     xkb_context* context = nullptr;
@@ -138,10 +153,7 @@ struct WaylandPlatform::WindowState final : ModalLoop::Backend {
     std::uint32_t pointerSerial = 0;
     wl_surface* pointerSurface = nullptr;
 
-    static constexpr std::size_t MaxQueuedInput = 64;
-    std::array<WaylandInput, MaxQueuedInput> queue{};
-    std::size_t first = 0;
-    std::size_t queued = 0;
+    WaylandInputQueue input;
     int capsLockDuringPress = -1; // while a key is handled: Caps Lock's state then, else -1
 
     int width = 0; // of the view: the outputs' pictures side by side, device pixels
@@ -203,6 +215,10 @@ void RequestFrame(WaylandSurface& surface);
 void StartInput(WaylandWindow& window);
 void StopInput(WaylandWindow& window);
 void ApplyCursor(WaylandWindow& window);
+// A key goes down or up at `now`: a key that repeats starts or stops repeating.
+void HoldKey(WaylandKeyboard& keys, xkb_keycode_t keycode, bool pressed, std::uint64_t now);
+// Whether the held key repeats at `now`; `wait` becomes at most the time until its next repeat.
+bool TakeRepeat(WaylandKeyboard& keys, std::uint64_t now, std::uint64_t& wait);
 // Queues the repeat of a held key when it is due; milliseconds until the next one, at most
 // `limit`.
 std::uint64_t RepeatHeldKey(WaylandWindow& window, std::uint64_t now, std::uint64_t limit);

@@ -90,21 +90,32 @@ void WaylandPlatform::StateDeleter::operator()(WindowState* state) const {
     std::default_delete<WindowState>()(state);
 }
 
-void WaylandPlatform::WindowState::Queue(const WaylandInput& input) {
-    if (events == nullptr)
-        return;
-    // One pending move at a time, at the latest position, as Windows keeps it.
-    if (input.Kind == WaylandInput::MouseMove && queued > 0) {
-        WaylandInput& last = queue[(first + queued - 1) % MaxQueuedInput];
+void WaylandInputQueue::Push(const WaylandInput& input) {
+    if (input.Kind == WaylandInput::MouseMove && count_ > 0) {
+        WaylandInput& last = items_[(first_ + count_ - 1) % Capacity];
         if (last.Kind == WaylandInput::MouseMove) {
             last = input;
             return;
         }
     }
-    if (queued == MaxQueuedInput)
-        return; // nobody types that fast; a flood is dropped, not stored
-    queue[(first + queued) % MaxQueuedInput] = input;
-    ++queued;
+    if (count_ == Capacity)
+        return;
+    items_[(first_ + count_) % Capacity] = input;
+    ++count_;
+}
+
+bool WaylandInputQueue::Pop(WaylandInput& input) {
+    if (count_ == 0)
+        return false;
+    input = items_[first_];
+    first_ = (first_ + 1) % Capacity;
+    --count_;
+    return true;
+}
+
+void WaylandPlatform::WindowState::Queue(const WaylandInput& next) {
+    if (events != nullptr)
+        input.Push(next);
 }
 
 void WaylandPlatform::WindowState::Pump(int timeout) {
@@ -137,11 +148,8 @@ bool WaylandPlatform::WindowState::HandlePendingEvent() {
     RepeatHeldKey(*this, WaylandMilliseconds(), 0);
     if (layoutChanged)
         FollowLayout(*this);
-    if (queued > 0) {
-        const WaylandInput input = queue[first];
-        first = (first + 1) % MaxQueuedInput;
-        --queued;
-        Deliver(*this, input);
+    if (WaylandInput next; input.Pop(next)) {
+        Deliver(*this, next);
         return true;
     }
     if (paintPending && shown) {
@@ -160,7 +168,7 @@ bool WaylandPlatform::WindowState::HandlePendingEvent() {
 void WaylandPlatform::WindowState::WaitForEvent() {
     const std::uint64_t now = WaylandMilliseconds();
     const std::uint64_t timeout = RepeatHeldKey(*this, now, timers.Until(now, 1000));
-    if ((paintPending && shown) || queued > 0 || layoutChanged || timeout == 0)
+    if ((paintPending && shown) || !input.Empty() || layoutChanged || timeout == 0)
         return;
     Pump(static_cast<int>(timeout));
 }
@@ -172,7 +180,7 @@ bool WaylandPlatform::WindowState::IsSessionEnding() {
 // A frame is drawn when the compositor asks for one: drawing more would only be thrown away.
 void WaylandPlatform::WindowState::BeforeIdle() {
     const std::uint64_t deadline = WaylandMilliseconds() + FrameWaitMilliseconds;
-    while (!AnyFrameDue(*this) && queued == 0 && !TerminationRequested()) {
+    while (!AnyFrameDue(*this) && input.Empty() && !TerminationRequested()) {
         const std::uint64_t now = WaylandMilliseconds();
         if (now >= deadline)
             break;
