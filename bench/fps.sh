@@ -6,6 +6,9 @@
 #   bench/fps.sh [lumivex-gl binary]   (default build/native/lumivex-gl, built if missing)
 #   bench/fps.sh --wine [LMVXSVGL.SCR] (default build/windows/LMVXSVGL.SCR, built if missing;
 #                                       settings in the Wine prefix of the Windows tests)
+#   bench/fps.sh --wayland [lumivex-gl] the default and the heavy picture drawn natively on sway
+#                                       headless (pixman), each beside the same run on Xvfb, at
+#                                       the same size
 #
 # Runs, each FPS_SECONDS long (default 10), with settings of their own:
 #   default picture, Rest 0      3 elements, 12 reflections, no tiling
@@ -18,10 +21,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 wine_mode=""
-if [ "${1:-}" = "--wine" ]; then
-    wine_mode=1
-    shift
-fi
+wayland_mode=""
+case "${1:-}" in
+--wine) wine_mode=1 && shift ;;
+--wayland) wayland_mode=1 && shift ;;
+esac
 if [ -n "$wine_mode" ]; then
     binary="${1:-$PWD/build/windows/LMVXSVGL.SCR}"
     [ -f "$binary" ] || { cmake --preset windows >/dev/null && cmake --build --preset windows --target lmvxsvgl; }
@@ -32,6 +36,8 @@ else
     binary="${1:-$PWD/build/native/lumivex-gl}"
     [ -x "$binary" ] || { cmake --preset native >/dev/null && cmake --build --preset native --target lumivex-gl; }
     source scripts/xvfb.sh
+    # The end-to-end tests' compositors.
+    [ -z "$wayland_mode" ] || source tests/e2e/lib.sh
 fi
 seconds=${FPS_SECONDS:-10}
 geometry=1920x1080
@@ -42,6 +48,7 @@ saver_pid=""
 finish() {
     [ -z "$saver_pid" ] || kill -9 "$saver_pid" 2>/dev/null || true
     [ -z "$wine_mode" ] || wineserver -k 2>/dev/null || true
+    [ -z "$wayland_mode" ] || stop_compositor
     stop_virtual_display
     rm -rf "$work"
 }
@@ -52,6 +59,14 @@ if [ -n "$wine_mode" ]; then
         { echo "no Wine prefix" >&2; exit 1; }
 fi
 start_virtual_display "$geometry" "$work" || { echo "Xvfb did not start" >&2; exit 1; }
+x_display=$DISPLAY
+if [ -n "$wayland_mode" ]; then
+    # One output of the same size.
+    E2E_TMP=$work
+    start_sway "$geometry+0+0"
+    wayland_display="$COMPOSITOR_DIR/$WAYLAND_DISPLAY"
+    export DISPLAY=$x_display
+fi
 export LUMIVEX_NO_DIALOG=1 LUMIVEX_FPS=1
 
 # store_settings NAME Setting=value...: the run's own settings, as dwords.
@@ -77,11 +92,15 @@ store_settings() {
     } >"$XDG_CONFIG_HOME/lumivex-gl/registry.reg"
 }
 
-# run NAME [prefix command...] -- Setting=value...
+# run NAME [prefix command...] -- Setting=value...   (on Xvfb; on sway when NAME starts "wayland")
 run() {
     local name=$1
     shift
-    local prefix=()
+    local prefix=(env -u WAYLAND_DISPLAY "DISPLAY=$x_display") where=$geometry
+    if [[ $name == wayland* ]]; then
+        prefix=(env -u DISPLAY "WAYLAND_DISPLAY=$wayland_display")
+        where="$geometry, sway"
+    fi
     while [ "$1" != "--" ]; do
         prefix+=("$1")
         shift
@@ -92,16 +111,26 @@ run() {
     [ -z "$wine_mode" ] || program=(wine "$binary")
     "${prefix[@]}" "${program[@]}" /s >"$work/$name.out" 2>&1 &
     saver_pid=$!
-    poll_until 60 saver_shown || { echo "$name: no saver window" >&2; cat "$work/$name.out" >&2; exit 1; }
+    local shown=saver_shown
+    [[ $name != wayland* ]] || { SAVER_PID=$saver_pid && shown=wayland_saver_ready; }
+    poll_until 60 $shown || { echo "$name: no saver window" >&2; cat "$work/$name.out" >&2; exit 1; }
     sleep "$seconds"
-    timeout 10 xdotool key Escape
+    if [[ $name == wayland* ]]; then kill -TERM "$saver_pid"; else timeout 10 xdotool key Escape; fi
     # A heavy frame takes a while on a software rasterizer; Escape is read between frames.
     poll_until 60 bash -c "! kill -0 $saver_pid 2>/dev/null" || { echo "$name: no exit" >&2; exit 1; }
     wait "$saver_pid" || true
     saver_pid=""
-    echo "== $name (${geometry}${wine_mode:+, Wine}): $(grep -ah '^lumivex-gl: .* frames in' "$work/$name.out" || echo 'no frame count')"
+    echo "== $name (${where}${wine_mode:+, Wine}): $(grep -ah '^lumivex-gl: .* frames in' "$work/$name.out" || echo 'no frame count')"
 }
 
+if [ -n "$wayland_mode" ]; then
+    for picture in "default NumOfElements=3 NumOfReflections=12 FullScreen=0" \
+        "heavy NumOfElements=10 NumOfReflections=72 FullScreen=1"; do
+        run "x11-${picture%% *}-rest0" -- ${picture#* } Rest=0
+        run "wayland-${picture%% *}-rest0" -- ${picture#* } Rest=0
+    done
+    exit 0
+fi
 run default-rest0 -- NumOfElements=3 NumOfReflections=12 FullScreen=0 Rest=0
 run heavy-rest0 -- NumOfElements=10 NumOfReflections=72 FullScreen=1 Rest=0
 run default-rest20 /usr/bin/time -v -- NumOfElements=3 NumOfReflections=12 FullScreen=0 Rest=20

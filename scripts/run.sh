@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds lumivex-gl and runs the saver.
 #
-# With a working display ($DISPLAY) the saver runs there until a key, a click or a mouse move
-# ends it. Without one it runs for a few seconds on a virtual display (Xvfb), saves a
+# With a working display ($DISPLAY, or a Wayland compositor in $WAYLAND_DISPLAY) the saver runs
+# there until a key, a click or a mouse move ends it. Without one it runs for a few seconds on a virtual display (Xvfb), saves a
 # screenshot and prints its path, then closes the saver with Escape and stops the display.
 # Arguments are passed to lumivex-gl (default /s).
 set -euo pipefail
@@ -15,6 +15,12 @@ binary="$PWD/build/native/lumivex-gl"
 [ $# -gt 0 ] || set -- /s
 
 if [ -n "${DISPLAY:-}" ] && timeout 5 xwininfo -root >/dev/null 2>&1; then
+    exec "$binary" "$@"
+fi
+wayland_socket=${WAYLAND_DISPLAY:-}
+[ -z "$wayland_socket" ] || [ "${wayland_socket#/}" != "$wayland_socket" ] ||
+    wayland_socket="${XDG_RUNTIME_DIR:-/nonexistent}/$wayland_socket"
+if [ -n "$wayland_socket" ] && [ -S "$wayland_socket" ]; then
     exec "$binary" "$@"
 fi
 
@@ -35,6 +41,8 @@ start_virtual_display 1280x720 "$work" || {
 }
 # A message box on a display nobody sees would wait forever.
 export LUMIVEX_NO_DIALOG=1
+# The picture is taken from the virtual display.
+export LUMIVEX_BACKEND=x11
 
 "$binary" "$@" >"$work/saver.log" 2>&1 &
 saver_pid=$!

@@ -296,7 +296,7 @@ void BatchingGL::Flush() {
     count_ = primitiveStart_ = 0;
 }
 
-void BatchingGL::EndFrame() {
+void BatchingGL::Resolve() {
     if (!inBegin_)
         Flush();
     if (!ready_)
@@ -308,6 +308,22 @@ void BatchingGL::EndFrame() {
                              es::NEAREST);
     }
     boundFramebuffer_ = NoFramebuffer;
+}
+
+void BatchingGL::Present(int left, int bottom, int width, int height) {
+    if (!ready_ || width <= 0 || height <= 0)
+        return;
+    ES.glBindFramebuffer(es::READ_FRAMEBUFFER, textureFramebuffer_);
+    ES.glBindFramebuffer(es::DRAW_FRAMEBUFFER, 0);
+    ES.glBlitFramebuffer(left, bottom, left + width, bottom + height, 0, 0, width, height,
+                         es::COLOR_BUFFER_BIT, es::NEAREST);
+    boundFramebuffer_ = NoFramebuffer;
+}
+
+void BatchingGL::EndFrame() {
+    Resolve();
+    if (!ready_)
+        return;
     BindFramebuffer(0);
     // A copy, not a blend.
     if (drawnState_.Blend) {

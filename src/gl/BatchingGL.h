@@ -172,6 +172,13 @@ class BatchingGL {
     // Draws what is pending and shows the picture on the default framebuffer. Call once an
     // animation frame, outside glBegin/glEnd.
     void EndFrame();
+    // For a picture shown in parts (one part a surface, each with its own default framebuffer):
+    // Resolve draws what is pending into the picture, once a frame; Present then copies the part
+    // whose lower left corner is at (left, bottom) of the picture over the whole default
+    // framebuffer of the current surface, which must be width x height. Nothing is read from
+    // that framebuffer, so whatever the previous swap left in it does not matter.
+    void Resolve();
+    void Present(int left, int bottom, int width, int height);
     // The context is gone with every object in it: forget them; nothing is drawn until
     // ContextRestored makes them again (as Create did, at the current size).
     void ContextLost();

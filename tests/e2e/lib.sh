@@ -9,6 +9,7 @@ set -euo pipefail
 
 E2E_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$E2E_DIR/../../scripts/xvfb.sh"
+source "$E2E_DIR/wayland_lib.sh"
 SETTINGS_KEY='HKEY_CURRENT_USER\Software\Orvantix\Lumivex GL\Version 3.0'
 XVFB_PID=""
 SAVER_PID=""
@@ -54,7 +55,10 @@ e2e_init() {
     SAVER_OUT="$E2E_TMP/saver.out"
     # A message box would wait for a click nobody makes.
     export LUMIVEX_NO_DIALOG=1
-    unset LUMIVEX_FPS
+    unset LUMIVEX_FPS LUMIVEX_BACKEND
+    # As in a Wayland session whose compositor cannot be used: the X11 runs below must fall back
+    # to X11 without a word.
+    export WAYLAND_DISPLAY=lumivex-e2e-no-compositor
     trap e2e_cleanup EXIT
 }
 
@@ -62,6 +66,7 @@ e2e_cleanup() {
     local status=$?
     stop_saver
     stop_host
+    stop_compositor
     stop_xvfb
     if [ "$status" -ne 0 ] || [ -n "${E2E_KEEP:-}" ]; then
         echo "files kept in $E2E_TMP" >&2
@@ -322,14 +327,19 @@ descendants() {
     done
 }
 
+# Ends a process and everything below it, killing what is left after 10 s.
+stop_tree() {
+    kill "$1" 2>/dev/null || true
+    if ! poll_until 10 bash -c "! kill -0 $1 2>/dev/null"; then
+        local pid
+        for pid in $(descendants "$1") "$1"; do kill -KILL "$pid" 2>/dev/null || true; done
+    fi
+    wait "$1" 2>/dev/null || true
+}
+
 stop_host() {
     if [ -n "$HOST_PID" ]; then
-        kill "$HOST_PID" 2>/dev/null || true
-        if ! poll_until 10 bash -c "! kill -0 $HOST_PID 2>/dev/null"; then
-            local pid
-            for pid in $(descendants "$HOST_PID") "$HOST_PID"; do kill -KILL "$pid" 2>/dev/null || true; done
-        fi
-        wait "$HOST_PID" 2>/dev/null || true
+        stop_tree "$HOST_PID"
         HOST_PID=""
     fi
     if [ -n "$BUS_PID" ]; then

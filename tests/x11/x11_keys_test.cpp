@@ -2,7 +2,7 @@
 // the Windows virtual-key numbers (winuser.h), written out by hand.
 #include <gtest/gtest.h>
 
-#include "platform/x11/x11_keys.h"
+#include "platform/posix/posix_keys.h"
 
 #include <X11/X.h>
 #include <X11/keysym.h>

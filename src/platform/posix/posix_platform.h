@@ -47,6 +47,9 @@ class PosixPlatform : public Platform {
     std::string ErrorText(std::uint32_t code) override;
     void MaskFloatingPointExceptions() override;
 
+    // The frame rate measured once a second (--fps), where the back end can show it.
+    virtual void SetFrameRateReport(bool on) = 0;
+
     // Each concern keeps its state in a struct defined in its own file, made there on first use.
     struct RegistryState;
     struct SystemState;

@@ -1,7 +1,7 @@
 // The saver window's side of the modal loop on X11: one pending thing at a time (the pointer's
 // place when the window appears, X events, a paint, a due timer), the wait for the next one, and
 // the X server's own screen saver kept away.
-#include "platform/x11/x11_keys.h"
+#include "platform/posix/posix_keys.h"
 #include "platform/x11/x11_session.h"
 #include "platform/x11/x11_window_state.h"
 
@@ -32,9 +32,7 @@ void HandleKeyPress(WindowState& state, XKeyEvent& event) {
         state.events->OnKeyDown(key);
         return;
     }
-    // The server locks Caps Lock on the press but unlocks it only on the release, so while its
-    // press is handled the new state is the reverse of the one before it.
-    state.capsLockDuringPress = (event.state & LockMask) ? 0 : 1;
+    state.capsLockDuringPress = CapsLockDuringPress((event.state & LockMask) != 0) ? 1 : 0;
     state.events->OnKeyDown(key);
     state.capsLockDuringPress = -1;
 }

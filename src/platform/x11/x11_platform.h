@@ -67,7 +67,7 @@ class X11Platform final : public PosixPlatform {
     // such window). Before the saver window is created.
     std::string HostIn(unsigned long window);
     // The frame rate on the picture, measured once a second (x11_frame_rate.cpp).
-    void SetFrameRateReport(bool on);
+    void SetFrameRateReport(bool on) override;
     void PresentView() override;
 
     // x11_monitors.cpp

@@ -1,7 +1,7 @@
 // The key map: X key symbols to Windows virtual-key codes. Several symbols share a code where
 // Windows has one key for them (both Shifts, the keypad's editing keys without Num Lock, every
 // Alt including AltGr).
-#include "platform/x11/x11_keys.h"
+#include "platform/posix/posix_keys.h"
 
 #include "platform/Platform.h"
 

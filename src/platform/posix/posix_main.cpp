@@ -1,0 +1,95 @@
+// Entry point of lumivex-gl: the Linux back end of the window system in use under the portable
+// start-up. A mode letter (/s, /c, /p, /a) goes to the start-up as on Windows; options make a
+// screen-saver host's hack. Which back end runs is posix_backend.h's choice.
+#include "platform/options/hack_options.h"
+#include "platform/posix/posix_backend.h"
+#include "platform/posix/posix_signals.h"
+#include "platform/wayland/wayland_platform.h"
+#include "platform/x11/x11_platform.h"
+#include "shell/unInitialize.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+int RunHostOptions(lumivex::PosixPlatform& platform, const lumivex::HostOptions& options) {
+    if (!options.Error.empty()) {
+        std::fprintf(stderr, "lumivex-gl: %s\n", options.Error.c_str());
+        return 1;
+    }
+    if (options.Help) {
+        std::fputs(lumivex::HostOptionsHelp().c_str(), stdout);
+        return 0;
+    }
+    if (options.Version) {
+        std::puts("lumivex-gl " LUMIVEX_VERSION);
+        return 0;
+    }
+    if (!options.Display.empty())
+        setenv("DISPLAY", options.Display.c_str(), 1);
+    platform.SetFrameRateReport(options.FrameRate);
+    if (options.Run.Hosted) {
+        const std::string problem =
+            static_cast<lumivex::X11Platform&>(platform).HostIn(options.HostWindow);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "lumivex-gl: %s\n", problem.c_str());
+            return 1;
+        }
+    }
+    return lumivex::RunWithOptions(options.Run);
+}
+
+// The platform of the window system in use; nullptr (the reason said) when none can be.
+std::unique_ptr<lumivex::PosixPlatform> MakePlatform(const lumivex::HostOptions& options,
+                                                     const std::vector<std::string>& arguments) {
+    // Nothing to draw: no window system is asked anything.
+    if (!options.Error.empty() || options.Help || options.Version)
+        return std::make_unique<lumivex::X11Platform>();
+    const lumivex::BackendChoice choice =
+        lumivex::ChooseBackend(std::getenv("LUMIVEX_BACKEND"), std::getenv("WAYLAND_DISPLAY"),
+                               std::getenv("DISPLAY"), lumivex::InGivenWindow(options, arguments));
+    if (!choice.Error.empty()) {
+        std::fprintf(stderr, "lumivex-gl: %s\n", choice.Error.c_str());
+        return nullptr;
+    }
+    if (choice.First == lumivex::Backend::Wayland) {
+        auto wayland = std::make_unique<lumivex::WaylandPlatform>();
+        const std::string problem = wayland->Connect();
+        if (problem.empty())
+            return wayland;
+        if (!choice.FallBack) {
+            std::fprintf(stderr, "lumivex-gl: %s\n", problem.c_str());
+            return nullptr;
+        }
+    }
+    return std::make_unique<lumivex::X11Platform>();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // A logout or a closed terminal ends the saver as a close does, keeping the edits.
+    lumivex::InstallTerminationSignals();
+    try {
+        const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+        const lumivex::HostOptions options =
+            lumivex::ParseHostOptions(arguments, std::getenv("XSCREENSAVER_WINDOW"));
+        const std::unique_ptr<lumivex::PosixPlatform> platform = MakePlatform(options, arguments);
+        if (platform == nullptr)
+            return 1;
+        lumivex::SetPlatform(platform.get());
+        if (!options.UsesOptions)
+            return lumivex::RunProgram(argc, argv);
+        return RunHostOptions(*platform, options);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "lumivex-gl: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "lumivex-gl: unknown error\n");
+    }
+    return 1;
+}

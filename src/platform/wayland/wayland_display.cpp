@@ -1,0 +1,192 @@
+// The connection to the compositor: its globals (compositor, xdg-shell, xdg-output, the seat)
+// and its outputs, each with its mode, its scale and, through xdg-output, its name and logical
+// size. Connect tells whether the saver can draw here at all, before anything is shown.
+#include "platform/wayland/wayland_state.h"
+
+#include "fractional-scale-v1-client-protocol.h"
+#include "viewporter-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace lumivex {
+
+namespace {
+
+constexpr std::uint32_t CompositorVersion = 4;
+constexpr std::uint32_t OutputVersion = 2; // with its scale
+constexpr std::uint32_t XdgOutputVersion = 2;
+constexpr std::uint32_t SeatVersion = 5;
+
+void OnPing(void*, xdg_wm_base* base, std::uint32_t serial) {
+    xdg_wm_base_pong(base, serial);
+}
+const xdg_wm_base_listener WmBaseListener = {&OnPing};
+
+void OnGeometry(void*, wl_output*, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                std::int32_t, const char*, const char*, std::int32_t) {}
+void OnMode(void* data, wl_output*, std::uint32_t flags, std::int32_t width, std::int32_t height,
+            std::int32_t) {
+    auto* output = static_cast<WaylandOutput*>(data);
+    if ((flags & WL_OUTPUT_MODE_CURRENT) != 0) {
+        output->modeWidth = width;
+        output->modeHeight = height;
+    }
+}
+void OnOutputDone(void*, wl_output*) {}
+void OnScale(void* data, wl_output*, std::int32_t factor) {
+    static_cast<WaylandOutput*>(data)->scale = std::max(1, factor);
+}
+// Name and description come from version 4 on; the name is xdg-output's.
+const wl_output_listener OutputListener = {&OnGeometry, &OnMode, &OnOutputDone,
+                                           &OnScale,    nullptr, nullptr};
+
+void OnLogicalPosition(void*, zxdg_output_v1*, std::int32_t, std::int32_t) {}
+void OnLogicalSize(void* data, zxdg_output_v1*, std::int32_t width, std::int32_t height) {
+    auto* output = static_cast<WaylandOutput*>(data);
+    output->logicalWidth = width;
+    output->logicalHeight = height;
+}
+void OnXdgOutputDone(void*, zxdg_output_v1*) {}
+void OnName(void* data, zxdg_output_v1*, const char* name) {
+    static_cast<WaylandOutput*>(data)->name = name;
+}
+void OnDescription(void*, zxdg_output_v1*, const char*) {}
+const zxdg_output_v1_listener XdgOutputListener = {&OnLogicalPosition, &OnLogicalSize,
+                                                   &OnXdgOutputDone, &OnName, &OnDescription};
+
+void WatchXdgOutput(WaylandPlatform::DisplayState& state, WaylandOutput& output) {
+    if (state.outputManager == nullptr || output.xdgOutput != nullptr)
+        return;
+    output.xdgOutput = zxdg_output_manager_v1_get_xdg_output(state.outputManager, output.output);
+    zxdg_output_v1_add_listener(output.xdgOutput, &XdgOutputListener, &output);
+}
+
+template <typename Proxy>
+Proxy* Bind(wl_registry* registry, std::uint32_t name, const wl_interface* interface,
+            std::uint32_t offered, std::uint32_t wanted) {
+    return static_cast<Proxy*>(
+        wl_registry_bind(registry, name, interface, std::min(offered, wanted)));
+}
+
+void OnGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+              std::uint32_t version) {
+    auto& state = *static_cast<WaylandPlatform::DisplayState*>(data);
+    if (std::strcmp(interface, wl_compositor_interface.name) == 0) {
+        state.compositor = Bind<wl_compositor>(registry, name, &wl_compositor_interface, version,
+                                               CompositorVersion);
+    } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
+        state.wmBase = Bind<xdg_wm_base>(registry, name, &xdg_wm_base_interface, version, 1);
+        xdg_wm_base_add_listener(state.wmBase, &WmBaseListener, nullptr);
+    } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0) {
+        state.outputManager = Bind<zxdg_output_manager_v1>(
+            registry, name, &zxdg_output_manager_v1_interface, version, XdgOutputVersion);
+        for (auto& output : state.outputs)
+            WatchXdgOutput(state, *output);
+    } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0) {
+        state.viewporter =
+            Bind<wp_viewporter>(registry, name, &wp_viewporter_interface, version, 1);
+    } else if (std::strcmp(interface, wp_fractional_scale_manager_v1_interface.name) == 0) {
+        state.fractionalScale = Bind<wp_fractional_scale_manager_v1>(
+            registry, name, &wp_fractional_scale_manager_v1_interface, version, 1);
+    } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && state.seatGlobal == 0) {
+        state.seatGlobal = name;
+        state.seatVersion = std::min(version, SeatVersion);
+    } else if (std::strcmp(interface, wl_output_interface.name) == 0 && version >= 2) {
+        auto output = std::make_unique<WaylandOutput>();
+        output->global = name;
+        output->output =
+            Bind<wl_output>(registry, name, &wl_output_interface, version, OutputVersion);
+        wl_output_add_listener(output->output, &OutputListener, output.get());
+        WatchXdgOutput(state, *output);
+        state.outputs.push_back(std::move(output));
+    }
+}
+
+// An output that goes away takes its surface with it; the others go on.
+void OnGlobalRemove(void* data, wl_registry*, std::uint32_t name) {
+    auto& state = *static_cast<WaylandPlatform::DisplayState*>(data);
+    if (name == state.seatGlobal)
+        state.seatGlobal = 0;
+}
+const wl_registry_listener RegistryListener = {&OnGlobal, &OnGlobalRemove};
+
+std::string MissingGlobals(const WaylandPlatform::DisplayState& state) {
+    if (state.compositor == nullptr)
+        return "the compositor offers no wl_compositor";
+    if (state.wmBase == nullptr)
+        return "the compositor offers no xdg_wm_base";
+    if (state.outputs.empty())
+        return "the compositor has no output";
+    return "";
+}
+
+} // namespace
+
+int WaylandOutput::SurfaceWidth() const {
+    return logicalWidth > 0 ? logicalWidth : modeWidth / std::max(1, scale);
+}
+
+int WaylandOutput::SurfaceHeight() const {
+    return logicalHeight > 0 ? logicalHeight : modeHeight / std::max(1, scale);
+}
+
+WaylandPlatform::DisplayState::~DisplayState() {
+    for (auto& output : outputs) {
+        if (output->xdgOutput != nullptr)
+            zxdg_output_v1_destroy(output->xdgOutput);
+        wl_output_destroy(output->output);
+    }
+    if (outputManager != nullptr)
+        zxdg_output_manager_v1_destroy(outputManager);
+    if (fractionalScale != nullptr)
+        wp_fractional_scale_manager_v1_destroy(fractionalScale);
+    if (viewporter != nullptr)
+        wp_viewporter_destroy(viewporter);
+    if (wmBase != nullptr)
+        xdg_wm_base_destroy(wmBase);
+    if (compositor != nullptr)
+        wl_compositor_destroy(compositor);
+    if (registry != nullptr)
+        wl_registry_destroy(registry);
+    if (display != nullptr)
+        wl_display_disconnect(display);
+}
+
+void WaylandPlatform::StateDeleter::operator()(DisplayState* state) const {
+    std::default_delete<DisplayState>()(state);
+}
+
+std::string WaylandPlatform::Connect() {
+    // The library would complain on standard error; a run that falls back to X11 says nothing.
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if ((name == nullptr || name[0] != '/') && (runtime == nullptr || runtime[0] != '/') &&
+        std::getenv("WAYLAND_SOCKET") == nullptr)
+        return "cannot connect to a Wayland compositor: XDG_RUNTIME_DIR is not set";
+    // EGL's warnings too, unless asked for.
+    setenv("EGL_LOG_LEVEL", "fatal", 0);
+    auto state = std::make_unique<DisplayState>();
+    state->display = wl_display_connect(nullptr);
+    if (state->display == nullptr)
+        return "cannot connect to a Wayland compositor";
+    state->registry = wl_display_get_registry(state->display);
+    wl_registry_add_listener(state->registry, &RegistryListener, state.get());
+    // The globals, then what the outputs say of themselves.
+    for (int round = 0; round < 2; ++round)
+        if (wl_display_roundtrip(state->display) < 0)
+            return "the Wayland compositor closed the connection";
+    if (std::string missing = MissingGlobals(*state); !missing.empty())
+        return missing;
+    auto egl = std::make_unique<EglState>();
+    if (std::string problem = StartEgl(*egl, state->display); !problem.empty())
+        return problem;
+    display_ = std::move(state);
+    egl_ = std::move(egl);
+    return "";
+}
+
+} // namespace lumivex

@@ -1,0 +1,294 @@
+// The saver window on Wayland: its surfaces (one per output), the view they show, and the modal
+// loop's side: the input queue handed out one event at a time, a paint, the timers, and the wait,
+// which before each frame lasts until the compositor asks for one.
+#include "platform/wayland/wayland_state.h"
+
+#include "platform/ScopeExit.h"
+
+#include <poll.h>
+#include <time.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+namespace lumivex {
+
+namespace {
+
+// Never longer than this without a frame, even where no output wants one (all hidden).
+constexpr std::uint64_t FrameWaitMilliseconds = 250;
+
+void ReportSize(WaylandWindow& window) {
+    if (!window.shown || window.events == nullptr ||
+        (window.width == window.reportedWidth && window.height == window.reportedHeight))
+        return;
+    window.reportedWidth = window.width;
+    window.reportedHeight = window.height;
+    window.events->OnResize(window.width, window.height);
+}
+
+// New sizes: a new picture at the new size, then a paint.
+void FollowLayout(WaylandWindow& window) {
+    if (!LayOutSurfaces(window))
+        return;
+    WaylandPlatform::EglState* egl = window.platform.Egl();
+    if (egl != nullptr && egl->created)
+        egl->layer.Resize(window.width, window.height);
+    ReportSize(window);
+    window.paintPending = true;
+}
+
+void Deliver(WaylandWindow& window, const WaylandInput& input) {
+    switch (input.Kind) {
+    case WaylandInput::Key:
+        window.capsLockDuringPress = input.CapsLock;
+        window.events->OnKeyDown(input.VirtualKey);
+        window.capsLockDuringPress = -1;
+        break;
+    case WaylandInput::MouseDown:
+        window.events->OnMouseDown();
+        break;
+    case WaylandInput::MouseMove:
+        window.events->OnMouseMove(input.X, input.Y);
+        break;
+    case WaylandInput::Close:
+        window.loop.RequestClose();
+        break;
+    }
+}
+
+bool AnyFrameDue(const WaylandWindow& window) {
+    for (const auto& surface : window.surfaces)
+        if (surface->frameDue && surface->eglSurface != EGL_NO_SURFACE)
+            return true;
+    return false;
+}
+
+} // namespace
+
+std::uint64_t WaylandMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+           static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+WaylandPlatform::WindowState::WindowState(WaylandPlatform& platform, WindowEvents* events)
+    : platform(platform), display(*platform.Display()), events(events), loop(*this, events) {}
+
+WaylandPlatform::WindowState::~WindowState() {
+    StopInput(*this);
+    const EGLDisplay egl = platform.Egl() != nullptr ? platform.Egl()->display : EGL_NO_DISPLAY;
+    if (egl != EGL_NO_DISPLAY)
+        eglMakeCurrent(egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    for (auto& surface : surfaces)
+        DestroySurface(*surface, egl);
+    wl_display_flush(display.display);
+}
+
+void WaylandPlatform::StateDeleter::operator()(WindowState* state) const {
+    std::default_delete<WindowState>()(state);
+}
+
+void WaylandInputQueue::Push(const WaylandInput& input) {
+    if (input.Kind == WaylandInput::MouseMove && count_ > 0) {
+        WaylandInput& last = items_[(first_ + count_ - 1) % Capacity];
+        if (last.Kind == WaylandInput::MouseMove) {
+            last = input;
+            return;
+        }
+    }
+    if (count_ == Capacity)
+        return;
+    items_[(first_ + count_) % Capacity] = input;
+    ++count_;
+}
+
+bool WaylandInputQueue::Pop(WaylandInput& input) {
+    if (count_ == 0)
+        return false;
+    input = items_[first_];
+    first_ = (first_ + 1) % Capacity;
+    --count_;
+    return true;
+}
+
+void WaylandPlatform::WindowState::Queue(const WaylandInput& next) {
+    if (events != nullptr)
+        input.Push(next);
+}
+
+void WaylandPlatform::WindowState::Pump(int timeout) {
+    wl_display* connection = display.display;
+    while (wl_display_prepare_read(connection) != 0)
+        if (wl_display_dispatch_pending(connection) < 0)
+            platform.LoseDisplay();
+    if (wl_display_flush(connection) < 0 && errno != EAGAIN) {
+        wl_display_cancel_read(connection);
+        platform.LoseDisplay();
+    }
+    pollfd sources[2] = {{wl_display_get_fd(connection), POLLIN, 0},
+                         {TerminationPipe(), POLLIN, 0}};
+    const int ready = poll(sources, sources[1].fd >= 0 ? 2 : 1, timeout);
+    if (ready > 0 && (sources[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+        if (wl_display_read_events(connection) < 0)
+            platform.LoseDisplay();
+    } else {
+        wl_display_cancel_read(connection);
+    }
+    if (wl_display_dispatch_pending(connection) < 0)
+        platform.LoseDisplay();
+}
+
+// In the order Windows hands things out: input, then a paint, then a timer.
+bool WaylandPlatform::WindowState::HandlePendingEvent() {
+    if (events == nullptr)
+        return false;
+    Pump(0);
+    RepeatHeldKey(*this, WaylandMilliseconds(), 0);
+    if (layoutChanged)
+        FollowLayout(*this);
+    if (WaylandInput next; input.Pop(next)) {
+        Deliver(*this, next);
+        return true;
+    }
+    if (paintPending && shown) {
+        paintPending = false;
+        events->OnPaint();
+        platform.PresentView();
+        return true;
+    }
+    TimerId id = TimerTick;
+    if (!timers.TakeDue(WaylandMilliseconds(), id))
+        return false;
+    events->OnTimer(id);
+    return true;
+}
+
+void WaylandPlatform::WindowState::WaitForEvent() {
+    const std::uint64_t now = WaylandMilliseconds();
+    const std::uint64_t timeout = RepeatHeldKey(*this, now, timers.Until(now, 1000));
+    if ((paintPending && shown) || !input.Empty() || layoutChanged || timeout == 0)
+        return;
+    Pump(static_cast<int>(timeout));
+}
+
+bool WaylandPlatform::WindowState::IsSessionEnding() {
+    return TerminationRequested();
+}
+
+// A frame is drawn when the compositor asks for one: drawing more would only be thrown away.
+void WaylandPlatform::WindowState::BeforeIdle() {
+    const std::uint64_t deadline = WaylandMilliseconds() + FrameWaitMilliseconds;
+    while (!AnyFrameDue(*this) && input.Empty() && !TerminationRequested()) {
+        const std::uint64_t now = WaylandMilliseconds();
+        if (now >= deadline)
+            break;
+        const std::uint64_t wait = std::min(deadline - now, timers.Until(now, deadline - now));
+        if (wait == 0)
+            break;
+        Pump(static_cast<int>(wait));
+    }
+}
+
+WindowHandle WaylandPlatform::CreateSaverWindow(WindowEvents* events) {
+    DestroySaverWindow();
+    if (display_ == nullptr) {
+        lastError_ = ENXIO;
+        throw EPlatformError(lastError_, "not connected to a Wayland compositor");
+    }
+    window_ = std::make_unique<WindowState>(*this, events);
+    WindowState& window = *window_;
+    StartInput(window);
+    if (!MakeSurfaces(window)) {
+        lastError_ = ENXIO;
+        throw EPlatformError(lastError_, "the Wayland compositor has no output");
+    }
+    AwaitConfigures(window);
+    LayOutSurfaces(window);
+    SetTimerEnabled(TimerTick, true);
+    return 1;
+}
+
+void WaylandPlatform::RunModal() {
+    WindowState* window = window_.get();
+    if (window == nullptr || window->events == nullptr)
+        return;
+    const ScopeExit release([window] { window->modal = false; });
+    if (window->loop.EndIfSessionEnding())
+        return;
+    window->modal = true;
+    window->loop.Run();
+}
+
+void WaylandPlatform::DestroySaverWindow() {
+    window_.reset();
+}
+
+ModalLoop* WaylandPlatform::SaverLoop() {
+    return window_ != nullptr ? &window_->loop : nullptr;
+}
+
+void WaylandPlatform::GetScreenSize(int& width, int& height) {
+    width = window_ != nullptr ? window_->width : 0;
+    height = window_ != nullptr ? window_->height : 0;
+}
+
+// The compositor decides the surfaces' sizes; only an empty size (the window closing) hides the
+// view from the program's point of view.
+void WaylandPlatform::SetWindowBounds(int, int, int width, int height) {
+    if (window_ == nullptr)
+        return;
+    window_->shown = width > 0 && height > 0;
+    ReportSize(*window_);
+}
+
+void WaylandPlatform::SetViewCursor(int cursor) {
+    if (window_ == nullptr)
+        return;
+    window_->cursorHidden = cursor == crNone;
+    ApplyCursor(*window_);
+}
+
+void WaylandPlatform::SetTimerEnabled(TimerId timer, bool enabled) {
+    if (window_ != nullptr)
+        window_->timers.SetEnabled(timer, enabled, WaylandMilliseconds());
+}
+
+bool WaylandPlatform::IsTimerEnabled(TimerId timer) {
+    return window_ != nullptr && window_->timers.IsEnabled(timer);
+}
+
+bool WaylandPlatform::IsCapsLockOn() {
+    if (window_ == nullptr)
+        return false;
+    if (window_->capsLockDuringPress >= 0)
+        return window_->capsLockDuringPress == 1;
+    return CapsLockLocked(window_->keys);
+}
+
+bool WaylandPlatform::IsSessionEnding() {
+    return window_ != nullptr ? window_->IsSessionEnding() : TerminationRequested();
+}
+
+void WaylandPlatform::InvalidateView() {
+    if (window_ != nullptr)
+        window_->paintPending = true;
+}
+
+// Without a GL context nothing is drawn: the surfaces have no buffer and show nothing.
+void WaylandPlatform::FillViewRect(std::uint32_t, int, int) {}
+
+void WaylandPlatform::GetViewSize(int& width, int& height) {
+    GetScreenSize(width, height);
+}
+
+std::vector<ViewRect> WaylandPlatform::GetViewMonitors() {
+    std::vector<ViewRect> monitors;
+    if (window_ != nullptr)
+        for (const auto& surface : window_->surfaces)
+            monitors.push_back(surface->rect);
+    return monitors;
+}
+
+} // namespace lumivex

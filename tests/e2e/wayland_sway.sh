@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# /s drawn natively on sway (headless, two outputs of different sizes side by side, no X server):
+# a focused full-screen view covers each output, none inhibiting idleness; each output shows a
+# picture of its own with the symmetry of 12 mirrored reflections about that output's centre, and
+# its trails build up. A key, a click and SIGTERM each end the saver with 0 within 2 s, the
+# settings as they were; with Caps Lock on the keys edit them, and Escape saves the edits.
+source "$(dirname "$0")/lib.sh"
+e2e_init "${1:-}"
+start_sway 640x480+0+0 400x400+640+40
+
+# Per output: once drawn, later twice as much drawn, or a quarter of what was not (the trails stay
+# from frame to frame), and symmetric. Every output's first capture comes before the later ones.
+expect_pictures() {
+    local name geometry early more
+    while read -r name geometry; do
+        wait_for_drawing "$name" "$E2E_TMP/$name-early.png" 0.005
+    done <<<"$OUTPUTS"
+    while read -r name geometry; do
+        early=$(coverage "$E2E_TMP/$name-early.png")
+        more=$(awk -v c="$early" 'BEGIN { print (c < 0.2 ? 2 * c : c + (1 - c) / 4) }')
+        note "$name ($geometry): $early drawn, then over $more as the trails build up"
+        wait_for_drawing "$name" "$E2E_TMP/$name-late.png" "$more"
+        expect_symmetric "$E2E_TMP/$name-late.png"
+    done <<<"$OUTPUTS"
+}
+
+# how it ends | what is sent | the settings then (as saver_keys.sh has them: with Caps Lock on,
+# Up, keypad 6 under Num Lock, keypad minus, T, V, W and Left edit them)
+stored="NumOfReflections=12 NumOfElements=3 Alpha=0 Reflected=1 FullScreen=0 Monochrome=0 Rest=100"
+edits="Caps_Lock Up Num_Lock KP_Right KP_Subtract t v w Left Escape"
+edited="NumOfReflections=18 NumOfElements=2 Alpha=1 Reflected=0 FullScreen=1 Monochrome=1 Rest=110"
+cases=(
+    "a key|wl_input space|$stored"
+    "a click|wl_input click|$stored"
+    "SIGTERM|kill -TERM|$stored"
+    "Caps Lock on, edits, Escape|wl_input $edits|$edited MonoColor=0x00FF0000"
+)
+first=1
+for row in "${cases[@]}"; do
+    IFS='|' read -r how action expected <<<"$row"
+    note "ended by $how"
+    # shellcheck disable=SC2086  # one argument a setting
+    write_settings $stored MonoColor=0x1FFFFFFF
+    start_saver /s
+    wait_for_wayland_saver
+    [ -z "$first" ] || expect_pictures
+    first=""
+    if [ "$action" = "kill -TERM" ]; then kill -TERM "$SAVER_PID"; else $action; fi
+    wait_for_saver_exit_within 2000
+    [ "$SAVER_RC" -eq 0 ] || fail "ended by $how with code $SAVER_RC"
+    for pair in $expected; do expect_setting "${pair%%=*}" "${pair#*=}"; done
+done
+echo "PASS"
