@@ -3,6 +3,7 @@
 
 #include "gl/OpenGL12.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -94,6 +95,21 @@ void TCustomLumivexGL::HandleResize(std::uint16_t width, std::uint16_t height) {
     Width = width;
     Height = height;
     SetupProjection(width, height);
+    // Monitors that changed with the view (one more, another size or place) get a new picture,
+    // each kaleidoscope centred on its monitor again.
+    if (ElementsReady && MonitorsChanged())
+        CreateElements();
+}
+
+bool TCustomLumivexGL::MonitorsChanged() const {
+    std::vector<ViewRect> now = GetPlatform().GetViewMonitors();
+    if (now.size() < 2)
+        now.clear();
+    return !std::equal(now.begin(), now.end(), Monitors.begin(), Monitors.end(),
+                       [](const ViewRect& a, const ViewRect& b) {
+                           return a.Left == b.Left && a.Top == b.Top && a.Width == b.Width &&
+                                  a.Height == b.Height;
+                       });
 }
 
 void TCustomLumivexGL::SetupProjection(std::uint16_t width, std::uint16_t height) {

@@ -95,6 +95,7 @@ class TCustomLumivexGL {
 
   private:
     void FillElements(TElementList& list);
+    bool MonitorsChanged() const;
     void MoveList(TElementList& list);
     void Project(int left, int bottom, std::uint16_t width, std::uint16_t height);
 };

@@ -323,6 +323,46 @@ TEST_F(ViewTest, EachMonitorHasItsOwnProjectionAndElementsTheFirstMadeAsOnOne) {
     EXPECT_FALSE(StreamAt(both, alone.size(), alone));
 }
 
+// Outputs whose sizes settle after the picture began (a compositor's later configure, another
+// scale): a resize that changes the monitors makes the picture again for the new ones; one that
+// leaves them as they were keeps the elements and their trails going.
+TEST_F(ViewTest, AResizeThatChangesTheMonitorsMakesThePictureForTheNewOnes) {
+    fake.ViewWidth = 2304;
+    fake.Monitors = {{0, 0, 1280, 720}, {1280, 0, 1024, 768}};
+    StartRendering();
+    view.SetNumOfElements(2);
+    view.CreateElements();
+    const struct {
+        std::vector<ViewRect> Monitors;
+        bool NewPicture;
+    } cases[] = {
+        {{{0, 0, 1280, 720}, {1280, 0, 1024, 768}}, false},
+        {{{0, 0, 1280, 720}, {1280, 0, 2048, 1536}}, true},
+        {{{0, 0, 1280, 720}, {1280, 0, 2048, 1536}}, false},
+        {{{0, 0, 1280, 720}, {1280, 0, 2048, 1536}, {3328, 0, 800, 600}}, true},
+        {{{0, 0, 1280, 720}}, true},
+        {{{0, 0, 4000, 720}}, false}, // one monitor draws as the whole view does
+    };
+    for (const auto& test : cases) {
+        fake.Monitors = test.Monitors;
+        const int invalidated = fake.InvalidateCount;
+        view.HandleResize(2304, 1536);
+        // A new picture asks for a paint over the old one.
+        EXPECT_EQ(fake.InvalidateCount != invalidated, test.NewPicture)
+            << test.Monitors.size() << " monitors";
+        EXPECT_EQ(view.Monitors.size(), test.Monitors.size() > 1 ? test.Monitors.size() : 0u);
+        EXPECT_EQ(view.MonitorElements.size(),
+                  view.Monitors.empty() ? 0u : test.Monitors.size() - 1);
+    }
+    if (!view.Monitors.empty())
+        return;
+    // Before the first picture there is nothing to make again.
+    TLumivexGL fresh;
+    fake.Monitors = {{0, 0, 1280, 720}, {1280, 0, 1024, 768}};
+    fresh.HandleResize(2304, 768);
+    EXPECT_TRUE(fresh.Monitors.empty());
+}
+
 // Stands in for the saver window: something happens on a timer event during the pause.
 struct TimerAction : WindowEvents {
     explicit TimerAction(std::function<void()> a) : action(std::move(a)) {}
