@@ -38,7 +38,7 @@ bool KeyExists(const Document& document, std::string_view path) {
 Key& AddKey(Document& document, std::string_view path) {
     if (Key* existing = FindKey(document, path))
         return *existing;
-    document.Keys.push_back(Key{std::string(path), {}, {document.NextLine++}});
+    document.Keys.push_back(Key{std::string(path), {}, SectionLines(document.NextLine++)});
     return document.Keys.back();
 }
 
