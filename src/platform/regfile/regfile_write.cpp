@@ -97,7 +97,7 @@ void AppendValue(std::string& out, const Value& value, bool version5, bool utf16
 // A section line of a key, in 16 bytes so that the sections of a file of many keys are put in
 // file order in little more memory than their text.
 struct PlacedSection {
-    std::uint64_t Line;
+    std::size_t Line;
     std::uint32_t KeyIndex;
     std::uint32_t Index; // among the key's sections
     bool operator<(const PlacedSection& other) const {
