@@ -166,6 +166,16 @@ TEST(RegistryFileTest, DamagedLinesAreSkippedAndTheRestIsRead) {
     EXPECT_EQ(Find(document, "K", "After")->Data.Data, (Bytes{1, 0, 0, 0}));
     EXPECT_EQ(Find(document, "L", "Last")->Data.Data, Text("x")); // no line end at all
     EXPECT_EQ(document.Keys.size(), 2u);
+
+    // Hex data still asking for more when the file ends was cut off there: kept, not read.
+    for (const char* last :
+         {"\"End\"=hex:01,02,\\", "\"End\"=hex:01,02,\\\n", "\"End\"=hex:01,\\\r\n"}) {
+        const Document cut = Parse(std::string("REGEDIT4\n[K]\n") + last);
+        EXPECT_EQ(Find(cut, "K", "End"), nullptr) << last;
+        const std::string_view text(last);
+        const std::string line(text.substr(0, text.find_first_of("\r\n")));
+        EXPECT_NE(Write(cut).find(line + "\n"), std::string::npos) << last;
+    }
 }
 
 TEST(RegistryFileTest, ANulInsideAStringIsKept) {
