@@ -266,6 +266,21 @@ TEST(RegistryFileTest, CommentsAndLinesItCannotReadStayInPlaceWhenValuesChange) 
     EXPECT_EQ(Write(again), text);
 }
 
+// A key opened by two sections keeps each value, and the lines between them, under the section it
+// was read under; one it gets goes after its last entry.
+TEST(RegistryFileTest, AKeyOpenedTwiceKeepsEachValueUnderItsOwnSection) {
+    const std::string file = "REGEDIT4\n\n[A]\n\"One\"=dword:00000001\n; between\n\n"
+                             "[B]\n\"Other\"=\"b\"\n\n[A]\n; first\n\"Two\"=dword:00000002\n\n";
+    Document document = Parse(file);
+    EXPECT_EQ(Write(document), file);
+    const std::uint8_t seven[4] = {7, 0, 0, 0};
+    SetValue(*FindKey(document, "A"), "one", REG_DWORD, seven, 4);
+    SetValue(*FindKey(document, "A"), "Three", REG_DWORD, seven, 4);
+    EXPECT_EQ(Write(document), "REGEDIT4\n\n[A]\n\"One\"=dword:00000007\n; between\n\n"
+                               "[B]\n\"Other\"=\"b\"\n\n[A]\n; first\n\"Two\"=dword:00000002\n"
+                               "\"Three\"=dword:00000007\n\n");
+}
+
 TEST(RegistryFileTest, UnmarkedAndBigEndianUtf16KeepTheirEncodingAndOtherKeys) {
     const std::string other = "[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=\"me\"\r\n\r\n";
     const std::string stored = "Windows Registry Editor Version 5.00\r\n\r\n" + other + "[K]\r\n";
