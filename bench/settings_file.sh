@@ -4,7 +4,8 @@
 # each of 4, 16 and 64 MiB (less 1 KiB, so that the save stays under the 64 MiB a file may hold):
 #   blank     the header and then blank lines only
 #   keys      a section with one value each, [HKEY_CURRENT_USER\Software\Bench\Key0000001]
-# Peak memory (maximum resident set) and elapsed time come from /usr/bin/time -v.
+# Peak memory (maximum resident set), elapsed time and CPU time (user + system, which a busy machine
+# disturbs less) come from /usr/bin/time -v.
 #
 #   bench/settings_file.sh [lumivex-gl binary]   (default build/native/lumivex-gl, built if missing)
 #   SETTINGS_SIZES="4 16" bench/settings_file.sh   sizes in MiB
@@ -40,7 +41,7 @@ with open(path, "wb") as out:
 EOF
 }
 
-printf '%-6s %8s %14s %10s %5s\n' kind MiB "peak MB" seconds exit
+printf '%-6s %8s %10s %10s %10s %5s\n' kind MiB "peak MB" seconds "cpu s" exit
 for kind in blank keys; do
     for mib in ${SETTINGS_SIZES:-4 16 64}; do
         make_file "$kind" $((mib * 1024 * 1024 - 1024))
@@ -50,7 +51,8 @@ for kind in blank keys; do
         peak=$(awk -F': ' '/Maximum resident set size/ {printf "%.1f", $2 / 1024}' "$work/time")
         elapsed=$(awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, t, ":"); s = 0;
                   for (i = 1; i <= n; i++) s = s * 60 + t[i]; printf "%.2f", s}' "$work/time")
-        printf '%-6s %8s %14s %10s %5s\n' "$kind" "$mib" "$peak" "$elapsed" "$status"
+        cpu=$(awk -F': ' '/(User|System) time \(seconds\)/ {s += $2} END {printf "%.2f", s}' "$work/time")
+        printf '%-6s %8s %10s %10s %10s %5s\n' "$kind" "$mib" "$peak" "$elapsed" "$cpu" "$status"
         [ "$status" -eq 0 ] || sed 's/^/    /' "$work/stderr" | head -3
     done
 done

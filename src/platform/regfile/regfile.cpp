@@ -92,7 +92,7 @@ void SetValue(Key& key, std::string_view name, std::uint32_t type, const std::ui
         last = std::max(last, existing.At);
     }
     key.Values.push_back(
-        Value{std::string(name), std::move(stored), false, {last.Line, last.Added + 1}});
+        Value{std::string(name), std::move(stored), {last.Line, last.Added + 1}, false});
 }
 
 } // namespace lumivex::regfile

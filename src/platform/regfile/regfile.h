@@ -45,10 +45,10 @@ struct Position {
 struct Value {
     std::string Name; // "" is the key's default value, written "@"
     RegistryValue Data;
+    Position At;
     // Hex data of a string type read from a version 5 file stays UTF-16LE, as stored, so that
     // writing it again changes nothing; NarrowData gives what the program reads.
     bool Wide = false;
-    Position At;
     // String data read from a UTF-16 file that holds an unpaired surrogate, kept in the three
     // bytes UTF-8 would give its code so that it is written back as it was; NarrowData gives
     // U+FFFD for it.

@@ -208,7 +208,7 @@ class Builder {
             values[found].Wide = wide;
             return;
         }
-        values.push_back(Value{std::move(name), std::move(data), wide, {line, 0}});
+        values.push_back(Value{std::move(name), std::move(data), {line, 0}, wide});
         if (values.size() == ScannedValues + 1) {
             for (std::size_t i = 0; i < values.size(); ++i)
                 if (values[i].At.Line != DeletedLine)
