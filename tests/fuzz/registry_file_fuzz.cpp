@@ -14,9 +14,10 @@ using namespace lumivex;
 // Blank lines are layout: the writer adds one before a section where the file had none.
 std::vector<std::string_view> KeptText(const regfile::Document& document) {
     std::vector<std::string_view> texts;
-    for (const regfile::KeptLine& line : document.Kept)
-        if (line.Text.find_first_not_of(" \t") != std::string::npos)
-            texts.push_back(line.Text);
+    regfile::ForEachKeptLine(document, [&texts](std::size_t, std::string_view line) {
+        if (line.find_first_not_of(" \t") != std::string_view::npos)
+            texts.push_back(line);
+    });
     return texts;
 }
 

@@ -166,6 +166,16 @@ TEST(RegistryFileTest, DamagedLinesAreSkippedAndTheRestIsRead) {
     EXPECT_EQ(Find(document, "K", "After")->Data.Data, (Bytes{1, 0, 0, 0}));
     EXPECT_EQ(Find(document, "L", "Last")->Data.Data, Text("x")); // no line end at all
     EXPECT_EQ(document.Keys.size(), 2u);
+
+    // Hex data still asking for more when the file ends was cut off there: kept, not read.
+    for (const char* last :
+         {"\"End\"=hex:01,02,\\", "\"End\"=hex:01,02,\\\n", "\"End\"=hex:01,\\\r\n"}) {
+        const Document cut = Parse(std::string("REGEDIT4\n[K]\n") + last);
+        EXPECT_EQ(Find(cut, "K", "End"), nullptr) << last;
+        const std::string_view text(last);
+        const std::string line(text.substr(0, text.find_first_of("\r\n")));
+        EXPECT_NE(Write(cut).find(line + "\n"), std::string::npos) << last;
+    }
 }
 
 TEST(RegistryFileTest, ANulInsideAStringIsKept) {
@@ -254,6 +264,21 @@ TEST(RegistryFileTest, CommentsAndLinesItCannotReadStayInPlaceWhenValuesChange) 
     Document again = Parse(text);
     EXPECT_EQ(FindKey(again, "HKEY_CURRENT_USER\\Software\\Test")->Values.size(), 3u);
     EXPECT_EQ(Write(again), text);
+}
+
+// A key opened by two sections keeps each value, and the lines between them, under the section it
+// was read under; one it gets goes after its last entry.
+TEST(RegistryFileTest, AKeyOpenedTwiceKeepsEachValueUnderItsOwnSection) {
+    const std::string file = "REGEDIT4\n\n[A]\n\"One\"=dword:00000001\n; between\n\n"
+                             "[B]\n\"Other\"=\"b\"\n\n[A]\n; first\n\"Two\"=dword:00000002\n\n";
+    Document document = Parse(file);
+    EXPECT_EQ(Write(document), file);
+    const std::uint8_t seven[4] = {7, 0, 0, 0};
+    SetValue(*FindKey(document, "A"), "one", REG_DWORD, seven, 4);
+    SetValue(*FindKey(document, "A"), "Three", REG_DWORD, seven, 4);
+    EXPECT_EQ(Write(document), "REGEDIT4\n\n[A]\n\"One\"=dword:00000007\n; between\n\n"
+                               "[B]\n\"Other\"=\"b\"\n\n[A]\n; first\n\"Two\"=dword:00000002\n"
+                               "\"Three\"=dword:00000007\n\n");
 }
 
 TEST(RegistryFileTest, UnmarkedAndBigEndianUtf16KeepTheirEncodingAndOtherKeys) {

@@ -1,7 +1,9 @@
 // Caps Lock + W tiles the picture, and the edits with Caps Lock on are kept in localStorage as the
 // Linux program's registry text: after a reload the settings hold FullScreen 1 (and the edits of
 // keypad 6 with Num Lock, keypad minus and Up, as in the saver), and the picture starts tiled. A
-// second tab shows the picture and writes nothing, whatever it is told.
+// second tab shows the picture and writes nothing, whatever it is told. What the stored text keeps
+// that is not the program's (a comment, another key's value, an item that is no registry text at
+// all) comes back character for character after a save, any character.
 "use strict";
 const { run, expect, sleep, coverage } = require("./page.js");
 
@@ -38,4 +40,20 @@ run(async (browser) => {
          "and the other edits, as the keys gave them");
   await sleep(1500);
   expect(corners(await page.shot()) > 0.02, "and the picture starts tiled");
+
+  // Characters beyond Latin-1 and the BMP, and an unpaired surrogate; a reload saves.
+  const WIDE = "€ café 𝄞 \uD800";
+  const storeAndSave = async (text) => {
+    await page.evaluate(`localStorage.setItem("lumivex-gl/registry.reg", ${JSON.stringify(text)})`);
+    await page.reload();
+    return page.evaluate(STORED);
+  };
+  const kept = `REGEDIT4\n\n; ${WIDE}\n\n[HKEY_CURRENT_USER\\Software\\Other]\n"Note"="${WIDE}"\n\n`;
+  const saved = await storeAndSave(kept);
+  expect(saved.startsWith(kept) && saved.includes('"FullScreen"=dword:00000001'),
+         "a comment and another key's value come back unchanged beside the settings");
+  const foreign = `${WIDE} is no registry text`;
+  expect((await storeAndSave(foreign)).startsWith("REGEDIT4\n") &&
+         await page.evaluate(`localStorage.getItem("lumivex-gl/registry.reg.unreadable")`) === foreign,
+         "an item that is no registry text is kept aside unchanged");
 });

@@ -85,10 +85,40 @@ TEST(HostOptions, RefusalsNameWhatWasWrong) {
                           Case{{"--window-id", "0"}, nullptr, "'0' for --window-id"},
                           Case{{"--window-id", "-5"}, nullptr, "'-5' for --window-id"},
                           Case{{"--root"}, "screen0", "'screen0' in XSCREENSAVER_WINDOW"},
-                          Case{{"--root", "/s"}, nullptr, "'/s'"}}) {
-        const std::string error = ParseHostOptions(c.args, c.host).Error;
-        EXPECT_NE(error.find(c.named), std::string::npos) << error;
+                          Case{{"--root", "/s"}, nullptr, "'/s'"},
+                          // Nothing after "--" or after a name-less option is passed over.
+                          Case{{"--", "--root"}, nullptr, "'--root' after '--'"},
+                          Case{{"--root", "--", "--count", "3"}, nullptr, "argument '--'"},
+                          Case{{"-=x"}, nullptr, "unknown option '-=x'"},
+                          Case{{"--count", "+-5"}, nullptr, "'+-5' for --count"},
+                          Case{{"--count=-+5"}, nullptr, "'-+5' for --count"},
+                          Case{{"--delay", "+"}, nullptr, "'+' for --delay"}}) {
+        const HostOptions options = ParseHostOptions(c.args, c.host);
+        EXPECT_TRUE(options.UsesOptions);
+        EXPECT_NE(options.Error.find(c.named), std::string::npos) << options.Error;
     }
+    EXPECT_EQ(ParseHostOptions({"--count", "+5"}, nullptr).Run.Overrides.NumOfElements, 5);
+}
+
+// The page's address: names and values in turn, only the options a page has, named as written.
+TEST(HostOptions, ThePageReadsItsOwnOptionsAndNamesThemAsItsAddressDoes) {
+    const HostOptions options = ParseAddressOptions({"count", "7", "tile", "", "color", "3"});
+    ASSERT_EQ(options.Error, "");
+    EXPECT_TRUE(options.Run.Overrides.NumOfElements == 7 && options.Run.Overrides.FullScreen &&
+                options.Run.Overrides.Colour == 3 && !options.Run.Hosted);
+    struct Case {
+        Args pairs;
+        const char* error;
+    };
+    for (const Case& c :
+         {Case{{"", "", "count", "abc"}, "unknown option '' in the address"},
+          Case{{"window-id", "1"}, "unknown option 'window-id' in the address"},
+          Case{{"root", ""}, "unknown option 'root' in the address"},
+          Case{{"help", ""}, "unknown option 'help' in the address"},
+          Case{{"display", ":0"}, "unknown option 'display' in the address"},
+          Case{{"tile", "", "count", "many"}, "bad value 'many' for count"},
+          Case{{"count", ""}, "count needs a value"}, Case{{"tile", "1"}, "tile takes no value"}})
+        EXPECT_EQ(ParseAddressOptions(c.pairs).Error, c.error);
 }
 
 // The settings dialog and the man page spell the options too: they must name exactly the ones the

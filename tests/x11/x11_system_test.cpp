@@ -132,22 +132,41 @@ TEST_F(X11SystemTest, SavingKeepsEverythingTheProgramDoesNotOwn) {
     EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
-TEST_F(X11SystemTest, AFileTooLargeToReadWholeIsReadInPartAndNeverOverwritten) {
+// 64 MiB is the most a settings file may hold: one of exactly that size is read and saved whole,
+// a larger one is read in part and never overwritten.
+TEST_F(X11SystemTest, AFileOfUpTo64MiBIsSavedAndALargerOneIsReadInPartAndNeverOverwritten) {
     MakeDir();
-    {
-        std::ofstream out(file, std::ios::binary);
-        out << "REGEDIT4\n\n[" << KeyPath << "]\n\"NumOfElements\"=dword:00000007\n";
-    }
-    ASSERT_EQ(truncate(file.c_str(), 100 << 20), 0); // 100 MB, the rest NUL bytes
-    LoadSettings();
-    EXPECT_EQ(Settings.NumOfElements, 7);
-    Settings.NumOfElements = 2;
+    Settings.NumOfElements = 7;
     SaveSettings();
-    struct stat info {};
-    ASSERT_EQ(stat(file.c_str(), &info), 0);
-    EXPECT_EQ(info.st_size, 100 << 20);
-    EXPECT_NE(ReadFile(file).find("\"NumOfElements\"=dword:00000007\n"), std::string::npos);
-    EXPECT_EQ(FilesIn(dir).size(), 1u);
+    const std::string saved = ReadFile(file);
+    constexpr off_t Limit = off_t(64) << 20;
+    struct Case {
+        off_t size;
+        bool whole;
+    };
+    for (const Case& c : {Case{Limit, true}, Case{100 << 20, false}}) {
+        if (c.whole) { // a comment pads the saved settings, which write back as they were read
+            WriteFile(file, saved + ";" + std::string(std::size_t(c.size) - saved.size() - 3, 'x') +
+                                "\n\n");
+        } else { // the rest NUL bytes
+            WriteFile(file, saved);
+            ASSERT_EQ(truncate(file.c_str(), c.size), 0);
+        }
+        LoadSettings();
+        EXPECT_EQ(Settings.NumOfElements, 7);
+        Settings.NumOfElements = 2;
+        SaveSettings();
+        struct stat info {};
+        ASSERT_EQ(stat(file.c_str(), &info), 0);
+        EXPECT_EQ(info.st_size, c.size);
+        const std::string text = ReadFile(file);
+        EXPECT_NE(text.find(c.whole ? "\"NumOfElements\"=dword:00000002\n"
+                                    : "\"NumOfElements\"=dword:00000007\n"),
+                  std::string::npos)
+            << c.size;
+        EXPECT_EQ(FilesIn(dir).size(), 1u);
+        Settings.NumOfElements = 7;
+    }
 }
 
 TEST_F(X11SystemTest, SomethingOtherThanAFileInItsPlaceIsLeftAlone) {

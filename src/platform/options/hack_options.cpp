@@ -17,27 +17,32 @@ namespace {
 
 constexpr std::int64_t MaxDelayMicroseconds = 2000000;
 
-// "-root", "-window-id" and "--count" are options; "-s", "/s" and "-c:1234" are mode letters.
+// "-root", "-window-id", "--count" and "-count=7" are options; "-s", "/s" and "-c:1234" are mode
+// letters. A mode letter never holds '=', so "-=x" is an option, without a name.
 bool LooksLikeOption(std::string_view argument) {
     if (argument.size() < 3 || argument[0] != '-')
         return false;
-    if (argument[1] == '-')
+    if (argument[1] == '-' || argument.find('=') != std::string_view::npos)
         return true;
-    const std::string_view word = argument.substr(1, argument.find('=') - 1);
+    const std::string_view word = argument.substr(1);
     return std::isalpha(static_cast<unsigned char>(word[0])) != 0 &&
            std::all_of(word.begin(), word.end(), [](char c) {
                return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-';
            });
 }
 
-// A decimal number; numbers too large for 64 bits saturate, as they are clamped anyway.
+// A decimal number with one sign at most; numbers too large for 64 bits saturate, as they are
+// clamped anyway.
 std::optional<std::int64_t> ParseNumber(std::string_view text) {
     const bool negative = !text.empty() && text[0] == '-';
     if (!text.empty() && text[0] == '+')
         text.remove_prefix(1);
+    const std::string_view digits = negative ? text.substr(1) : text;
+    if (digits.empty() || std::isdigit(static_cast<unsigned char>(digits[0])) == 0)
+        return std::nullopt;
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || end != text.data() + text.size())
+    if (end != text.data() + text.size())
         return std::nullopt;
     if (error == std::errc::result_out_of_range)
         return negative ? std::numeric_limits<std::int64_t>::min()
@@ -129,33 +134,34 @@ struct OptionRow {
     // Lines after the first are continuations; options without help share the last line.
     std::string_view Help;
     std::string_view Dialog; // as the settings dialog passes it; empty when it does not
+    bool OnPage;             // the page reads it from its address too
 };
 
 // Every option, in --help order.
 constexpr OptionRow Options[] = {
     {"root", "", Takes::Nothing, "", SetRoot,
-     "draw in the host's window ($XSCREENSAVER_WINDOW), else in\nthe root window", "--root"},
+     "draw in the host's window ($XSCREENSAVER_WINDOW), else in\nthe root window", "--root", false},
     {"window-id", "", Takes::WindowId, "ID", SetWindow,
-     "draw in window ID (0x... or decimal), as in a preview", ""},
+     "draw in window ID (0x... or decimal), as in a preview", "", false},
     {"count", "", Takes::Number, "N", SetNumber<&TSettingsOverrides::NumOfElements>,
-     "elements, 1 to 10", "--count"},
+     "elements, 1 to 10", "--count", true},
     {"reflections", "", Takes::Number, "N", SetNumber<&TSettingsOverrides::NumOfReflections>,
-     "copies around the centre, 2 to 72", "--reflections"},
+     "copies around the centre, 2 to 72", "--reflections", true},
     {"colour", "color", Takes::Number, "N", SetNumber<&TSettingsOverrides::Colour>,
-     "0 = many colours, 1 to 9 = shades of one colour", "--colour"},
+     "0 = many colours, 1 to 9 = shades of one colour", "--colour", true},
     {"translucent", "no-translucent", Takes::Switch, "", SetSwitch<&TSettingsOverrides::Alpha>,
-     "translucent elements or not", "--translucent"},
+     "translucent elements or not", "--translucent", true},
     {"mirror", "no-mirror", Takes::Switch, "", SetSwitch<&TSettingsOverrides::Reflected>,
-     "every other copy mirrored or not", "--no-mirror"},
+     "every other copy mirrored or not", "--no-mirror", true},
     {"tile", "no-tile", Takes::Switch, "", SetSwitch<&TSettingsOverrides::FullScreen>,
-     "elements tiled over the screen or not", "--tile"},
+     "elements tiled over the screen or not", "--tile", true},
     {"delay", "", Takes::Number, "MICROSECONDS", SetDelay, "pause after each frame, 0 to 2000000",
-     "--delay"},
+     "--delay", true},
     {"fps", "", Takes::Nothing, "", SetFlag<&HostOptions::FrameRate>,
-     "the frame rate at the bottom left, once a second", "--fps"},
-    {"display", "", Takes::Text, "NAME", SetDisplay, "the X display (default $DISPLAY)", ""},
-    {"help", "", Takes::Nothing, "", SetFlag<&HostOptions::Help>, "", ""},
-    {"version", "", Takes::Nothing, "", SetFlag<&HostOptions::Version>, "", ""},
+     "the frame rate at the bottom left, once a second", "--fps", true},
+    {"display", "", Takes::Text, "NAME", SetDisplay, "the X display (default $DISPLAY)", "", false},
+    {"help", "", Takes::Nothing, "", SetFlag<&HostOptions::Help>, "", "", false},
+    {"version", "", Takes::Nothing, "", SetFlag<&HostOptions::Version>, "", "", false},
 };
 
 constexpr std::string_view HelpHead = R"(Usage: lumivex-gl [OPTION]...
@@ -294,6 +300,12 @@ std::vector<std::string_view> HostOptionsInDialog() {
 HostOptions ParseHostOptions(const std::vector<std::string>& arguments, const char* hostWindow) {
     HostOptions result;
     const bool hostSet = hostWindow != nullptr && hostWindow[0] != '\0';
+    // "--" ends the options, and this program has nothing to read after them.
+    if (arguments.size() > 1 && arguments[0] == "--") {
+        result.UsesOptions = true;
+        result.Error = "unexpected argument '" + arguments[1] + "' after '--' (see --help)";
+        return result;
+    }
     if (arguments.empty() ? !hostSet : !LooksLikeOption(arguments[0]))
         return result;
     result.UsesOptions = true;
@@ -308,6 +320,28 @@ HostOptions ParseHostOptions(const std::vector<std::string>& arguments, const ch
         result.HostWindow = id.value_or(0);
     }
     result.Run.Hosted = reading.Root || reading.WindowGiven || hostSet;
+    return result;
+}
+
+HostOptions ParseAddressOptions(const std::vector<std::string>& pairs) {
+    HostOptions result;
+    result.UsesOptions = true;
+    Reading reading{result};
+    for (std::size_t i = 0; i + 1 < pairs.size() && result.Error.empty(); i += 2) {
+        const std::string& name = pairs[i];
+        Given given;
+        const OptionRow* row = FindOption(name, given.On);
+        if (row == nullptr || !row->OnPage) {
+            result.Error = "unknown option '" + name + "' in the address";
+            break;
+        }
+        std::optional<std::string> attached;
+        if (!pairs[i + 1].empty())
+            attached = pairs[i + 1];
+        std::size_t none = 0; // a value comes with its name or not at all
+        if (ReadValue({}, none, attached, *row, name, given, result.Error))
+            row->Set(reading, given);
+    }
     return result;
 }
 

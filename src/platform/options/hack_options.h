@@ -27,6 +27,11 @@ struct HostOptions {
 // `arguments` without the program name; `hostWindow` is $XSCREENSAVER_WINDOW (or nullptr).
 HostOptions ParseHostOptions(const std::vector<std::string>& arguments, const char* hostWindow);
 
+// The options of the page's address ("?count=7&tile"): names and values in turn, a value empty
+// when the address gives none. Only the options that mean something in a page are read, and a
+// refusal names them as the address does ("count", not "--count").
+HostOptions ParseAddressOptions(const std::vector<std::string>& pairs);
+
 // What --help prints.
 std::string HostOptionsHelp();
 // Every spelling of every option, without dashes ("colour", "color", "no-tile", ...).

@@ -38,7 +38,7 @@ bool KeyExists(const Document& document, std::string_view path) {
 Key& AddKey(Document& document, std::string_view path) {
     if (Key* existing = FindKey(document, path))
         return *existing;
-    document.Keys.push_back(Key{std::string(path), {}, {document.NextLine++}});
+    document.Keys.push_back(Key{std::string(path), {}, SectionLines(document.NextLine++)});
     return document.Keys.back();
 }
 
@@ -92,7 +92,7 @@ void SetValue(Key& key, std::string_view name, std::uint32_t type, const std::ui
         last = std::max(last, existing.At);
     }
     key.Values.push_back(
-        Value{std::string(name), std::move(stored), false, {last.Line, last.Added + 1}});
+        Value{std::string(name), std::move(stored), {last.Line, last.Added + 1}, false});
 }
 
 } // namespace lumivex::regfile

@@ -11,6 +11,7 @@
 
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <compare>
 #include <cstddef>
 #include <cstdint>
@@ -44,28 +45,57 @@ struct Position {
 struct Value {
     std::string Name; // "" is the key's default value, written "@"
     RegistryValue Data;
+    Position At;
     // Hex data of a string type read from a version 5 file stays UTF-16LE, as stored, so that
     // writing it again changes nothing; NarrowData gives what the program reads.
     bool Wide = false;
-    Position At;
     // String data read from a UTF-16 file that holds an unpaired surrogate, kept in the three
     // bytes UTF-8 would give its code so that it is written back as it was; NarrowData gives
     // U+FFFD for it.
     bool LoneSurrogates = false;
 };
 
+// The lines of the sections that opened a key, in file order. Nearly every key has one, which is
+// held without an allocation of its own.
+class SectionLines {
+  public:
+    SectionLines() = default;
+    explicit SectionLines(std::size_t line) : first_(line) {}
+    std::size_t size() const { return empty() ? 0 : 1 + more_.size(); }
+    bool empty() const { return first_ == None; }
+    std::size_t operator[](std::size_t i) const { return i == 0 ? first_ : more_[i - 1]; }
+    std::size_t back() const { return more_.empty() ? first_ : more_.back(); }
+    void push_back(std::size_t line) {
+        if (empty())
+            first_ = line;
+        else
+            more_.push_back(line);
+    }
+    void clear() {
+        first_ = None;
+        more_.clear();
+    }
+
+  private:
+    static constexpr std::size_t None = std::size_t(-1);
+    std::size_t first_ = None;
+    std::vector<std::size_t> more_;
+};
+
 struct Key {
     std::string Path; // full path as in the file, e.g. "HKEY_CURRENT_USER\Software\..."
     std::vector<Value> Values;
     // The line of every section that opened this key, in file order.
-    std::vector<std::size_t> Sections;
+    SectionLines Sections;
 };
 
-// A line the parser does not take in as a key or value: a comment, a blank line, a line it cannot
-// read, or a key deletion. Its text is as read, without the line end.
-struct KeptLine {
-    std::string Text;
-    std::size_t Line = 0;
+// Lines the parser does not take in as keys or values: comments, blank lines, lines it cannot
+// read, key deletions. A run of them that follow each other in the file is kept as one range of
+// the document's Text, so that a file of a million blank lines costs no more than its bytes.
+struct KeptLines {
+    std::size_t Begin = 0; // in Document::Text
+    std::size_t Line = 0;  // of the first
+    std::size_t Count = 0;
 };
 
 struct Document {
@@ -77,11 +107,39 @@ struct Document {
     // is, it is not a registry file, and writing this document in its place would lose it.
     bool Foreign = false;
     std::vector<Key> Keys;
-    std::vector<KeptLine> Kept; // in file order
-    std::size_t NextLine = 0;   // where the next key added is placed: after every line read
+    // The bytes read, or their text as UTF-8 when they were UTF-16; the kept lines are ranges of
+    // it.
+    std::string Text;
+    std::vector<KeptLines> Kept; // in file order
+    std::size_t NextLine = 0;    // where the next key added is placed: after every line read
 };
 
+// Calls visit(line number, text) for every line of a run of kept lines of `text`; the text is as
+// read, without its line end or a stray CR before it, as it is written back.
+template <typename Visit>
+void ForEachKeptLine(std::string_view text, const KeptLines& run, Visit&& visit) {
+    std::size_t begin = run.Begin;
+    for (std::size_t n = 0; n < run.Count; ++n) {
+        const std::size_t end = std::min(text.find('\n', begin), text.size());
+        std::string_view line = text.substr(begin, end - begin);
+        while (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        visit(run.Line + n, line);
+        begin = end + 1;
+    }
+}
+
+// The same for every kept line of the document, in file order.
+template <typename Visit> void ForEachKeptLine(const Document& document, Visit&& visit) {
+    for (const KeptLines& run : document.Kept)
+        ForEachKeptLine(document.Text, run, visit);
+}
+
 Document Parse(std::string_view bytes);
+// As Parse, for a caller that needs the bytes no more: they become the document's text instead of
+// being copied (a huge file is not held twice). When the document is foreign it comes back empty
+// but for Foreign, and `bytes` still holds them, to be kept aside.
+Document ParseTaking(std::string& bytes);
 // The file's bytes, in the document's encoding.
 std::string Write(const Document& document);
 

@@ -24,6 +24,12 @@ void AppendUtf8(std::string& out, std::uint32_t cp) {
     }
 }
 
+bool IsBigEndian(TextEncoding encoding) {
+    return encoding == TextEncoding::Utf16BE || encoding == TextEncoding::Utf16BEUnmarked;
+}
+
+} // namespace
+
 TextEncoding DetectEncoding(std::string_view bytes, std::size_t& markSize) {
     auto at = [bytes](std::size_t i) { return std::uint8_t(bytes[i]); };
     markSize = 2;
@@ -42,12 +48,6 @@ TextEncoding DetectEncoding(std::string_view bytes, std::size_t& markSize) {
         return TextEncoding::Utf16BEUnmarked;
     return TextEncoding::Narrow;
 }
-
-bool IsBigEndian(TextEncoding encoding) {
-    return encoding == TextEncoding::Utf16BE || encoding == TextEncoding::Utf16BEUnmarked;
-}
-
-} // namespace
 
 bool IsUtf16(TextEncoding encoding) {
     return encoding != TextEncoding::Narrow && encoding != TextEncoding::Utf8Marked;
@@ -120,30 +120,26 @@ std::vector<std::uint8_t> Utf16FromUtf8(const std::uint8_t* data, std::size_t si
     return out;
 }
 
-std::string_view DecodeText(std::string_view bytes, TextEncoding& encoding, std::string& decoded) {
-    std::size_t markSize = 0;
-    encoding = DetectEncoding(bytes, markSize);
-    bytes.remove_prefix(markSize);
-    if (!IsUtf16(encoding))
-        return bytes;
-    decoded = Utf8FromUtf16(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
-                            IsBigEndian(encoding), true);
-    return decoded;
+std::string DecodeUtf16(std::string_view bytes, TextEncoding encoding) {
+    return Utf8FromUtf16(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                         IsBigEndian(encoding), true);
 }
 
-std::string Encode(const std::string& text, TextEncoding encoding) {
+std::string Encode(std::string&& text, TextEncoding encoding) {
     if (encoding == TextEncoding::Narrow)
-        return text;
+        return std::move(text);
     if (encoding == TextEncoding::Utf8Marked)
-        return "\xEF\xBB\xBF" + text;
+        return std::move(text.insert(0, "\xEF\xBB\xBF"));
     bool big = IsBigEndian(encoding);
+    std::vector<std::uint8_t> units =
+        Utf16FromUtf8(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), big);
+    std::string().swap(text); // the UTF-8 is not needed beside its twice as large UTF-16
     std::string out;
+    out.reserve(units.size() + 2);
     if (encoding == TextEncoding::Utf16LE)
         out = "\xFF\xFE";
     else if (encoding == TextEncoding::Utf16BE)
         out = "\xFE\xFF";
-    std::vector<std::uint8_t> units =
-        Utf16FromUtf8(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), big);
     out.append(units.begin(), units.end());
     return out;
 }

@@ -1,8 +1,9 @@
 // The reader of the registry text: what can be read is taken in, the rest is kept as it stood.
 #include "platform/regfile/regfile_text.h"
 
+#include <algorithm>
 #include <map>
-#include <unordered_map>
+#include <unordered_set>
 
 namespace lumivex::regfile {
 
@@ -34,8 +35,11 @@ bool ParseHex32(std::string_view text, std::uint32_t& out) {
 // Reads the file one line at a time; a line ends at LF, and one CR before it is dropped.
 class LineReader {
   public:
-    explicit LineReader(std::string_view text) : text_(text) {}
+    // Lines of `text` from `start` on; Offset counts from the start of `text`.
+    LineReader(std::string_view text, std::size_t start) : text_(text), pos_(start) {}
     bool AtEnd() const { return pos_ >= text_.size(); }
+    // Where the line Next returns starts; the text's size once it is read.
+    std::size_t Offset() const { return std::min(pos_, text_.size()); }
     std::size_t Number() const { return number_; } // of the line Next returns
     std::string_view Next() {
         std::size_t end = text_.find('\n', pos_);
@@ -55,7 +59,7 @@ class LineReader {
 
   private:
     std::string_view text_;
-    std::size_t pos_ = 0;
+    std::size_t pos_;
     std::size_t number_ = 0;
 };
 
@@ -125,96 +129,159 @@ bool ParseHexBytes(std::string_view first, LineReader& lines, std::vector<std::u
     }
 }
 
-std::string LowerCopy(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = Lower(c);
-    return out;
+// Orders key paths as their lower-case forms would compare, byte by byte.
+struct NoCaseLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const {
+        const std::size_t n = std::min(a.size(), b.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            if (a[i] == b[i]) // paths share long prefixes: the common case, first
+                continue;
+            const auto x = std::uint8_t(Lower(a[i])), y = std::uint8_t(Lower(b[i]));
+            if (x != y)
+                return x < y;
+        }
+        return a.size() < b.size();
+    }
+};
+
+// FNV-1a of the lower-case text.
+std::size_t NoCaseHash(std::string_view text, std::size_t seed) {
+    std::uint64_t hash = seed ^ 0xcbf29ce484222325u;
+    for (char c : text)
+        hash = (hash ^ std::uint8_t(Lower(c))) * 0x100000001b3u;
+    return std::size_t(hash);
 }
 
-// Builds the document while the lines are read, with indexes so that a file of many keys or
-// values is still read in n log n time. Deleted keys and values are left as tombstones and
-// dropped at the end, which keeps indexes stable.
+// A value marked deleted while the file is read; dropped at the end.
+constexpr std::size_t DeletedLine = std::size_t(-1);
+
+// Builds the document's keys while the lines are read, with indexes so that a file of many keys
+// or values is still read in n log n time. The indexes hold no text of their own: key paths are
+// views of the text read, values are found through their key. Deleted keys (no section left) and
+// values are dropped at the end, which keeps the indexes' positions stable.
 class Builder {
   public:
-    explicit Builder(Document& document) : document_(document) {}
+    explicit Builder(Document& document)
+        : keys_(document.Keys), values_(0, ValueHash{&keys_}, ValueEqual{&keys_}) {
+        // As many keys as there are sections at most, and room for the few the program adds: the
+        // keys are never copied as they grow.
+        const std::string_view text = document.Text;
+        std::size_t sections = ProgramKeys;
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t start = text.find_first_not_of(" \t\r", at);
+            sections += start < text.size() && text[start] == '[';
+            at = std::min(text.find('\n', at), text.size() - 1) + 1;
+        }
+        keys_.reserve(sections);
+    }
 
     // Returns the index of the key's entry, creating it when new.
     std::size_t OpenKey(std::string_view path, std::size_t line) {
-        auto [it, added] = keyIndex_.try_emplace(LowerCopy(path), keys_.size());
+        auto [it, added] = keyIndex_.try_emplace(path, keys_.size());
         if (added)
-            keys_.push_back(Entry{Key{std::string(path), {}, {}}, {}, {}, true});
-        keys_[it->second].Data.Sections.push_back(line);
+            keys_.push_back(Key{std::string(path), {}, {}});
+        keys_[it->second].Sections.push_back(line);
         return it->second;
     }
 
     void DeleteKeyTree(std::string_view path) {
-        std::string lower = LowerCopy(path);
-        auto drop = [this](std::map<std::string, std::size_t>::iterator it) {
-            keys_[it->second].Alive = false;
+        auto drop = [this](KeyIndex::iterator it) {
+            keys_[it->second].Sections.clear();
             return keyIndex_.erase(it);
         };
-        if (auto exact = keyIndex_.find(lower); exact != keyIndex_.end())
+        if (auto exact = keyIndex_.find(path); exact != keyIndex_.end())
             drop(exact);
         // The keys below "path" sort between "path\\" and "path]" (']' follows '\\').
-        auto last = keyIndex_.lower_bound(lower + ']');
-        for (auto it = keyIndex_.lower_bound(lower + '\\'); it != last;)
+        const std::string below = std::string(path) + '\\';
+        auto last = keyIndex_.lower_bound(std::string(path) + ']');
+        for (auto it = keyIndex_.lower_bound(below); it != last;)
             it = drop(it);
     }
 
     // A value given again keeps its first place and takes the last data.
     void SetValue(std::size_t key, std::string name, RegistryValue data, bool wide,
                   std::size_t line) {
-        Entry& entry = keys_[key];
-        auto [it, added] = entry.ValueIndex.try_emplace(LowerCopy(name), entry.Data.Values.size());
-        if (added) {
-            entry.Data.Values.push_back(Value{std::move(name), std::move(data), wide, {line, 0}});
-            entry.ValueAlive.push_back(true);
-        } else {
-            Value& existing = entry.Data.Values[it->second];
-            existing.Data = std::move(data);
-            existing.Wide = wide;
+        std::vector<Value>& values = keys_[key].Values;
+        if (const std::size_t found = FindValue(key, name); found != NotFound) {
+            values[found].Data = std::move(data);
+            values[found].Wide = wide;
+            return;
+        }
+        values.push_back(Value{std::move(name), std::move(data), {line, 0}, wide});
+        if (values.size() == ScannedValues + 1) {
+            for (std::size_t i = 0; i < values.size(); ++i)
+                if (values[i].At.Line != DeletedLine)
+                    values_.insert(std::uint64_t(key) << 32 | i);
+        } else if (values.size() > ScannedValues) {
+            values_.insert(std::uint64_t(key) << 32 | (values.size() - 1));
         }
     }
 
     void DeleteValue(std::size_t key, std::string_view name) {
-        Entry& entry = keys_[key];
-        auto it = entry.ValueIndex.find(LowerCopy(name));
-        if (it != entry.ValueIndex.end()) {
-            entry.ValueAlive[it->second] = false;
-            entry.ValueIndex.erase(it);
+        if (const std::size_t found = FindValue(key, name); found != NotFound) {
+            keys_[key].Values[found].At.Line = DeletedLine;
+            values_.erase(std::uint64_t(key) << 32 | found);
         }
     }
 
     void Finish() {
-        for (Entry& entry : keys_) {
-            if (!entry.Alive)
-                continue;
-            std::size_t kept = 0;
-            for (std::size_t i = 0; i < entry.Data.Values.size(); ++i) {
-                if (!entry.ValueAlive[i])
-                    continue;
-                if (kept != i) // a self-move would empty the value
-                    entry.Data.Values[kept] = std::move(entry.Data.Values[i]);
-                ++kept;
-            }
-            entry.Data.Values.resize(kept);
-            document_.Keys.push_back(std::move(entry.Data));
-        }
-        keys_.clear();
         keyIndex_.clear();
+        values_.clear();
+        std::erase_if(keys_, [](const Key& key) { return key.Sections.empty(); });
+        for (Key& key : keys_)
+            std::erase_if(key.Values,
+                          [](const Value& value) { return value.At.Line == DeletedLine; });
     }
 
   private:
-    struct Entry {
-        struct Key Data;
-        std::unordered_map<std::string, std::size_t> ValueIndex;
-        std::vector<bool> ValueAlive;
-        bool Alive;
+    static constexpr std::size_t ProgramKeys = 16;
+    static constexpr std::size_t NotFound = std::size_t(-1);
+    // A key's first values are found by looking at each; a key with more has them indexed.
+    static constexpr std::size_t ScannedValues = 16;
+
+    std::size_t FindValue(std::size_t key, std::string_view name) const {
+        const std::vector<Value>& values = keys_[key].Values;
+        if (values.size() > ScannedValues) {
+            const auto it = values_.find(ValueName{key, name});
+            return it == values_.end() ? NotFound : std::size_t(*it & 0xFFFFFFFFu);
+        }
+        for (std::size_t i = 0; i < values.size(); ++i)
+            if (values[i].At.Line != DeletedLine && SameName(values[i].Name, name))
+                return i;
+        return NotFound;
+    }
+
+    // A value of a key is indexed as (key << 32 | its place among the key's values).
+    struct ValueName {
+        std::size_t Key;
+        std::string_view Name;
     };
-    Document& document_;
-    std::vector<Entry> keys_;
-    std::map<std::string, std::size_t> keyIndex_;
+    struct ValueHash {
+        using is_transparent = void;
+        const std::vector<Key>* keys;
+        std::size_t operator()(const ValueName& v) const { return NoCaseHash(v.Name, v.Key); }
+        std::size_t operator()(std::uint64_t v) const { return (*this)(Resolve(*keys, v)); }
+    };
+    struct ValueEqual {
+        using is_transparent = void;
+        const std::vector<Key>* keys;
+        bool operator()(const ValueName& a, std::uint64_t b) const {
+            const ValueName named = Resolve(*keys, b);
+            return a.Key == named.Key && SameName(a.Name, named.Name);
+        }
+        bool operator()(std::uint64_t a, const ValueName& b) const { return (*this)(b, a); }
+        bool operator()(std::uint64_t a, std::uint64_t b) const { return a == b; }
+    };
+    static ValueName Resolve(const std::vector<Key>& keys, std::uint64_t v) {
+        const std::size_t key = std::size_t(v >> 32);
+        return {key, keys[key].Values[std::size_t(v & 0xFFFFFFFFu)].Name};
+    }
+    using KeyIndex = std::map<std::string_view, std::size_t, NoCaseLess>;
+
+    std::vector<Key>& keys_;
+    KeyIndex keyIndex_; // views of the text read, which outlives the builder
+    std::unordered_set<std::uint64_t, ValueHash, ValueEqual> values_;
 };
 
 // One "name"=data line (and its continuation lines) of the current key. False when the line is
@@ -276,16 +343,15 @@ bool ParseValueLine(std::string_view line, LineReader& lines, Builder& builder, 
     return true;
 }
 
-// Keeps the lines from `from` up to line `end` as they were read.
-void Keep(LineReader from, std::size_t end, std::vector<KeptLine>& kept) {
-    while (from.Number() < end) {
-        std::size_t number = from.Number();
-        std::string_view text = from.Next();
-        // A stray CR would be taken for part of the line end when the file is read again.
-        while (!text.empty() && text.back() == '\r')
-            text.remove_suffix(1);
-        kept.push_back(KeptLine{std::string(text), number});
+// Keeps the lines from `from` up to where `to` stands as they were read, joined to the run of
+// kept lines just before them.
+void Keep(const LineReader& from, const LineReader& to, std::vector<KeptLines>& kept) {
+    const std::size_t count = to.Number() - from.Number();
+    if (!kept.empty() && kept.back().Line + kept.back().Count == from.Number()) {
+        kept.back().Count += count;
+        return;
     }
+    kept.push_back(KeptLines{from.Offset(), from.Number(), count});
 }
 
 constexpr std::size_t NoKey = std::size_t(-1);
@@ -329,21 +395,22 @@ bool ReadSection(std::string_view line, std::size_t number, Builder& builder, st
 
 } // namespace
 
-Document Parse(std::string_view bytes) {
-    Document document;
-    std::string decoded;
-    bytes = DecodeText(bytes, document.Encoding, decoded);
-    std::size_t firstEnd = bytes.find('\n');
-    document.Crlf =
-        firstEnd != std::string_view::npos && firstEnd > 0 && bytes[firstEnd - 1] == '\r';
+namespace {
 
-    LineReader lines(bytes);
+// Reads the document's Text from `start` on.
+void ReadText(Document& document, std::size_t start) {
+    const std::string_view text = document.Text;
+    const std::size_t firstEnd = text.find('\n', start);
+    document.Crlf =
+        firstEnd != std::string_view::npos && firstEnd > start && text[firstEnd - 1] == '\r';
+
+    LineReader lines(text, start);
     bool recognised = ReadHeader(lines, document);
     Builder builder(document);
     std::size_t current = NoKey;
     bool content = false;
     while (!lines.AtEnd()) {
-        LineReader start = lines;
+        LineReader from = lines;
         std::size_t number = lines.Number();
         std::string_view line = TrimBlanks(lines.Next());
         bool understood = false;
@@ -356,7 +423,7 @@ Document Parse(std::string_view bytes) {
             understood = ParseValueLine(line, lines, builder, current, number, document.Version5);
         }
         if (!understood)
-            Keep(start, lines.Number(), document.Kept);
+            Keep(from, lines, document.Kept);
     }
     builder.Finish();
     if (IsUtf16(document.Encoding))
@@ -365,6 +432,42 @@ Document Parse(std::string_view bytes) {
                 value.LoneSurrogates = !value.Wide && HoldsLoneSurrogate(value.Data.Data);
     document.Foreign = content && !recognised;
     document.NextLine = lines.Number();
+}
+
+} // namespace
+
+Document Parse(std::string_view bytes) {
+    Document document;
+    std::size_t mark = 0;
+    document.Encoding = DetectEncoding(bytes, mark);
+    if (IsUtf16(document.Encoding)) {
+        document.Text = DecodeUtf16(bytes.substr(mark), document.Encoding);
+        mark = 0;
+    } else {
+        document.Text = bytes;
+    }
+    ReadText(document, mark);
+    return document;
+}
+
+Document ParseTaking(std::string& bytes) {
+    std::size_t mark = 0;
+    if (IsUtf16(DetectEncoding(bytes, mark))) {
+        Document document = Parse(bytes); // decoded: a new text anyway
+        if (!document.Foreign)
+            std::string().swap(bytes);
+        return document;
+    }
+    Document document;
+    document.Encoding = DetectEncoding(bytes, mark);
+    document.Text = std::move(bytes);
+    ReadText(document, mark);
+    if (document.Foreign) {
+        bytes = std::move(document.Text);
+        Document foreign;
+        foreign.Foreign = true;
+        return foreign;
+    }
     return document;
 }
 

@@ -26,12 +26,11 @@ void Store::LoadWhenIdle(std::uint32_t& error) {
     readError_ = writable_ ? 0 : stored.Error;
     if (readError_ != 0)
         error = readError_;
-    // What was read of a text that failed part way is used; it is only never written over.
-    document_ = Parse(stored.Bytes);
-    if (document_.Foreign && writable_) {
-        document_ = Document{}; // nothing in it is ours to read
+    // What was read of a text that failed part way is used; it is only never written over. A
+    // foreign text holds nothing of ours to read.
+    document_ = ParseTaking(stored.Bytes);
+    if (document_.Foreign && writable_)
         foreign_ = std::move(stored.Bytes);
-    }
 }
 
 KeyHandle Store::Add(std::string path, RegAccess access) {

@@ -17,7 +17,8 @@
 // five registry calls, e.g. `return store_.OpenKey(path, access, lastError_);`. A browser keeps
 // the text in one localStorage item: Read is getItem (null: Absent; an exception: Failed), CanWrite
 // is true (a full quota shows when writing), Write is setItem, after setting a foreign text aside
-// under an item of its own. The text is then byte for byte the file the Linux program writes.
+// under an item of its own. The text is then, character for character, the file the Linux program
+// writes.
 #pragma once
 
 #include "platform/Platform.h"

@@ -60,10 +60,11 @@ std::string Utf8FromUtf16(const std::uint8_t* data, std::size_t size, bool bigEn
 std::vector<std::uint8_t> Utf16FromUtf8(const std::uint8_t* data, std::size_t size,
                                         bool bigEndian = false);
 bool IsUtf16(TextEncoding encoding);
-// The text of the file's bytes, without a byte-order mark, and the encoding they are in.
-// `decoded` holds the text when it had to be converted to UTF-8.
-std::string_view DecodeText(std::string_view bytes, TextEncoding& encoding, std::string& decoded);
+// The encoding the file's bytes are in, and the size of their byte-order mark.
+TextEncoding DetectEncoding(std::string_view bytes, std::size_t& markSize);
+// The text of UTF-16 bytes (after their mark) as UTF-8.
+std::string DecodeUtf16(std::string_view bytes, TextEncoding encoding);
 // The file's bytes for the text, in `encoding`, with its mark.
-std::string Encode(const std::string& text, TextEncoding encoding);
+std::string Encode(std::string&& text, TextEncoding encoding);
 
 } // namespace lumivex::regfile

@@ -3,6 +3,7 @@
 #include "platform/regfile/regfile_text.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace lumivex::regfile {
 
@@ -93,28 +94,29 @@ void AppendValue(std::string& out, const Value& value, bool version5, bool utf16
     }
 }
 
-// One entry of the written file: a section line, a value or a kept line.
-struct Placed {
-    Position At;
-    const Key* key = nullptr;
-    const Value* value = nullptr;
-    const KeptLine* kept = nullptr;
+// A section line of a key, in 16 bytes so that the sections of a file of many keys are put in
+// file order in little more memory than their text.
+struct PlacedSection {
+    std::size_t Line;
+    std::uint32_t KeyIndex;
+    std::uint32_t Index; // among the key's sections
+    bool operator<(const PlacedSection& other) const {
+        return std::tie(Line, KeyIndex) < std::tie(other.Line, other.KeyIndex);
+    }
 };
 
-// Every section line, value and kept line of the document, in the order they are written.
-std::vector<Placed> InFileOrder(const Document& document) {
-    std::vector<Placed> entries;
-    for (const KeptLine& line : document.Kept)
-        entries.push_back(Placed{{line.Line, 0}, nullptr, nullptr, &line});
-    for (const Key& key : document.Keys) {
-        for (std::size_t line : key.Sections)
-            entries.push_back(Placed{{line, 0}, &key, nullptr, nullptr});
-        for (const Value& value : key.Values)
-            entries.push_back(Placed{value.At, &key, &value, nullptr});
-    }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const Placed& a, const Placed& b) { return a.At < b.At; });
-    return entries;
+// Every section line of the document, in file order.
+std::vector<PlacedSection> SectionsInFileOrder(const Document& document) {
+    std::size_t count = 0;
+    for (const Key& key : document.Keys)
+        count += key.Sections.size();
+    std::vector<PlacedSection> sections;
+    sections.reserve(count);
+    for (std::size_t k = 0; k < document.Keys.size(); ++k)
+        for (std::size_t i = 0; i < document.Keys[k].Sections.size(); ++i)
+            sections.push_back({document.Keys[k].Sections[i], std::uint32_t(k), std::uint32_t(i)});
+    std::sort(sections.begin(), sections.end());
+    return sections;
 }
 
 // The text, written one entry after the other.
@@ -122,24 +124,29 @@ class TextWriter {
   public:
     explicit TextWriter(const Document& document)
         : newline_(document.Crlf ? "\r\n" : "\n"), version5_(document.Version5),
-          utf16_(IsUtf16(document.Encoding)),
-          out_(document.Version5 ? Regedit5Header : Regedit4Header) {
+          utf16_(IsUtf16(document.Encoding)) {
+        // Written back, a file is about as long as it was read; room for a mark and a few values
+        // more keeps the text from being copied as it grows.
+        out_.reserve(document.Text.size() + document.Text.size() / 16 + 4096);
+        out_ += document.Version5 ? Regedit5Header : Regedit4Header;
         out_ += newline_;
     }
 
-    void Kept(const KeptLine& line) {
-        std::string_view text = TrimBlanks(line.Text);
+    void Kept(std::size_t number, std::string_view line) {
+        std::string_view text = TrimBlanks(line);
         // A cut-off hex value kept as it was must not take a line it never had before as its
         // continuation: the lines between them were dropped.
-        if (lastKept_ != nullptr && lastKept_->Line + 1 != line.Line &&
-            EndsWithContinuation(lastKept_->Text) && MayContinueHex(text))
+        if (lastKept_ && lastKeptLine_ + 1 != number && EndsWithContinuation(lastKeptText_) &&
+            MayContinueHex(text))
             out_ += newline_;
-        out_ += line.Text;
+        out_ += line;
         out_ += newline_;
         lastBlank_ = text.empty();
         if (!text.empty() && text.front() == '[')
             open_ = nullptr;
-        lastKept_ = &line;
+        lastKept_ = true;
+        lastKeptLine_ = number;
+        lastKeptText_ = line;
     }
 
     void Section(const Key& key) {
@@ -151,7 +158,7 @@ class TextWriter {
         out_ += newline_;
         open_ = &key;
         lastBlank_ = false;
-        lastKept_ = nullptr;
+        lastKept_ = false;
     }
 
     void Entry(const Key& key, const Value& value) {
@@ -160,7 +167,7 @@ class TextWriter {
         AppendValue(out_, value, version5_, utf16_, newline_);
         out_ += newline_;
         lastBlank_ = false;
-        lastKept_ = nullptr;
+        lastKept_ = false;
     }
 
     std::string Finish() {
@@ -175,22 +182,46 @@ class TextWriter {
     bool utf16_;
     std::string out_;
     bool lastBlank_ = false;
-    const Key* open_ = nullptr;          // the key a value line written now belongs to
-    const KeptLine* lastKept_ = nullptr; // the line just written, when it was a kept one
+    const Key* open_ = nullptr; // the key a value line written now belongs to
+    // The line just written, when it was a kept one.
+    bool lastKept_ = false;
+    std::size_t lastKeptLine_ = 0;
+    std::string_view lastKeptText_;
 };
 
 } // namespace
 
+// The document in file order. Only kept lines can stand between a section and the values that
+// follow it (a key's values are in file order, each after the key's section it was read under, or
+// after the key's last entry when added), so the sections are ordered and the rest merged in.
 std::string Write(const Document& document) {
     TextWriter writer(document);
-    for (const Placed& entry : InFileOrder(document)) {
-        if (entry.kept != nullptr)
-            writer.Kept(*entry.kept);
-        else if (entry.value == nullptr)
-            writer.Section(*entry.key);
-        else
-            writer.Entry(*entry.key, *entry.value);
+    auto run = document.Kept.begin();
+    auto keepBefore = [&](Position at) {
+        for (; run != document.Kept.end() && Position{run->Line, 0} < at; ++run)
+            ForEachKeptLine(document.Text, *run,
+                            [&writer](std::size_t number, std::string_view line) {
+                                writer.Kept(number, line);
+                            });
+    };
+    for (const PlacedSection& section : SectionsInFileOrder(document)) {
+        const Key& key = document.Keys[section.KeyIndex];
+        keepBefore({section.Line, 0});
+        writer.Section(key);
+        // Its values: up to the key's next section; those of the first also from before it.
+        auto value = key.Values.begin(), end = key.Values.end();
+        auto byPlace = [](const Value& v, Position at) { return v.At < at; };
+        if (section.Index > 0)
+            value = std::lower_bound(value, end, Position{section.Line, 0}, byPlace);
+        if (section.Index + 1 < key.Sections.size())
+            end =
+                std::lower_bound(value, end, Position{key.Sections[section.Index + 1], 0}, byPlace);
+        for (; value != end; ++value) {
+            keepBefore(value->At);
+            writer.Entry(key, *value);
+        }
     }
+    keepBefore({std::size_t(-1), 0});
     return Encode(writer.Finish(), document.Encoding);
 }
 

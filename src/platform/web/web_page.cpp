@@ -42,15 +42,21 @@ EM_JS(void, PageListenForHide, (), {
     addEventListener("pageshow", (e) => { if (e.persisted) location.reload(); });
 });
 
-// The program writes one byte a character; text that holds more (typed in by hand) is UTF-8.
+// An item is handed over as UTF-16LE after its mark, which the registry text keeps as it is read,
+// so that every string comes back as it was: any character, unpaired surrogates too.
 EM_JS(int, PageStorageLength, (const char* name), {
     try {
         const text = localStorage.getItem(UTF8ToString(name));
         if (text === null) return -1;
-        const wide = [...text].some((c) => c.charCodeAt(0) > 255);
-        Module.storedBytes = wide ? new TextEncoder().encode(text)
-                                  : Uint8Array.from(text, (c) => c.charCodeAt(0));
-        return Module.storedBytes.length;
+        const bytes = new Uint8Array(text.length > 0 ? 2 + 2 * text.length : 0);
+        bytes.set([0xFF, 0xFE].slice(0, bytes.length));
+        for (let i = 0; i < text.length; i++) {
+            const unit = text.charCodeAt(i);
+            bytes[2 + 2 * i] = unit & 255;
+            bytes[3 + 2 * i] = unit >> 8;
+        }
+        Module.storedBytes = bytes;
+        return bytes.length;
     } catch (e) {
         return -2;
     }
@@ -61,11 +67,18 @@ EM_JS(void, PageStorageCopy, (const char* name, std::uint8_t* bytes, int size), 
     delete Module.storedBytes;
 });
 
+// UTF-16LE after its mark as it was handed over; else the UTF-8 of a text the program began.
 EM_JS(int, PageStorageWrite, (const char* name, const std::uint8_t* bytes, int size), {
     try {
+        const data = HEAPU8.subarray(bytes, bytes + size);
         let text = "";
-        for (let i = 0; i < size; i += 8192)
-            text += String.fromCharCode.apply(null, HEAPU8.subarray(bytes + i, bytes + Math.min(i + 8192, size)));
+        if (size >= 2 && data[0] === 0xFF && data[1] === 0xFE) {
+            const units = new Uint16Array(data.slice(2, size - (size % 2)).buffer);
+            for (let i = 0; i < units.length; i += 8192)
+                text += String.fromCharCode.apply(null, units.subarray(i, i + 8192));
+        } else {
+            text = new TextDecoder().decode(data);
+        }
         localStorage.setItem(UTF8ToString(name), text);
         return 1;
     } catch (e) {

@@ -19,11 +19,12 @@ void PageHideMessage();
 int PageKeyLocks();
 // Calls lumivex_web_page_hide when the page goes away.
 void PageListenForHide();
-// An item of localStorage as bytes, one a character: its length, -1 when absent, -2 when the
-// storage cannot be read; PageStorageCopy puts it in `bytes`.
+// An item of localStorage as bytes, UTF-16LE after its mark (nothing for an empty item): their
+// length, -1 when absent, -2 when the storage cannot be read; PageStorageCopy puts them in `bytes`.
 int PageStorageLength(const char* name);
 void PageStorageCopy(const char* name, std::uint8_t* bytes, int size);
-// Stores `size` bytes as the item; false when the storage refuses (full, or switched off).
+// Stores `size` bytes as the item, UTF-16LE after its mark as they were read, else UTF-8; false
+// when the storage refuses (full, or switched off).
 int PageStorageWrite(const char* name, const std::uint8_t* bytes, int size);
 
 // Called from the page's JavaScript.

@@ -1,7 +1,8 @@
 // The registry of the current user in the page: the portable store of regfile_store.h over one
-// item of the browser's localStorage, which holds the registry-export text byte for byte as the
-// Linux program keeps it in ~/.config/lumivex-gl/registry.reg. A text that is not registry text is
-// kept aside under an item of its own before it is replaced, never over an earlier one.
+// item of the browser's localStorage, which holds the registry-export text as the Linux program
+// keeps it in ~/.config/lumivex-gl/registry.reg. The item is read as UTF-16 text (web_page.cpp), so
+// that what is kept comes back character for character. A text that is not registry text is kept
+// aside under an item of its own before it is replaced, never over an earlier one.
 #include "platform/web/web_platform.h"
 
 #include "platform/regfile/regfile_store.h"
