@@ -69,7 +69,7 @@ class Page {
     return { width: +width, height: +height, rgb: ppm.subarray(header.length), ppm };
   }
   // The first shot that passes `test`, shooting until `seconds` have gone by; null if none did.
-  async shotUntil(test, seconds = 20) {
+  async shotUntil(test, seconds = 60) {
     for (const end = Date.now() + seconds * 1000; Date.now() < end; await sleep(100)) {
       const shot = await this.shot();
       if (test(shot)) return shot;
