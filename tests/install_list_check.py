@@ -144,7 +144,9 @@ def main():
         if where:
             paths[name] = [where, os.path.realpath(where)]
     held = owners([p for pair in paths.values() for p in pair])
-    providers = {name: held[pair[0]] | held[pair[1]] for name, pair in paths.items()}
+    # The package of the path the program is called by; of the file it leads to when no package
+    # holds the path itself (a link the alternatives system made).
+    providers = {name: held[pair[0]] or held[pair[1]] for name, pair in paths.items()}
     everything = set().union(*providers.values()) if providers else set()
     # Essential and required packages are on every Debian system.
     essential = {p for p, v in query("Essential} ${Priority", everything).items()
