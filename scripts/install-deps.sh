@@ -5,8 +5,9 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
           libxrandr-dev libxinerama-dev libgl1 libglx-mesa0 libgl1-mesa-dri libglu1-mesa xvfb xdotool
-          imagemagick x11-utils x11-xserver-utils xauth g++-mingw-w64-i686 googletest clang-format
-          clang-tidy python3 time procps dpkg-dev
+          imagemagick x11-utils x11-xserver-utils xauth g++-mingw-w64-i686 gcc-mingw-w64-i686-win32
+          binutils-mingw-w64-i686 googletest clang-format
+          clang-tidy python3 time procps dpkg-dev git
           xscreensaver xscreensaver-gl xsecurelock lintian
           emscripten nodejs chromium
           libwayland-dev wayland-protocols libxkbcommon-dev libegl-dev libgles-dev pkg-config

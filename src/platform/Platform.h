@@ -231,8 +231,9 @@ class Platform {
     virtual void FillViewRect(std::uint32_t color, int width, int height) = 0;
     virtual void GetViewSize(int& width, int& height) = 0;
     // After each frame the view drew: a single-buffered view has nothing to show, but a back end
-    // may add to the picture here (the frame rate the user asked for).
-    virtual void PresentView() {}
+    // may add to the picture here (the frame rate the user asked for). True when it drew with a
+    // viewport and projection of its own, which the view then sets again.
+    virtual bool PresentView() { return false; }
     // The monitors the view spans, each to show a kaleidoscope of its own; empty (or one) when
     // the view shows one picture, as it does wherever the system has no say.
     virtual std::vector<ViewRect> GetViewMonitors() { return {}; }

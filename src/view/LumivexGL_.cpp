@@ -295,7 +295,8 @@ void TCustomLumivexGL::DrawElements() {
 // Single-buffered on purpose: the trails are the picture, so there is nothing to present; the
 // platform may still add to the frame.
 void TCustomLumivexGL::PresentFrame() {
-    GetPlatform().PresentView();
+    if (GetPlatform().PresentView())
+        SetupProjection(static_cast<std::uint16_t>(Width), static_cast<std::uint16_t>(Height));
 }
 
 void TCustomLumivexGL::PrepareElements() {

@@ -3,9 +3,9 @@
 # unknown option and a bad value exit 1 with one line naming them. In a host's window,
 # --count 7 --reflections 24 --tile draws what those settings give (recorded through the
 # stand-in GL library): 7 elements a frame, each drawn as 24 reflections in 28 tiles; --fps
-# writes nothing on standard error (the rate is on the picture) and, with a GL library that has
-# no functions for it, draws nothing. The stored settings say otherwise and stay as they
-# are: options hold for the run only.
+# writes nothing on standard error and, once a second has been measured, draws the rate after
+# each frame in the view's pixels at its bottom left, after which the view's projection is set
+# again. The stored settings say otherwise and stay as they are: options hold for the run only.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 recgl=${LUMIVEX_RECGL:?the recording GL library}
@@ -53,20 +53,28 @@ wait_for_saver_exit 5
 cmp -s "$SETTINGS_FILE" "$E2E_TMP/before.reg" || fail "the options were written to the settings file"
 python3 - "$LUMIVEX_RECGL_FILE" <<'PY' || fail "the drawing is not that of the options (kept in $E2E_TMP)"
 import sys
-counts, count = [], None
+counts, count, text, ortho = [], None, [], []
 for line in open(sys.argv[1]):
-    name = line.split()[0]
-    if name == "glBegin":
+    name, *args = line.split()
+    if name == "glOrtho":
+        ortho = [float(a) for a in args]
+    elif name == "glBegin" and ortho[:4] == [0, 320, 0, 240]:
+        text.append(len(counts))  # the rate, in the view's pixels
+        ortho = []
+    elif name == "glBegin":
+        assert ortho and ortho[0] < 0, "the view drew without its projection after the rate"
         count = 0
     elif name == "glVertex2f" and count is not None:
         count += 1
-    elif name == "glEnd":
+    elif name == "glEnd" and count is not None:
         counts.append(count)
         count = None
 # Frames of 7 elements, each drawn as 24 copies in 28 tiles: lines and spokes 2, Bezier curves
 # 50, triangles 6 vertices a copy.
 assert counts and {c / (24 * 28) for c in counts} <= {2, 6, 50}, sorted(set(counts))
 assert len(counts) % 7 == 0 and counts[7:] == counts[:-7], f"{len(counts)} draws, not frames of 7"
-print(f"{len(counts)} element draws in frames of 7")
+assert text and text[0] >= 7 and all(t % 7 == 0 for t in text), f"the rate drawn after draws {text}"
+assert all(b - a == 7 for a, b in zip(text, text[1:])), "the rate is not drawn after every frame"
+print(f"{len(counts)} element draws in frames of 7, the rate after the last {len(text)} frames")
 PY
 echo "PASS"

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -122,6 +123,50 @@ TEST_F(BatchingGLTest, ARunOfTheSameStateIsOneDrawEndedByAChangeAClearOrTheFrame
                           {"glDisable", {es::BLEND}},
                           {"glDrawArrays", {es::TRIANGLES, 0, 3}}}));
     EXPECT_EQ(es.Of({"glClear"}).size(), 2u);
+}
+
+// The framebuffer each call of `name` draws into (the read framebuffer for a blit), following the
+// binds from a frame's end, where the default framebuffer is bound.
+std::vector<double> TargetsOf(const std::vector<GLCall>& calls, const std::string& name) {
+    double draw = 0, read = 0;
+    std::vector<double> targets;
+    for (const GLCall& call : calls) {
+        if (call.Name == "glBindFramebuffer") {
+            if (call.Args[0] != double{es::READ_FRAMEBUFFER})
+                draw = call.Args[1];
+            if (call.Args[0] != double{es::DRAW_FRAMEBUFFER})
+                read = call.Args[1];
+        } else if (call.Name == name &&
+                   (name != "glDrawArrays" || call.Args[0] == double{es::LINES})) {
+            targets.push_back(name == "glBlitFramebuffer" ? read : draw);
+        }
+    }
+    return targets;
+}
+
+// With or without samples, glClear clears the picture the lines are drawn into, between frames
+// and within one; with samples that is the multisampled one, which each frame's resolve reads.
+TEST_F(BatchingGLTest, GlClearClearsThePictureTheLinesAreDrawnInto) {
+    for (int samples : {0, 4}) {
+        BatchingGL target;
+        Start(target, samples);
+        Lines({1, 2});
+        target.EndFrame();
+        es.Clear();
+        GL.glClear(GL_COLOR_BUFFER_BIT);
+        Lines({3, 4});
+        GL.glClear(GL_COLOR_BUFFER_BIT);
+        Lines({5, 6});
+        target.EndFrame();
+        const std::vector<double> lines = TargetsOf(es.Calls, "glDrawArrays");
+        ASSERT_EQ(lines.size(), 2u) << samples;
+        ASSERT_NE(lines[0], 0) << samples;
+        EXPECT_EQ(lines[1], lines[0]) << samples;
+        EXPECT_EQ(TargetsOf(es.Calls, "glClear"), std::vector<double>(2, lines[0])) << samples;
+        EXPECT_EQ(TargetsOf(es.Calls, "glBlitFramebuffer"),
+                  samples > 0 ? std::vector<double>{lines[0]} : std::vector<double>{})
+            << samples;
+    }
 }
 
 // More vertices than the buffer holds are drawn in several runs of whole lines; an unfinished

@@ -68,8 +68,19 @@ class Page {
     const [header, width, height] = ppm.toString("latin1", 0, 40).match(/^P6\s+(\d+)\s+(\d+)\s+255\s/);
     return { width: +width, height: +height, rgb: ppm.subarray(header.length), ppm };
   }
-  close() {
-    return this.browser.send("Target.closeTarget", { targetId: this.targetId });
+  // The first shot that passes `test`, shooting until `seconds` have gone by; null if none did.
+  async shotUntil(test, seconds = 60) {
+    for (const end = Date.now() + seconds * 1000; Date.now() < end; await sleep(100)) {
+      const shot = await this.shot();
+      if (test(shot)) return shot;
+    }
+    return null;
+  }
+  // Resolves once the tab is gone, its unload handlers run.
+  async close() {
+    const gone = this.browser.next("Target.detachedFromTarget");
+    await this.browser.send("Target.closeTarget", { targetId: this.targetId });
+    await gone;
   }
 }
 

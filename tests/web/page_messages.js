@@ -2,7 +2,7 @@
 // WebGL context away (the picture then comes back without a reload), and when there is no WebGL 2
 // at all. A bad option in the address is told the way lumivex-gl tells it, in the address's words.
 "use strict";
-const { run, expect, sleep, coverage } = require("./page.js");
+const { run, expect, coverage } = require("./page.js");
 
 const MESSAGE = `(() => { const box = document.getElementById("message");
                           return box.hidden ? "" : box.querySelector("p").textContent; })()`;
@@ -10,15 +10,15 @@ const GL_MESSAGE = "Lumivex GL cannot initialize OpenGL library: OpenGL32.DLL";
 
 run(async (browser) => {
   const page = await browser.open();
-  await sleep(500);
+  expect(await page.shotUntil((shot) => coverage(shot) > 0) !== null, "the picture is drawn");
   await page.evaluate(`(window.lose = document.getElementById("canvas").getContext("webgl2")
                          .getExtension("WEBGL_lose_context")).loseContext()`);
   await page.waitFor(`${MESSAGE} !== ""`);
   expect(await page.evaluate(MESSAGE) === GL_MESSAGE, "a lost context is told in the desktop's words");
   await page.evaluate("lose.restoreContext()");
   await page.waitFor(`${MESSAGE} === ""`);
-  await sleep(1500);
-  expect(coverage(await page.shot()) > 0.005, "the picture comes back without a reload");
+  expect(await page.shotUntil((shot) => coverage(shot) > 0.005) !== null,
+         "the picture comes back without a reload");
 
   const bare = await browser.open("", { before: "HTMLCanvasElement.prototype.getContext = () => null;" });
   await bare.waitFor(`${MESSAGE} !== ""`);

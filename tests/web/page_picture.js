@@ -1,20 +1,29 @@
 // The page draws the saver's picture: at twice the CSS pixels (HiDPI) the canvas has the device
-// pixels, what is drawn stays and more is added over two seconds (the trails), and the picture of
-// 12 mirrored reflections maps onto itself turned by 60 degrees about the canvas centre. A click
-// and F (real input, as the Fullscreen API asks) toggle full screen, and the saver goes on.
+// pixels, what is drawn stays and more is added (the trails), and the picture of 12 mirrored
+// reflections maps onto itself turned by 60 degrees about the canvas centre. A click and F (real
+// input, as the Fullscreen API asks) toggle full screen, and the saver goes on. With ?fps the
+// frame rate is at the bottom left of the picture, as --fps shows it on Linux; without, nothing.
 "use strict";
-const { run, expect, sleep, coverage, symmetric } = require("./page.js");
+const { run, expect, coverage, symmetric } = require("./page.js");
+
+// Pixels with red in them at the bottom left of a 320x240 shot: in the blue shades of colour 6,
+// only the text of the frame rate has red.
+function redAtBottomLeft(shot) {
+  let count = 0;
+  for (let row = 240 - 20; row < 240; row++)
+    for (let i = row * shot.width * 3, end = i + 70 * 3; i < end; i += 3) count += shot.rgb[i] > 128;
+  return count;
+}
 
 run(async (browser) => {
   const page = await browser.open("", { width: 320, height: 240, scale: 2 });
   expect(await page.evaluate("[canvas.width, canvas.height].join()") === "640,480",
          "the canvas has the window's size in device pixels");
-  await sleep(600);
-  const early = await page.shot();
-  await sleep(2000);
-  const late = await page.shot();
+  const early = await page.shotUntil((shot) => coverage(shot) > 0.002);
+  expect(early !== null, "the picture appears");
+  const late = await page.shotUntil((shot) => coverage(shot) > 1.5 * coverage(early));
+  expect(late !== null, "the trails build up");
   console.log(`coverage ${coverage(early).toFixed(4)} -> ${coverage(late).toFixed(4)}`);
-  expect(coverage(late) > 1.3 * coverage(early), "the trails build up over two seconds");
   expect(symmetric(late, 60), "the picture is symmetric about the canvas centre");
 
   const fullScreen = "document.fullscreenElement !== null";
@@ -25,6 +34,19 @@ run(async (browser) => {
   await page.waitFor(`!(${fullScreen})`);
   expect(true, "a click and F toggle full screen");
   const before = coverage(await page.shot());
-  await sleep(1000);
-  expect(coverage(await page.shot()) > before, "and they do not end the saver: the picture goes on");
+  expect(await page.shotUntil((shot) => coverage(shot) > before) !== null,
+         "and they do not end the saver: the picture goes on");
+
+  // One tab at a time: a second one would show its note over the bottom of the picture.
+  await page.close();
+  const fps = await browser.open("?colour=6&fps");
+  const rated = await fps.shotUntil((shot) => redAtBottomLeft(shot) > 40);
+  expect(rated !== null, "?fps shows the frame rate at the bottom left");
+  await fps.close();
+  // Without it, nothing there once the picture has gone on as long as the rate took to show.
+  const plain = await browser.open("?colour=6");
+  const later = await plain.shotUntil((shot) => coverage(shot) >= coverage(rated));
+  expect(later !== null, "the picture without ?fps goes on as long");
+  console.log(`coverage ${coverage(rated).toFixed(4)} with the rate, ${coverage(later).toFixed(4)} without`);
+  expect(redAtBottomLeft(later) === 0, "without ?fps nothing is there");
 });

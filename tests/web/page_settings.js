@@ -5,7 +5,7 @@
 // that is not the program's (a comment, another key's value, an item that is no registry text at
 // all) comes back character for character after a save, any character.
 "use strict";
-const { run, expect, sleep, coverage } = require("./page.js");
+const { run, expect, coverage } = require("./page.js");
 
 const STORED = `localStorage.getItem("lumivex-gl/registry.reg") || ""`;
 // The corners of a 320x240 canvas, beyond the reach of an untiled picture's elements.
@@ -13,13 +13,13 @@ const corners = (shot) =>
   [[0, 0], [296, 0], [0, 222], [296, 222]].reduce((sum, [x, y]) => sum + coverage(shot, x, y, 24, 18), 0);
 
 run(async (browser) => {
+  const tiled = (shot) => corners(shot) > 0.02;
   const page = await browser.open();
-  await sleep(1500);
-  expect(corners(await page.shot()) === 0, "untiled, the picture leaves the corners empty");
+  const drawn = await page.shotUntil((shot) => coverage(shot) > 0.02);
+  expect(drawn !== null && corners(drawn) === 0, "untiled, the picture leaves the corners empty");
   await page.key("CapsLock", true);
   await page.key("KeyW", true);
-  await sleep(1500);
-  expect(corners(await page.shot()) > 0.02, "Caps Lock + W tiles the picture over the canvas");
+  expect(await page.shotUntil(tiled) !== null, "Caps Lock + W tiles the picture over the canvas");
   for (const code of ["Numpad6", "NumpadSubtract", "ArrowUp"]) await page.key(code, true, true);
 
   const viewer = await browser.open();
@@ -27,7 +27,6 @@ run(async (browser) => {
   for (const [code, capsLock] of [["CapsLock", true], ["KeyT", true], ["CapsLock", false]])
     await viewer.key(code, capsLock);
   await viewer.close();
-  await sleep(500);
   expect(await page.evaluate(STORED) === "", "the second tab writes no settings");
 
   await page.reload();
@@ -38,8 +37,8 @@ run(async (browser) => {
   expect(['"MonoColor"=dword:00ff0000', '"Monochrome"=dword:00000001', '"NumOfElements"=dword:00000002',
           '"NumOfReflections"=dword:00000012'].every((line) => stored.includes(line)),
          "and the other edits, as the keys gave them");
-  await sleep(1500);
-  expect(corners(await page.shot()) > 0.02, "and the picture starts tiled");
+  const role = await page.evaluate(`document.getElementById("note").hidden ? "keeps" : "only shows"`);
+  expect(await page.shotUntil(tiled) !== null, `and the picture starts tiled (the tab ${role} the settings)`);
 
   // Characters beyond Latin-1 and the BMP, and an unpaired surrogate; a reload saves.
   const WIDE = "€ café 𝄞 \uD800";

@@ -2,7 +2,8 @@
 # resources_check.sh WINDRES LMVXSVGL.SCR: the display settings list a screen saver under its
 # string resource 1 and show its first icon; the file's version block names it. All three must
 # be in the built program. The icon holds the 16-colour 32x32 and 16x16 images Windows 95/98 show,
-# unchanged to the byte, and the 32-bit 48x48 and 256x256 (a PNG) that later Windows show.
+# unchanged to the byte, and the 32-bit 48x48 and 256x256 (a PNG) that later Windows show. Its
+# manifest (1) is well-formed XML that declares the saver DPI-aware and asks for nothing else.
 set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: resources_check.sh WINDRES LMVXSVGL.SCR" >&2; exit 2; }
 resources=$("$1" -i "$2" -O rc)
@@ -30,4 +31,20 @@ sed -n '/^4 3 \/\* RT_ICON/,/^END/p' <<<"$resources" | sed -n 3p | grep -q '^ *0
 grep -q '^1 VERSIONINFO' <<<"$resources" || fail "no version block"
 grep -q 'VALUE "OriginalFilename", "LMVXSVGL.SCR"' <<<"$resources" ||
     fail "the version block does not name LMVXSVGL.SCR"
+sed -n '/^1 24 \/\* RT_MANIFEST \*\//,/^END/p' <<<"$resources" | python3 -c '
+import re, sys
+import xml.etree.ElementTree as ET
+# windres writes the bytes as RC strings: "" for a quote, \n for a line end.
+text = "".join(bytes(s.replace("\"\"", "\""), "latin-1").decode("unicode_escape")
+               for s in re.findall(r"^\s*\"(.*)\"\s*$", sys.stdin.read(), re.M))
+root = ET.fromstring(text.encode())
+v1, v3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
+settings = "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}"
+assert root.tag == v1 + "assembly" and root.get("manifestVersion") == "1.0", root.tag
+found = root.findall(f"{v3}application/{v3}windowsSettings/{settings}dpiAware")
+assert [e.text for e in found] == ["true"], "no dpiAware true"
+# Nothing Windows 98 lacks: no dependency (common controls 6), no trust level, no other setting.
+assert [e.tag for e in root.iter()] == [v1 + "assembly", v3 + "application",
+    v3 + "windowsSettings", settings + "dpiAware"], [e.tag for e in root.iter()]
+' || fail "manifest 1 is missing, not well-formed or asks for more than DPI awareness"
 echo "PASS"

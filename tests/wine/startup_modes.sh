@@ -3,7 +3,8 @@
 # program owns, the two library names as REG_SZ and the rest as REG_DWORD, beside the stored
 # Background and WallpaperDir, which it never writes. A name stored as REG_EXPAND_SZ is read as
 # it stands (not expanded) and written back as REG_SZ. Configure (/c) opens help context 1000 of
-# LMVXSVGL.HLP owned by the desktop window, and shows no window of its own.
+# LMVXSVGL.HLP owned by the desktop window, and shows no window of its own. At 192 dots per inch
+# the saver (/s), DPI-aware, covers the whole screen in its pixels with a picture centred on it.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 start_xvfb 320x240
@@ -47,4 +48,24 @@ desktop=${desktop##*=}
 relayed WinHelpA | grep -q "WinHelpA($desktop,[0-9a-f]* \"LMVXSVGL.HLP\",00000001,000003e8)" ||
     fail "no help call for context 1000: $(relayed WinHelpA)"
 [ -z "$(saver_window)" ] || fail "configure showed a saver window"
+
+note "the saver at 192 dots per inch"
+wine_quiet reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f ||
+    fail "cannot set LogPixels"
+on_cleanup "wine_quiet reg delete 'HKCU\\Control Panel\\Desktop' /v LogPixels /f"
+write_settings NumOfReflections=12 Reflected=1 FullScreen=0 NumOfElements=3 Rest=20
+start_saver /s
+wait_for_saver_ready
+size=$(timeout 5 xwininfo -id "$(saver_window)" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}')
+[ "$size" = 320x240 ] || fail "the saver window is $size, not the screen's 320x240"
+# The symmetry of 12 reflections about the screen's centre: a picture made for a smaller window
+# would be centred elsewhere.
+picture_on_screen() {
+    screenshot "$E2E_TMP/dpi.png"
+    timeout 20 convert "$E2E_TMP/dpi.png" -depth 8 "$E2E_TMP/dpi.ppm" &&
+        python3 "$E2E_DIR/symmetry_check.py" "$E2E_TMP/dpi.ppm" 60 0.9 0.005 >/dev/null
+}
+poll_until 20 picture_on_screen || fail "no picture centred on the screen (kept in $E2E_TMP)"
+send key Escape
+wait_for_saver_exit
 echo "PASS"

@@ -189,7 +189,21 @@ void WaylandPlatform::DeactivateGLContext() {
 // it, so a new view starts from a new picture.
 void WaylandPlatform::DeleteGLContext(RenderContext) {}
 
-void WaylandPlatform::PresentView() {
+bool WaylandPlatform::PresentView() {
+    WindowState* window = window_.get();
+    bool drewText = false;
+    if (frameRateReport_ && window != nullptr && egl_ != nullptr && egl_->created) {
+        window->frameRate.Count(WaylandMilliseconds());
+        if (window->frameRate.HasText()) {
+            window->frameRate.Draw(GL, window->width, window->height, background_);
+            drewText = true;
+        }
+    }
+    ShowPicture();
+    return drewText;
+}
+
+void WaylandPlatform::ShowPicture() {
     WindowState* window = window_.get();
     if (window == nullptr || egl_ == nullptr || !egl_->created)
         return;
@@ -208,8 +222,6 @@ void WaylandPlatform::PresentView() {
             wl_display_get_error(display_->display) != 0)
             LoseDisplay();
     }
-    if (frameRateReport_ && window->frameRate.Count(WaylandMilliseconds()))
-        std::fprintf(stderr, "lumivex-gl: %.1f fps\n", window->frameRate.Rate());
 }
 
 } // namespace lumivex

@@ -45,8 +45,11 @@ class WaylandPlatform final : public PosixPlatform {
     void ActivateGLContext(DeviceContext dc, RenderContext rc) override;
     void DeactivateGLContext() override;
     void DeleteGLContext(RenderContext rc) override;
-    // Shows the picture on every output whose compositor asked for a frame.
-    void PresentView() override;
+    // The frame rate on the picture (with --fps), then the picture on every output whose
+    // compositor asked for a frame.
+    bool PresentView() override;
+    // The picture on every output whose compositor asked for a frame.
+    void ShowPicture();
 
     // wayland_window.cpp
     WindowHandle CreateSaverWindow(WindowEvents* events) override;
@@ -55,7 +58,7 @@ class WaylandPlatform final : public PosixPlatform {
     void HideApplicationWindow() override {}
     void GetScreenSize(int& width, int& height) override;
     void SetWindowBounds(int left, int top, int width, int height) override;
-    void SetWindowColor(std::uint32_t) override {}
+    void SetWindowColor(std::uint32_t color) override { background_ = color; }
     void SetViewCursor(int cursor) override;
     void SetViewFocus() override {}
     void SetTimerEnabled(TimerId timer, bool enabled) override;
@@ -66,7 +69,7 @@ class WaylandPlatform final : public PosixPlatform {
     void FillViewRect(std::uint32_t color, int width, int height) override;
     void GetViewSize(int& width, int& height) override;
     std::vector<ViewRect> GetViewMonitors() override;
-    // The frame rate on standard error once a second.
+    // The frame rate at the bottom left of the picture, as on X11.
     void SetFrameRateReport(bool on) override { frameRateReport_ = on; }
 
     // wayland_session.cpp
@@ -98,6 +101,7 @@ class WaylandPlatform final : public PosixPlatform {
     StatePtr<EglState> egl_;
     StatePtr<WindowState> window_;
     bool frameRateReport_ = false;
+    std::uint32_t background_ = 0; // 0x00BBGGRR, under the frame rate's text
 };
 
 } // namespace lumivex

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "gl/BatchingGL.h"
-#include "platform/FrameRateMeter.h"
+#include "gl/FrameRateOverlay.h"
 #include "platform/ModalLoop.h"
 #include "platform/SaverTimers.h"
 #include "platform/posix/posix_signals.h"
@@ -164,7 +164,7 @@ struct WaylandPlatform::WindowState final : ModalLoop::Backend {
     bool layoutChanged = false;
     bool paintPending = false;
     bool modal = false;
-    FrameRateMeter frameRate;
+    FrameRateOverlay frameRate;
 
     void Queue(const WaylandInput& input);
     // Reads and dispatches what the compositor sent, waiting up to `timeout` milliseconds

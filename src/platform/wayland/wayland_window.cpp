@@ -155,7 +155,7 @@ bool WaylandPlatform::WindowState::HandlePendingEvent() {
     if (paintPending && shown) {
         paintPending = false;
         events->OnPaint();
-        platform.PresentView();
+        platform.ShowPicture();
         return true;
     }
     TimerId id = TimerTick;

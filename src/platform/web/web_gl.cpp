@@ -7,12 +7,15 @@
 #include "platform/web/web_platform.h"
 
 #include "gl/BatchingGL.h"
+#include "gl/FrameRateOverlay.h"
 #include "platform/web/web_page.h"
 #include "shell/unInitialize.h"
 
+#include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 
 namespace lumivex {
@@ -36,6 +39,8 @@ struct GlState {
     bool lost = false;
     std::uint64_t vertices = 0; // counted only for the frame-rate report
     void (*vertex)(GLfloat, GLfloat) = nullptr;
+    FrameRateOverlay frameRate;
+    GLEntryPoints overlayGL; // the layer's own functions: the text's vertices are not counted
 };
 
 GlState gl;
@@ -81,6 +86,10 @@ bool MakeContext() {
     }
     gl.layer = std::make_unique<BatchingGL>();
     InstallBatchingGL(*gl.layer);
+#define LUMIVEX_WEB_OVERLAY_BIND(ret, name, params, args)                                          \
+    gl.overlayGL.name = reinterpret_cast<decltype(gl.overlayGL.name)>(BatchingGLProcAddress(#name));
+    LUMIVEX_GL_FUNCTIONS(LUMIVEX_WEB_OVERLAY_BIND)
+#undef LUMIVEX_WEB_OVERLAY_BIND
     emscripten_set_webglcontextlost_callback(Canvas, nullptr, EM_FALSE, &OnContextLost);
     emscripten_set_webglcontextrestored_callback(Canvas, nullptr, EM_FALSE, &OnContextRestored);
     return true;
@@ -154,10 +163,22 @@ void WebPlatform::PresentGL() {
         gl.layer->EndFrame();
 }
 
-std::uint64_t WebPlatform::TakeVertexCount() {
-    const std::uint64_t count = gl.vertices;
-    gl.vertices = 0;
-    return count;
+// ?fps: the rate on the picture as on Linux, and on the console (which takes what standard error
+// is on Linux) with the vertices drawn, from one measure.
+bool WebPlatform::PresentView() {
+    if (!frameRateReport_ || !gl.created || gl.lost)
+        return false;
+    if (gl.frameRate.Count(static_cast<std::uint64_t>(emscripten_get_now()))) {
+        const FrameRateMeter& meter = gl.frameRate.Meter();
+        std::printf("lumivex-gl: %.1f fps, %.0f vertices/s\n", meter.Rate(),
+                    static_cast<double>(gl.vertices) * 1000.0 /
+                        static_cast<double>(meter.Elapsed()));
+        gl.vertices = 0;
+    }
+    if (!gl.frameRate.HasText())
+        return false;
+    gl.frameRate.Draw(gl.overlayGL, gl.width, gl.height, background_);
+    return true;
 }
 
 } // namespace lumivex

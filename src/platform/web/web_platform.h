@@ -79,8 +79,6 @@ class WebPlatform final : public Platform {
     void ResizeGL(int width, int height);
     // Shows what the idle passes and paints drew since the last call.
     void PresentGL();
-    // Vertices drawn since the last call (counted only with the frame-rate report on).
-    std::uint64_t TakeVertexCount();
 
     // web_window.cpp
     WindowHandle CreateSaverWindow(WindowEvents* events) override;
@@ -105,9 +103,10 @@ class WebPlatform final : public Platform {
     // The page is going away (closed, reloaded, left): the saver window closes as at the end of
     // a session, and the settings are saved if this tab keeps them.
     void EndSession();
-    // The frame rate (and the vertices drawn) on the console once a second.
+    // The frame rate on the picture, and with the vertices drawn on the console, once a second
+    // (web_gl.cpp).
     void SetFrameRateReport(bool on) { frameRateReport_ = on; }
-    bool FrameRateReport() const { return frameRateReport_; }
+    bool PresentView() override;
 
   protected:
     ModalLoop* SaverLoop() override;
@@ -117,6 +116,7 @@ class WebPlatform final : public Platform {
     double clock_ = 0; // the program's clock: the browser's, or ahead of it by what Sleep asked
     double lag_ = 0;   // how late the running idle pass started
     bool frameRateReport_ = false;
+    std::uint32_t background_ = 0; // the window's colour, which the frame rate's box takes
     std::uint32_t lastError_ = 0;
 };
 

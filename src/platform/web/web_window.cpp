@@ -9,7 +9,6 @@
 // the frame later. The page is never closed by the saver: close requests are dropped.
 #include "platform/web/web_platform.h"
 
-#include "platform/FrameRateMeter.h"
 #include "platform/ModalLoop.h"
 #include "platform/SaverTimers.h"
 #include "platform/web/web_keys.h"
@@ -22,7 +21,6 @@
 
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <optional>
 
 namespace lumivex {
@@ -62,7 +60,6 @@ struct WindowState {
     bool ending = false;
     bool capsLock = false;       // as the last handled event had it
     bool capsLockQueued = false; // as the last queued key had it
-    FrameRateMeter frameRate;
 };
 
 WindowState window;
@@ -215,15 +212,6 @@ bool HandleOne() {
     return FireDueTimer();
 }
 
-// The console takes what standard error is on Linux.
-void ReportFrameRate() {
-    if (!window.frameRate.Count(Milliseconds()))
-        return;
-    const double vertices = static_cast<double>(window.platform->TakeVertexCount());
-    std::printf("lumivex-gl: %.1f fps, %.0f vertices/s\n", window.frameRate.Rate(),
-                vertices * 1000.0 / static_cast<double>(window.frameRate.Elapsed()));
-}
-
 // The loop's primitives in the page: it never waits, the browser does.
 class PageLoop final : public ModalLoop::Backend {
   public:
@@ -231,11 +219,7 @@ class PageLoop final : public ModalLoop::Backend {
     void WaitForEvent() override {}
     bool IsSessionEnding() override { return window.ending; }
     void BeforeIdle() override { window.platform->BeginPass(); }
-    void AfterIdle() override {
-        window.drew = true;
-        if (window.platform->FrameRateReport())
-            ReportFrameRate();
-    }
+    void AfterIdle() override { window.drew = true; }
 };
 
 PageLoop pageLoop;
@@ -321,6 +305,7 @@ void WebPlatform::SetWindowBounds(int, int, int width, int height) {
 }
 
 void WebPlatform::SetWindowColor(std::uint32_t color) {
+    background_ = color;
     PageSetBackground(color);
 }
 
@@ -346,6 +331,7 @@ void WebPlatform::InvalidateView() {
 
 // Only without a GL context: the page's colour shows through the canvas.
 void WebPlatform::FillViewRect(std::uint32_t color, int, int) {
+    background_ = color;
     PageSetBackground(color);
 }
 

@@ -68,7 +68,7 @@ class X11Platform final : public PosixPlatform {
     std::string HostIn(unsigned long window);
     // The frame rate on the picture, measured once a second (x11_frame_rate.cpp).
     void SetFrameRateReport(bool on) override;
-    void PresentView() override;
+    bool PresentView() override;
 
     // x11_monitors.cpp
     std::vector<ViewRect> GetViewMonitors() override;
