@@ -65,10 +65,7 @@ start_sway() {
             pos "${BASH_REMATCH[2]}" "${BASH_REMATCH[3]}" || fail "cannot set output $geometry"
         number=$((number + 1))
     done
-    OUTPUTS=$(timeout 5 swaymsg -t get_outputs -r | python3 -c 'import json, sys
-for o in json.load(sys.stdin):
-    r = o["rect"]
-    print(o["name"], "%dx%d+%d+%d" % (r["width"], r["height"], r["x"], r["y"]))')
+    OUTPUTS=$(sway_outputs)
     [ "$(echo "$OUTPUTS" | awk '{print $2}' | xargs)" = "$*" ] ||
         fail "sway's outputs are not the ones asked for: $OUTPUTS"
     [ -z "${LUMIVEX_WL_INPUT:-}" ] || start_input_devices
@@ -84,6 +81,15 @@ start_input_devices() {
 }
 
 sway_msg() { timeout 5 swaymsg "$@" >>"$E2E_TMP/swaymsg.log" 2>&1; }
+
+# sway's active outputs, one "NAME WxH+X+Y" a line.
+sway_outputs() {
+    timeout 5 swaymsg -t get_outputs -r | python3 -c 'import json, sys
+for o in json.load(sys.stdin):
+    r = o["rect"]
+    if o["active"]:
+        print(o["name"], "%dx%d+%d+%d" % (r["width"], r["height"], r["x"], r["y"]))'
+}
 
 # start_weston WxH: weston with one output; --debug lets weston-screenshooter capture it.
 start_weston() {

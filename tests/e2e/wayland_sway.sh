@@ -3,7 +3,8 @@
 # a focused full-screen view covers each output, none inhibiting idleness; each output shows a
 # picture of its own with the symmetry of 12 mirrored reflections about that output's centre, and
 # its trails build up. A key, a click and SIGTERM each end the saver with 0 within 2 s, the
-# settings as they were; with Caps Lock on the keys edit them, and Escape saves the edits.
+# settings as they were; with Caps Lock on the keys edit them, and Escape saves the edits. An
+# output that comes while the saver runs is covered too, and one that goes leaves it drawing.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 start_sway 640x480+0+0 400x400+640+40
@@ -24,6 +25,37 @@ expect_pictures() {
     done <<<"$OUTPUTS"
 }
 
+# An output plugged in while the saver runs gets a picture of its own; unplugged (sway 1.7 has
+# no unplug: disabling takes its wl_output away), the others go on drawing, each picture made again
+# about its output's centre. Then a key.
+plug_in_and_out_then_key() {
+    local before=$OUTPUTS name
+    sway_msg create_output || fail "swaymsg create_output failed"
+    name=$(sway_outputs | awk -v known="$before" 'index(known, $1 " ") == 0 { print $1 }')
+    [ -n "$name" ] || fail "sway made no new output: $(sway_outputs)"
+    sway_msg output "$name" mode 320x240 pos 1040 0 || fail "cannot set output $name"
+    OUTPUTS=$(sway_outputs)
+    wait_for_wayland_saver
+    wait_for_drawing "$name" "$E2E_TMP/plugged.png" 0.005
+    expect_symmetric "$E2E_TMP/plugged.png"
+    sway_msg output "$name" disable || fail "cannot unplug $name"
+    OUTPUTS=$before
+    wait_for_wayland_saver
+    while read -r name _; do
+        wait_for_drawing "$name" "$E2E_TMP/$name-unplugged.png" 0.005
+        expect_symmetric "$E2E_TMP/$name-unplugged.png"
+        poll_until 20 drawing_on "$name" "$E2E_TMP/$name-unplugged.png" ||
+            fail "$name stopped drawing once an output went"
+    done <<<"$OUTPUTS"
+    wl_input space
+}
+
+# OUTPUT shows another picture than the one in FILE.png.
+drawing_on() {
+    capture "$1" "$2.now.png"
+    ! cmp -s <(convert "$2" -depth 8 ppm:-) <(convert "$2.now.png" -depth 8 ppm:-)
+}
+
 # how it ends | what is sent | the settings then (as saver_keys.sh has them: with Caps Lock on,
 # Up, keypad 6 under Num Lock, keypad minus, T, V, W and Left edit them)
 stored="NumOfReflections=12 NumOfElements=3 Alpha=0 Reflected=1 FullScreen=0 Monochrome=0 Rest=100"
@@ -32,6 +64,7 @@ edited="NumOfReflections=18 NumOfElements=2 Alpha=1 Reflected=0 FullScreen=1 Mon
 cases=(
     "a key|wl_input space|$stored"
     "a click|wl_input click|$stored"
+    "a key after an output came and went|plug_in_and_out_then_key|$stored"
     "SIGTERM|kill -TERM|$stored"
     "Caps Lock on, edits, Escape|wl_input $edits|$edited MonoColor=0x00FF0000"
 )
