@@ -1,5 +1,5 @@
-# A private Wayland compositor for the end-to-end scripts (sourced by lib.sh): sway or weston,
-# headless, drawing with pixman, in a runtime folder of its own; captures of one output; the
+# A private Wayland compositor for the end-to-end scripts (sourced by lib.sh): sway (its outputs
+# windows of a headless sway) or weston headless, drawing with pixman, in a runtime folder of its own; captures of one output; the
 # saver's views as sway lists them; keys and clicks through the wl_input helper.
 #
 # Compositors refuse root (sway) or should not need it: as root they run as nobody, in a runtime
@@ -9,6 +9,8 @@
 
 COMPOSITOR=""
 COMPOSITOR_PID=""
+OUTER_PID=""
+OUTER_SWAYSOCK=""
 COMPOSITOR_DIR=""
 DEVICES_PID=""
 
@@ -43,32 +45,57 @@ compositor_run() {
 
 compositor_failed() { skip "$COMPOSITOR did not start: $(tail -n 3 "$E2E_TMP/compositor.log")"; }
 
-# start_sway GEOMETRY...: sway with one output per WxH+X+Y, named HEADLESS-1, HEADLESS-2...
+# start_sway GEOMETRY...: sway with one output per WxH+X+Y, named WL-1, WL-2... Its outputs are
+# windows of a headless sway (sway 1.7 cannot remove a headless output; closing such a window
+# unplugs its output, see unplug_output).
 start_sway() {
     stop_compositor
     COMPOSITOR=sway
     compositor_prepare sway swaymsg swaybg grim
+    local config=('output * bg #000000 solid_color' 'default_border none' 'xwayland disable'
+        'focus_follows_mouse no')
+    printf '%s\n' "${config[@]}" >"$COMPOSITOR_DIR/config"
+    printf '%s\n' "${config[@]}" 'for_window [app_id="wlroots"] floating enable' \
+        >"$COMPOSITOR_DIR/outer"
+    [ "$(id -u)" -ne 0 ] || chown 65534:65534 "$COMPOSITOR_DIR/config" "$COMPOSITOR_DIR/outer"
+    AS_COMPOSITOR+=(WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman)
+    OUTER_SWAYSOCK="$COMPOSITOR_DIR/outer.sock"
+    python3 "$E2E_DIR/reaper.py" "$E2E_TMP/compositor.reaped" "${AS_COMPOSITOR[@]}" \
+        "SWAYSOCK=$OUTER_SWAYSOCK" WLR_BACKENDS=headless sway -c "$COMPOSITOR_DIR/outer" \
+        >"$E2E_TMP/outer-compositor.log" 2>&1 &
+    OUTER_PID=$!
+    poll_until 20 test -S "$COMPOSITOR_DIR/wayland-1" || compositor_failed
     export SWAYSOCK="$COMPOSITOR_DIR/ipc.sock"
-    printf '%s\n' 'output * bg #000000 solid_color' 'default_border none' 'xwayland disable' \
-        'focus_follows_mouse no' >"$COMPOSITOR_DIR/config"
-    [ "$(id -u)" -ne 0 ] || chown 65534:65534 "$COMPOSITOR_DIR/config"
-    AS_COMPOSITOR+=("SWAYSOCK=$SWAYSOCK" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1
-        WLR_RENDERER=pixman)
-    compositor_run sway -c "$COMPOSITOR_DIR/config"
+    compositor_run "SWAYSOCK=$SWAYSOCK" WLR_BACKENDS=wayland WAYLAND_DISPLAY=wayland-1 \
+        sway -c "$COMPOSITOR_DIR/config"
     poll_until 20 sway_msg -t get_version || compositor_failed
-    export WAYLAND_DISPLAY=wayland-1
+    export WAYLAND_DISPLAY=wayland-2
+    local number
+    for ((number = 2; number <= $#; number++)); do
+        sway_msg create_output || fail "swaymsg create_output failed"
+    done
+    poll_until 10 place_outputs "$@" || fail "sway's outputs are not the ones asked for: $(sway_outputs)"
+    OUTPUTS=$(sway_outputs)
+    [ -z "${LUMIVEX_WL_INPUT:-}" ] || start_input_devices
+}
+
+# place_outputs GEOMETRY...: WL-1, WL-2... placed so; asked for until it holds, as the first
+# configure of an output's window may undo a size asked for before it.
+place_outputs() {
     local number=1 geometry
     for geometry in "$@"; do
-        [ "$number" -eq 1 ] || sway_msg create_output || fail "swaymsg create_output failed"
         [[ $geometry =~ ^([0-9]+x[0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || fail "bad output $geometry"
-        sway_msg output "HEADLESS-$number" mode "${BASH_REMATCH[1]}" \
-            pos "${BASH_REMATCH[2]}" "${BASH_REMATCH[3]}" || fail "cannot set output $geometry"
+        sway_msg output "WL-$number" mode "${BASH_REMATCH[1]}" pos "${BASH_REMATCH[2]}" \
+            "${BASH_REMATCH[3]}" || return 1
         number=$((number + 1))
     done
-    OUTPUTS=$(sway_outputs)
-    [ "$(echo "$OUTPUTS" | awk '{print $2}' | xargs)" = "$*" ] ||
-        fail "sway's outputs are not the ones asked for: $OUTPUTS"
-    [ -z "${LUMIVEX_WL_INPUT:-}" ] || start_input_devices
+    sleep 0.2 # lets a configure in flight undo it, so that the check sees it
+    [ "$(sway_outputs | awk '{print $2}' | xargs)" = "$*" ]
+}
+
+# unplug_output NAME: its window closes, and sway removes the output.
+unplug_output() {
+    SWAYSOCK=$OUTER_SWAYSOCK sway_msg "[title=\"wlroots - $1\"] kill" || fail "cannot unplug $1"
 }
 
 # The seat's keyboard and pointer, there before the saver starts as on a real machine: a client
@@ -107,7 +134,8 @@ start_weston() {
 stop_compositor() {
     [ -z "$DEVICES_PID" ] || stop_tree "$DEVICES_PID"
     [ -z "$COMPOSITOR_PID" ] || stop_tree "$COMPOSITOR_PID"
-    DEVICES_PID="" COMPOSITOR_PID=""
+    [ -z "$OUTER_PID" ] || stop_tree "$OUTER_PID"
+    DEVICES_PID="" COMPOSITOR_PID="" OUTER_PID=""
     [ -z "$COMPOSITOR_DIR" ] || rm -rf "$COMPOSITOR_DIR"
     COMPOSITOR_DIR=""
 }
