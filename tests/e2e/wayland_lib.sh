@@ -1,5 +1,5 @@
-# A private Wayland compositor for the end-to-end scripts (sourced by lib.sh): sway (its outputs
-# windows of a headless sway) or weston headless, drawing with pixman, in a runtime folder of its own; captures of one output; the
+# A private Wayland compositor for the end-to-end scripts (sourced by lib.sh): sway or weston,
+# headless, drawing with pixman, in a runtime folder of its own; captures of one output; the
 # saver's views as sway lists them; keys and clicks through the wl_input helper.
 #
 # Compositors refuse root (sway) or should not need it: as root they run as nobody, in a runtime
@@ -10,7 +10,6 @@
 COMPOSITOR=""
 COMPOSITOR_PID=""
 OUTER_PID=""
-OUTER_SWAYSOCK=""
 COMPOSITOR_DIR=""
 DEVICES_PID=""
 
@@ -39,35 +38,28 @@ compositor_prepare() {
 
 compositor_run() {
     python3 "$E2E_DIR/reaper.py" "$E2E_TMP/compositor.reaped" "${AS_COMPOSITOR[@]}" "$@" \
-        >"$E2E_TMP/compositor.log" 2>&1 &
+        >>"$E2E_TMP/compositor.log" 2>&1 &
     COMPOSITOR_PID=$!
 }
 
 compositor_failed() { skip "$COMPOSITOR did not start: $(tail -n 3 "$E2E_TMP/compositor.log")"; }
 
-# start_sway GEOMETRY...: sway with one output per WxH+X+Y, named WL-1, WL-2... Its outputs are
-# windows of a headless sway (sway 1.7 cannot remove a headless output; closing such a window
-# unplugs its output, see unplug_output).
+# start_sway GEOMETRY...: sway with one output per WxH+X+Y, named WL-1, WL-2..., each a window of
+# a headless sway, so that it can be unplugged (sway 1.7 cannot remove a headless output).
 start_sway() {
     stop_compositor
     COMPOSITOR=sway
     compositor_prepare sway swaymsg swaybg grim
-    local config=('output * bg #000000 solid_color' 'default_border none' 'xwayland disable'
-        'focus_follows_mouse no')
-    printf '%s\n' "${config[@]}" >"$COMPOSITOR_DIR/config"
-    printf '%s\n' "${config[@]}" 'for_window [app_id="wlroots"] floating enable' \
-        >"$COMPOSITOR_DIR/outer"
-    [ "$(id -u)" -ne 0 ] || chown 65534:65534 "$COMPOSITOR_DIR/config" "$COMPOSITOR_DIR/outer"
-    AS_COMPOSITOR+=(WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman)
-    OUTER_SWAYSOCK="$COMPOSITOR_DIR/outer.sock"
-    python3 "$E2E_DIR/reaper.py" "$E2E_TMP/compositor.reaped" "${AS_COMPOSITOR[@]}" \
-        "SWAYSOCK=$OUTER_SWAYSOCK" WLR_BACKENDS=headless sway -c "$COMPOSITOR_DIR/outer" \
-        >"$E2E_TMP/outer-compositor.log" 2>&1 &
-    OUTER_PID=$!
-    poll_until 20 test -S "$COMPOSITOR_DIR/wayland-1" || compositor_failed
     export SWAYSOCK="$COMPOSITOR_DIR/ipc.sock"
-    compositor_run "SWAYSOCK=$SWAYSOCK" WLR_BACKENDS=wayland WAYLAND_DISPLAY=wayland-1 \
-        sway -c "$COMPOSITOR_DIR/config"
+    printf '%s\n' 'output * bg #000000 solid_color' 'default_border none' 'xwayland disable' \
+        'focus_follows_mouse no' 'for_window [app_id="wlroots"] floating enable' >"$COMPOSITOR_DIR/config"
+    [ "$(id -u)" -ne 0 ] || chown 65534:65534 "$COMPOSITOR_DIR/config"
+    AS_COMPOSITOR+=(WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman)
+    local sway=(sway -c "$COMPOSITOR_DIR/config")
+    compositor_run "SWAYSOCK=$COMPOSITOR_DIR/outer.sock" WLR_BACKENDS=headless "${sway[@]}"
+    OUTER_PID=$COMPOSITOR_PID
+    poll_until 20 test -S "$COMPOSITOR_DIR/wayland-1" || compositor_failed
+    compositor_run "SWAYSOCK=$SWAYSOCK" WLR_BACKENDS=wayland WAYLAND_DISPLAY=wayland-1 "${sway[@]}"
     poll_until 20 sway_msg -t get_version || compositor_failed
     export WAYLAND_DISPLAY=wayland-2
     local number
@@ -79,8 +71,8 @@ start_sway() {
     [ -z "${LUMIVEX_WL_INPUT:-}" ] || start_input_devices
 }
 
-# place_outputs GEOMETRY...: WL-1, WL-2... placed so; asked for until it holds, as the first
-# configure of an output's window may undo a size asked for before it.
+# place_outputs GEOMETRY...: WL-1, WL-2... placed so, asked again until it holds (the first
+# configure of an output's window may undo a size asked for before it).
 place_outputs() {
     local number=1 geometry
     for geometry in "$@"; do
@@ -93,10 +85,7 @@ place_outputs() {
     [ "$(sway_outputs | awk '{print $2}' | xargs)" = "$*" ]
 }
 
-# unplug_output NAME: its window closes, and sway removes the output.
-unplug_output() {
-    SWAYSOCK=$OUTER_SWAYSOCK sway_msg "[title=\"wlroots - $1\"] kill" || fail "cannot unplug $1"
-}
+unplug_output() { SWAYSOCK=$COMPOSITOR_DIR/outer.sock sway_msg "[title=\"wlroots - $1\"] kill"; }
 
 # The seat's keyboard and pointer, there before the saver starts as on a real machine: a client
 # binds its keyboard when the seat gets one, and keys sent before that are lost.
@@ -109,13 +98,12 @@ start_input_devices() {
 
 sway_msg() { timeout 5 swaymsg "$@" >>"$E2E_TMP/swaymsg.log" 2>&1; }
 
-# sway's active outputs, one "NAME WxH+X+Y" a line.
+# sway's outputs, one "NAME WxH+X+Y" a line.
 sway_outputs() {
     timeout 5 swaymsg -t get_outputs -r | python3 -c 'import json, sys
 for o in json.load(sys.stdin):
     r = o["rect"]
-    if o["active"]:
-        print(o["name"], "%dx%d+%d+%d" % (r["width"], r["height"], r["x"], r["y"]))'
+    print(o["name"], "%dx%d+%d+%d" % (r["width"], r["height"], r["x"], r["y"]))'
 }
 
 # start_weston WxH: weston with one output; --debug lets weston-screenshooter capture it.

@@ -7,7 +7,8 @@
 # output that comes while the saver runs is covered too, and one that goes leaves it drawing.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
-start_sway 640x480+0+0 400x400+640+40
+layout=(640x480+0+0 400x400+640+40)
+start_sway "${layout[@]}"
 
 # Per output: once drawn, later twice as much drawn, or a quarter of what was not (the trails stay
 # from frame to frame), and symmetric. Every output's first capture comes before the later ones.
@@ -30,18 +31,12 @@ expect_pictures() {
 plug_in_and_out_then_key() {
     local before=$OUTPUTS
     sway_msg create_output || fail "swaymsg create_output failed"
-    # shellcheck disable=SC2046  # one argument an output
-    poll_until 10 place_outputs $(awk '{print $2}' <<<"$before") 320x240+1040+0 ||
-        fail "the new output is not 320x240+1040+0: $(sway_outputs)"
-    OUTPUTS=$(sway_outputs)
-    wait_for_wayland_saver
-    OUTPUTS=$(grep -vxF "$before" <<<"$OUTPUTS") expect_pictures
-    unplug_output "$(grep -vxF "$before" <<<"$OUTPUTS" | cut -d' ' -f1)"
-    OUTPUTS=$before
+    poll_until 10 place_outputs "${layout[@]}" 320x240+1040+0 || fail "no WL-3: $(sway_outputs)"
+    OUTPUTS=$(sway_outputs) wait_for_wayland_saver
+    OUTPUTS="WL-3 320x240+1040+0" expect_pictures
+    unplug_output WL-3 || fail "cannot unplug WL-3"
     # The headless sway sizes the windows left anew; they get their sizes back.
-    # shellcheck disable=SC2046  # one argument an output
-    poll_until 10 place_outputs $(awk '{print $2}' <<<"$before") ||
-        fail "the outputs left are not as they were: $(sway_outputs)"
+    poll_until 10 place_outputs "${layout[@]}" || fail "outputs not as before: $(sway_outputs)"
     wait_for_wayland_saver
     expect_pictures
     wl_input space

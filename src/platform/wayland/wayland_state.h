@@ -161,6 +161,11 @@ struct WaylandPlatform::WindowState final : ModalLoop::Backend {
     bool cursorHidden = true;
     std::uint32_t pointerSerial = 0;
     wl_surface* pointerSurface = nullptr;
+    struct PointerPlace {
+        wl_surface* surface = nullptr;
+        wl_fixed_t x = 0;
+        wl_fixed_t y = 0;
+    } pointerPlace; // where the pointer was last told to be
 
     WaylandInputQueue input;
     int capsLockDuringPress = -1; // while a key is handled: Caps Lock's state then, else -1

@@ -124,6 +124,8 @@ void TakeAwaySurface(WaylandWindow& window, WaylandSurface& surface) {
     LeaveSurface(egl, window, surface);
     if (window.pointerSurface == surface.surface)
         window.pointerSurface = nullptr;
+    if (window.pointerPlace.surface == surface.surface)
+        window.pointerPlace = {};
     DestroySurface(surface, egl != nullptr ? egl->display : EGL_NO_DISPLAY);
 }
 
