@@ -29,7 +29,6 @@ expect_pictures() {
 # An output plugged in while the saver runs gets a picture of its own; once it is unplugged the
 # others go on drawing, each picture made again about its output's centre. Then a key.
 plug_in_and_out_then_key() {
-    local before=$OUTPUTS
     sway_msg create_output || fail "swaymsg create_output failed"
     poll_until 10 place_outputs "${layout[@]}" 320x240+1040+0 || fail "no WL-3: $(sway_outputs)"
     OUTPUTS=$(sway_outputs) wait_for_wayland_saver
