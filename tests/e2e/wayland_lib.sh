@@ -9,6 +9,7 @@
 
 COMPOSITOR=""
 COMPOSITOR_PID=""
+OUTER_PID=""
 COMPOSITOR_DIR=""
 DEVICES_PID=""
 
@@ -37,42 +38,54 @@ compositor_prepare() {
 
 compositor_run() {
     python3 "$E2E_DIR/reaper.py" "$E2E_TMP/compositor.reaped" "${AS_COMPOSITOR[@]}" "$@" \
-        >"$E2E_TMP/compositor.log" 2>&1 &
+        >>"$E2E_TMP/compositor.log" 2>&1 &
     COMPOSITOR_PID=$!
 }
 
 compositor_failed() { skip "$COMPOSITOR did not start: $(tail -n 3 "$E2E_TMP/compositor.log")"; }
 
-# start_sway GEOMETRY...: sway with one output per WxH+X+Y, named HEADLESS-1, HEADLESS-2...
+# start_sway GEOMETRY...: sway with one output per WxH+X+Y, named WL-1, WL-2..., each a window of
+# a headless sway, so that it can be unplugged (sway 1.7 cannot remove a headless output).
 start_sway() {
     stop_compositor
     COMPOSITOR=sway
     compositor_prepare sway swaymsg swaybg grim
     export SWAYSOCK="$COMPOSITOR_DIR/ipc.sock"
     printf '%s\n' 'output * bg #000000 solid_color' 'default_border none' 'xwayland disable' \
-        'focus_follows_mouse no' >"$COMPOSITOR_DIR/config"
+        'focus_follows_mouse no' 'for_window [app_id="wlroots"] floating enable' >"$COMPOSITOR_DIR/config"
     [ "$(id -u)" -ne 0 ] || chown 65534:65534 "$COMPOSITOR_DIR/config"
-    AS_COMPOSITOR+=("SWAYSOCK=$SWAYSOCK" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1
-        WLR_RENDERER=pixman)
-    compositor_run sway -c "$COMPOSITOR_DIR/config"
+    AS_COMPOSITOR+=(WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman)
+    local sway=(sway -c "$COMPOSITOR_DIR/config")
+    compositor_run "SWAYSOCK=$COMPOSITOR_DIR/outer.sock" WLR_BACKENDS=headless "${sway[@]}"
+    OUTER_PID=$COMPOSITOR_PID
+    poll_until 20 test -S "$COMPOSITOR_DIR/wayland-1" || compositor_failed
+    compositor_run "SWAYSOCK=$SWAYSOCK" WLR_BACKENDS=wayland WAYLAND_DISPLAY=wayland-1 "${sway[@]}"
     poll_until 20 sway_msg -t get_version || compositor_failed
-    export WAYLAND_DISPLAY=wayland-1
-    local number=1 geometry
-    for geometry in "$@"; do
-        [ "$number" -eq 1 ] || sway_msg create_output || fail "swaymsg create_output failed"
-        [[ $geometry =~ ^([0-9]+x[0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || fail "bad output $geometry"
-        sway_msg output "HEADLESS-$number" mode "${BASH_REMATCH[1]}" \
-            pos "${BASH_REMATCH[2]}" "${BASH_REMATCH[3]}" || fail "cannot set output $geometry"
-        number=$((number + 1))
+    export WAYLAND_DISPLAY=wayland-2
+    local number
+    for ((number = 2; number <= $#; number++)); do
+        sway_msg create_output || fail "swaymsg create_output failed"
     done
-    OUTPUTS=$(timeout 5 swaymsg -t get_outputs -r | python3 -c 'import json, sys
-for o in json.load(sys.stdin):
-    r = o["rect"]
-    print(o["name"], "%dx%d+%d+%d" % (r["width"], r["height"], r["x"], r["y"]))')
-    [ "$(echo "$OUTPUTS" | awk '{print $2}' | xargs)" = "$*" ] ||
-        fail "sway's outputs are not the ones asked for: $OUTPUTS"
+    poll_until 10 place_outputs "$@" || fail "sway's outputs are not the ones asked for: $(sway_outputs)"
+    OUTPUTS=$(sway_outputs)
     [ -z "${LUMIVEX_WL_INPUT:-}" ] || start_input_devices
 }
+
+# place_outputs GEOMETRY...: WL-1, WL-2... placed so, asked again until it holds (the first
+# configure of an output's window may undo a size asked for before it).
+place_outputs() {
+    local number=1 geometry
+    for geometry in "$@"; do
+        [[ $geometry =~ ^([0-9]+x[0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || fail "bad output $geometry"
+        sway_msg output "WL-$number" mode "${BASH_REMATCH[1]}" pos "${BASH_REMATCH[2]}" \
+            "${BASH_REMATCH[3]}" || return 1
+        number=$((number + 1))
+    done
+    sleep 0.2 # lets a configure in flight undo it, so that the check sees it
+    [ "$(sway_outputs | awk '{print $2}' | xargs)" = "$*" ]
+}
+
+unplug_output() { SWAYSOCK=$COMPOSITOR_DIR/outer.sock sway_msg "[title=\"wlroots - $1\"] kill"; }
 
 # The seat's keyboard and pointer, there before the saver starts as on a real machine: a client
 # binds its keyboard when the seat gets one, and keys sent before that are lost.
@@ -84,6 +97,14 @@ start_input_devices() {
 }
 
 sway_msg() { timeout 5 swaymsg "$@" >>"$E2E_TMP/swaymsg.log" 2>&1; }
+
+# sway's outputs, one "NAME WxH+X+Y" a line.
+sway_outputs() {
+    timeout 5 swaymsg -t get_outputs -r | python3 -c 'import json, sys
+for o in json.load(sys.stdin):
+    r = o["rect"]
+    print(o["name"], "%dx%d+%d+%d" % (r["width"], r["height"], r["x"], r["y"]))'
+}
 
 # start_weston WxH: weston with one output; --debug lets weston-screenshooter capture it.
 start_weston() {
@@ -101,7 +122,8 @@ start_weston() {
 stop_compositor() {
     [ -z "$DEVICES_PID" ] || stop_tree "$DEVICES_PID"
     [ -z "$COMPOSITOR_PID" ] || stop_tree "$COMPOSITOR_PID"
-    DEVICES_PID="" COMPOSITOR_PID=""
+    [ -z "$OUTER_PID" ] || stop_tree "$OUTER_PID"
+    DEVICES_PID="" COMPOSITOR_PID="" OUTER_PID=""
     [ -z "$COMPOSITOR_DIR" ] || rm -rf "$COMPOSITOR_DIR"
     COMPOSITOR_DIR=""
 }

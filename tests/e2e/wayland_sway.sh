@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# /s drawn natively on sway (headless, two outputs of different sizes side by side, no X server):
+# /s drawn natively on sway (no screen, two outputs of different sizes side by side, no X server):
 # a focused full-screen view covers each output, none inhibiting idleness; each output shows a
 # picture of its own with the symmetry of 12 mirrored reflections about that output's centre, and
 # its trails build up. A key, a click and SIGTERM each end the saver with 0 within 2 s, the
-# settings as they were; with Caps Lock on the keys edit them, and Escape saves the edits.
+# settings as they were; with Caps Lock on the keys edit them, and Escape saves the edits. An
+# output that comes while the saver runs is covered too, and one that goes leaves it drawing.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
-start_sway 640x480+0+0 400x400+640+40
+layout=(640x480+0+0 400x400+640+40)
+start_sway "${layout[@]}"
 
 # Per output: once drawn, later twice as much drawn, or a quarter of what was not (the trails stay
 # from frame to frame), and symmetric. Every output's first capture comes before the later ones.
@@ -24,6 +26,21 @@ expect_pictures() {
     done <<<"$OUTPUTS"
 }
 
+# An output plugged in while the saver runs gets a picture of its own; once it is unplugged the
+# others go on drawing, each picture made again about its output's centre. Then a key.
+plug_in_and_out_then_key() {
+    sway_msg create_output || fail "swaymsg create_output failed"
+    poll_until 10 place_outputs "${layout[@]}" 320x240+1040+0 || fail "no WL-3: $(sway_outputs)"
+    OUTPUTS=$(sway_outputs) wait_for_wayland_saver
+    OUTPUTS="WL-3 320x240+1040+0" expect_pictures
+    unplug_output WL-3 || fail "cannot unplug WL-3"
+    # The headless sway sizes the windows left anew; they get their sizes back.
+    poll_until 10 place_outputs "${layout[@]}" || fail "outputs not as before: $(sway_outputs)"
+    wait_for_wayland_saver
+    expect_pictures
+    wl_input space
+}
+
 # how it ends | what is sent | the settings then (as saver_keys.sh has them: with Caps Lock on,
 # Up, keypad 6 under Num Lock, keypad minus, T, V, W and Left edit them)
 stored="NumOfReflections=12 NumOfElements=3 Alpha=0 Reflected=1 FullScreen=0 Monochrome=0 Rest=100"
@@ -32,6 +49,7 @@ edited="NumOfReflections=18 NumOfElements=2 Alpha=1 Reflected=0 FullScreen=1 Mon
 cases=(
     "a key|wl_input space|$stored"
     "a click|wl_input click|$stored"
+    "a key after an output came and went|plug_in_and_out_then_key|$stored"
     "SIGTERM|kill -TERM|$stored"
     "Caps Lock on, edits, Escape|wl_input $edits|$edited MonoColor=0x00FF0000"
 )

@@ -36,7 +36,13 @@ void OnMode(void* data, wl_output*, std::uint32_t flags, std::int32_t width, std
         output->modeHeight = height;
     }
 }
-void OnOutputDone(void*, wl_output*) {}
+// An output that comes while the saver runs gets its surface once it has said what it is.
+void OnOutputDone(void* data, wl_output*) {
+    auto* output = static_cast<WaylandOutput*>(data);
+    if (!output->described && !output->gone)
+        output->display->outputsChanged = true;
+    output->described = true;
+}
 void OnScale(void* data, wl_output*, std::int32_t factor) {
     static_cast<WaylandOutput*>(data)->scale = std::max(1, factor);
 }
@@ -97,6 +103,7 @@ void OnGlobal(void* data, wl_registry* registry, std::uint32_t name, const char*
         state.seatVersion = std::min(version, SeatVersion);
     } else if (std::strcmp(interface, wl_output_interface.name) == 0 && version >= 2) {
         auto output = std::make_unique<WaylandOutput>();
+        output->display = &state;
         output->global = name;
         output->output =
             Bind<wl_output>(registry, name, &wl_output_interface, version, OutputVersion);
@@ -111,6 +118,11 @@ void OnGlobalRemove(void* data, wl_registry*, std::uint32_t name) {
     auto& state = *static_cast<WaylandPlatform::DisplayState*>(data);
     if (name == state.seatGlobal)
         state.seatGlobal = 0;
+    for (auto& output : state.outputs)
+        if (output->global == name && !output->gone) {
+            output->gone = true;
+            state.outputsChanged = true;
+        }
 }
 const wl_registry_listener RegistryListener = {&OnGlobal, &OnGlobalRemove};
 
@@ -126,6 +138,13 @@ std::string MissingGlobals(const WaylandPlatform::DisplayState& state) {
 
 } // namespace
 
+WaylandOutput::~WaylandOutput() {
+    if (xdgOutput != nullptr)
+        zxdg_output_v1_destroy(xdgOutput);
+    if (output != nullptr)
+        wl_output_destroy(output);
+}
+
 int WaylandOutput::SurfaceWidth() const {
     return logicalWidth > 0 ? logicalWidth : modeWidth / std::max(1, scale);
 }
@@ -135,11 +154,7 @@ int WaylandOutput::SurfaceHeight() const {
 }
 
 WaylandPlatform::DisplayState::~DisplayState() {
-    for (auto& output : outputs) {
-        if (output->xdgOutput != nullptr)
-            zxdg_output_v1_destroy(output->xdgOutput);
-        wl_output_destroy(output->output);
-    }
+    outputs.clear();
     if (outputManager != nullptr)
         zxdg_output_manager_v1_destroy(outputManager);
     if (fractionalScale != nullptr)

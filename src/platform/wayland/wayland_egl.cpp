@@ -126,6 +126,21 @@ void FollowSurfaceSize(WaylandPlatform::EglState* egl, WaylandSurface& surface) 
         eglCreatePlatformWindowSurface(egl->display, egl->config, surface.eglWindow, nullptr);
 }
 
+void LeaveSurface(WaylandPlatform::EglState* egl, WaylandWindow& window,
+                  const WaylandSurface& leaving) {
+    if (egl == nullptr || leaving.eglSurface == EGL_NO_SURFACE ||
+        eglGetCurrentSurface(EGL_DRAW) != leaving.eglSurface)
+        return;
+    for (auto& surface : window.surfaces)
+        if (!surface->output->gone && surface->eglSurface != EGL_NO_SURFACE &&
+            eglMakeCurrent(egl->display, surface->eglSurface, surface->eglSurface, egl->context) ==
+                EGL_TRUE)
+            return;
+    // The picture is offscreen: the context draws it on no surface until an output comes.
+    if (eglMakeCurrent(egl->display, EGL_NO_SURFACE, EGL_NO_SURFACE, egl->context) != EGL_TRUE)
+        eglMakeCurrent(egl->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+}
+
 LibraryHandle WaylandPlatform::LoadLibrary(const std::string&) {
     if (egl_ == nullptr) {
         lastError_ = ENOENT;

@@ -70,8 +70,13 @@ void OnRepeatInfo(void* data, wl_keyboard*, std::int32_t rate, std::int32_t dela
 const wl_keyboard_listener KeyboardListener = {&OnKeymap, &OnKeyboardEnter, &OnKeyboardLeave,
                                                &OnKey,    &OnModifiers,     &OnRepeatInfo};
 
-// Surface coordinates to the view's device pixels.
+// Surface coordinates to the view's device pixels. When outputs come, go or change size, the
+// compositor tells the pointer's place again, unmoved: that is no movement of the user's.
 void QueueMotion(WaylandWindow& window, wl_surface* target, wl_fixed_t x, wl_fixed_t y) {
+    WaylandWindow::PointerPlace& last = window.pointerPlace;
+    if (target == last.surface && x == last.x && y == last.y)
+        return;
+    last = {target, x, y};
     for (auto& surface : window.surfaces)
         if (surface->surface == target) {
             WaylandInput input{WaylandInput::MouseMove};

@@ -36,6 +36,12 @@ namespace lumivex {
 
 // One output of the compositor as it describes itself.
 struct WaylandOutput {
+    WaylandOutput() = default;
+    ~WaylandOutput();
+    WaylandOutput(const WaylandOutput&) = delete;
+    WaylandOutput& operator=(const WaylandOutput&) = delete;
+
+    WaylandPlatform::DisplayState* display = nullptr;
     std::uint32_t global = 0;
     wl_output* output = nullptr;
     zxdg_output_v1* xdgOutput = nullptr;
@@ -45,6 +51,8 @@ struct WaylandOutput {
     int scale = 1;
     int logicalWidth = 0; // from xdg-output, 0 when not told
     int logicalHeight = 0;
+    bool described = false; // its first description is complete
+    bool gone = false;      // its global went away; its surface goes with it
 
     // The output's size in surface coordinates, for a configure that leaves the size to us.
     int SurfaceWidth() const;
@@ -65,6 +73,7 @@ struct WaylandPlatform::DisplayState {
     std::uint32_t seatGlobal = 0; // bound for each saver window; 0 when there is no seat
     std::uint32_t seatVersion = 0;
     std::vector<std::unique_ptr<WaylandOutput>> outputs;
+    bool outputsChanged = false; // one came or went since the saver window last followed them
 };
 
 // The saver window's surface on one output.
@@ -152,6 +161,11 @@ struct WaylandPlatform::WindowState final : ModalLoop::Backend {
     bool cursorHidden = true;
     std::uint32_t pointerSerial = 0;
     wl_surface* pointerSurface = nullptr;
+    struct PointerPlace {
+        wl_surface* surface = nullptr;
+        wl_fixed_t x = 0;
+        wl_fixed_t y = 0;
+    } pointerPlace; // where the pointer was last told to be
 
     WaylandInputQueue input;
     int capsLockDuringPress = -1; // while a key is handled: Caps Lock's state then, else -1
@@ -201,12 +215,14 @@ struct SurfacePixels {
 };
 SurfacePixels PixelsOf(int logicalWidth, int logicalHeight, int outputScale, int preferredScale,
                        bool viewport);
-// One full-screen surface on each output; false when the compositor made none.
-bool MakeSurfaces(WaylandWindow& window);
+// One full-screen surface on each output, at start-up and whenever outputs come or go: a new
+// output gets one, an output gone takes its own with it. False when the window has none.
+bool FollowOutputs(WaylandWindow& window);
 void DestroySurface(WaylandSurface& surface, EGLDisplay egl);
 // Waits (up to a deadline) until every surface knows its size.
 void AwaitConfigures(WaylandWindow& window);
-// Lays the outputs' pictures side by side in the view; true when the view's size changed.
+// Lays the outputs' pictures side by side in the view; true when the view's size or an output's
+// place in it changed.
 bool LayOutSurfaces(WaylandWindow& window);
 // Asks for the frame after the one being committed.
 void RequestFrame(WaylandSurface& surface);
@@ -235,5 +251,9 @@ bool CapsLockLocked(const WaylandKeyboard& keys);
 std::string StartEgl(WaylandPlatform::EglState& egl, wl_display* display);
 // The surface's EGL window at its size; made when missing.
 void FollowSurfaceSize(WaylandPlatform::EglState* egl, WaylandSurface& surface);
+// The context stops drawing on a surface about to go: it moves to another of the window's, or to
+// none.
+void LeaveSurface(WaylandPlatform::EglState* egl, WaylandWindow& window,
+                  const WaylandSurface& leaving);
 
 } // namespace lumivex

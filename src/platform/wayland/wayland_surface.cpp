@@ -114,6 +114,21 @@ void MakeSurface(WaylandWindow& window, WaylandOutput& output) {
     window.surfaces.push_back(std::move(surface));
 }
 
+bool HasSurface(const WaylandWindow& window, const WaylandOutput& output) {
+    return std::any_of(window.surfaces.begin(), window.surfaces.end(),
+                       [&output](const auto& surface) { return surface->output == &output; });
+}
+
+void TakeAwaySurface(WaylandWindow& window, WaylandSurface& surface) {
+    WaylandPlatform::EglState* egl = window.platform.Egl();
+    LeaveSurface(egl, window, surface);
+    if (window.pointerSurface == surface.surface)
+        window.pointerSurface = nullptr;
+    if (window.pointerPlace.surface == surface.surface)
+        window.pointerPlace = {};
+    DestroySurface(surface, egl != nullptr ? egl->display : EGL_NO_DISPLAY);
+}
+
 bool AllConfigured(const WaylandWindow& window) {
     return std::all_of(window.surfaces.begin(), window.surfaces.end(),
                        [](const auto& surface) { return surface->configured; });
@@ -132,9 +147,20 @@ SurfacePixels PixelsOf(int logicalWidth, int logicalHeight, int outputScale, int
     return pixels;
 }
 
-bool MakeSurfaces(WaylandWindow& window) {
-    for (auto& output : window.display.outputs)
-        MakeSurface(window, *output);
+bool FollowOutputs(WaylandWindow& window) {
+    WaylandPlatform::DisplayState& display = window.display;
+    display.outputsChanged = false;
+    const auto gone = [](const auto& surface) { return surface->output->gone; };
+    for (auto& surface : window.surfaces)
+        if (gone(surface))
+            TakeAwaySurface(window, *surface);
+    if (std::erase_if(window.surfaces, gone) > 0)
+        window.layoutChanged = true;
+    std::erase_if(display.outputs, [](const auto& output) { return output->gone; });
+    // A new surface takes its place in the view once the compositor says its size.
+    for (auto& output : display.outputs)
+        if (output->described && !HasSurface(window, *output))
+            MakeSurface(window, *output);
     return !window.surfaces.empty();
 }
 
@@ -168,13 +194,17 @@ bool LayOutSurfaces(WaylandWindow& window) {
     window.layoutChanged = false;
     int left = 0;
     int height = 0;
+    bool changed = false;
     for (auto& surface : window.surfaces) {
         FollowSurfaceSize(window.platform.Egl(), *surface);
-        surface->rect = {left, 0, surface->width, surface->height};
+        const ViewRect rect = {left, 0, surface->width, surface->height};
+        changed = changed || rect.Left != surface->rect.Left || rect.Width != surface->rect.Width ||
+                  rect.Height != surface->rect.Height;
+        surface->rect = rect;
         left += surface->width;
         height = std::max(height, surface->height);
     }
-    const bool changed = left != window.width || height != window.height;
+    changed = changed || left != window.width || height != window.height;
     window.width = left;
     window.height = height;
     return changed;

@@ -27,13 +27,18 @@ void ReportSize(WaylandWindow& window) {
     window.events->OnResize(window.width, window.height);
 }
 
-// New sizes: a new picture at the new size, then a paint.
+// New sizes or outputs: the picture at the view's size, the view told (it makes its picture
+// again for the monitors as they are now), then a paint.
 void FollowLayout(WaylandWindow& window) {
+    const int width = window.width;
+    const int height = window.height;
     if (!LayOutSurfaces(window))
         return;
     WaylandPlatform::EglState* egl = window.platform.Egl();
-    if (egl != nullptr && egl->created)
+    if (egl != nullptr && egl->created && (window.width != width || window.height != height))
         egl->layer.Resize(window.width, window.height);
+    // Told even when the view's size stays: the monitors within it moved.
+    window.reportedWidth = -1;
     ReportSize(window);
     window.paintPending = true;
 }
@@ -146,6 +151,8 @@ bool WaylandPlatform::WindowState::HandlePendingEvent() {
         return false;
     Pump(0);
     RepeatHeldKey(*this, WaylandMilliseconds(), 0);
+    if (display.outputsChanged)
+        FollowOutputs(*this);
     if (layoutChanged)
         FollowLayout(*this);
     if (WaylandInput next; input.Pop(next)) {
@@ -168,7 +175,8 @@ bool WaylandPlatform::WindowState::HandlePendingEvent() {
 void WaylandPlatform::WindowState::WaitForEvent() {
     const std::uint64_t now = WaylandMilliseconds();
     const std::uint64_t timeout = RepeatHeldKey(*this, now, timers.Until(now, 1000));
-    if ((paintPending && shown) || !input.Empty() || layoutChanged || timeout == 0)
+    if ((paintPending && shown) || !input.Empty() || layoutChanged || display.outputsChanged ||
+        timeout == 0)
         return;
     Pump(static_cast<int>(timeout));
 }
@@ -180,7 +188,8 @@ bool WaylandPlatform::WindowState::IsSessionEnding() {
 // A frame is drawn when the compositor asks for one: drawing more would only be thrown away.
 void WaylandPlatform::WindowState::BeforeIdle() {
     const std::uint64_t deadline = WaylandMilliseconds() + FrameWaitMilliseconds;
-    while (!AnyFrameDue(*this) && input.Empty() && !TerminationRequested()) {
+    while (!AnyFrameDue(*this) && input.Empty() && !display.outputsChanged &&
+           !TerminationRequested()) {
         const std::uint64_t now = WaylandMilliseconds();
         if (now >= deadline)
             break;
@@ -200,7 +209,7 @@ WindowHandle WaylandPlatform::CreateSaverWindow(WindowEvents* events) {
     window_ = std::make_unique<WindowState>(*this, events);
     WindowState& window = *window_;
     StartInput(window);
-    if (!MakeSurfaces(window)) {
+    if (!FollowOutputs(window)) {
         lastError_ = ENXIO;
         throw EPlatformError(lastError_, "the Wayland compositor has no output");
     }
@@ -287,7 +296,8 @@ std::vector<ViewRect> WaylandPlatform::GetViewMonitors() {
     std::vector<ViewRect> monitors;
     if (window_ != nullptr)
         for (const auto& surface : window_->surfaces)
-            monitors.push_back(surface->rect);
+            if (surface->rect.Width > 0 && surface->rect.Height > 0)
+                monitors.push_back(surface->rect);
     return monitors;
 }
 
