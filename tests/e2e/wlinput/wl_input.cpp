@@ -90,23 +90,13 @@ std::uint32_t NowMs() {
 
 class Keyboard {
   public:
-    Keyboard(wl_proxy* manager, wl_proxy* seat) {
-        context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-        keymap = xkb_keymap_new_from_names(context, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    Keyboard(wl_proxy* manager, wl_proxy* seat)
+        : keymap(xkb_keymap_new_from_names(xkb_context_new(XKB_CONTEXT_NO_FLAGS), nullptr,
+                                           XKB_KEYMAP_COMPILE_NO_FLAGS)) {
         if (keymap == nullptr)
             Fail("xkbcommon made no keymap");
         state = xkb_state_new(keymap);
         device = wl_proxy_marshal_flags(manager, 0, &VirtualKeyboardInterface, 1, 0, seat, nullptr);
-        SendKeymap();
-    }
-
-    void Tap(const char* name) {
-        for (const xkb_key_direction direction : {XKB_KEY_DOWN, XKB_KEY_UP})
-            Send(KeycodeOf(name), direction);
-    }
-
-  private:
-    void SendKeymap() {
         char* text = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
         const std::size_t size = std::strlen(text) + 1;
         const int fd = memfd_create("keymap", MFD_CLOEXEC);
@@ -118,6 +108,12 @@ class Keyboard {
         close(fd);
     }
 
+    void Tap(const char* name) {
+        for (const xkb_key_direction direction : {XKB_KEY_DOWN, XKB_KEY_UP})
+            Send(KeycodeOf(name), direction);
+    }
+
+  private:
     // The evdev code of the key that gives the symbol without modifiers.
     std::uint32_t KeycodeOf(const char* name) const {
         const xkb_keysym_t wanted = xkb_keysym_from_name(name, XKB_KEYSYM_NO_FLAGS);
@@ -144,7 +140,6 @@ class Keyboard {
                                xkb_state_serialize_layout(state, XKB_STATE_LAYOUT_EFFECTIVE));
     }
 
-    xkb_context* context = nullptr;
     xkb_keymap* keymap = nullptr;
     xkb_state* state = nullptr;
     wl_proxy* device = nullptr;
