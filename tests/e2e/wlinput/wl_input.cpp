@@ -26,32 +26,27 @@ namespace {
 const wl_interface* NoTypes[] = {nullptr, nullptr, nullptr, nullptr, nullptr};
 
 const wl_message VirtualKeyboardRequests[] = {
-    {"keymap", "uhu", NoTypes},
-    {"key", "uuu", NoTypes},
-    {"modifiers", "uuuu", NoTypes},
-};
+    {"keymap", "uhu", NoTypes}, {"key", "uuu", NoTypes}, {"modifiers", "uuuu", NoTypes}};
 const wl_interface VirtualKeyboardInterface = {"zwp_virtual_keyboard_v1", 1, 3,
                                                VirtualKeyboardRequests,   0, nullptr};
 
 const wl_interface* KeyboardManagerTypes[] = {&wl_seat_interface, &VirtualKeyboardInterface};
 const wl_message KeyboardManagerRequests[] = {
-    {"create_virtual_keyboard", "on", KeyboardManagerTypes},
-};
+    {"create_virtual_keyboard", "on", KeyboardManagerTypes}};
 const wl_interface KeyboardManagerInterface = {"zwp_virtual_keyboard_manager_v1", 1, 1,
                                                KeyboardManagerRequests,           0, nullptr};
 
-const wl_message VirtualPointerRequests[] = {
-    {"motion", "uff", NoTypes}, {"motion_absolute", "uuuuu", NoTypes},
-    {"button", "uuu", NoTypes}, {"axis", "uuf", NoTypes},
-    {"frame", "", NoTypes},
-};
+const wl_message VirtualPointerRequests[] = {{"motion", "uff", NoTypes},
+                                             {"motion_absolute", "uuuuu", NoTypes},
+                                             {"button", "uuu", NoTypes},
+                                             {"axis", "uuf", NoTypes},
+                                             {"frame", "", NoTypes}};
 const wl_interface VirtualPointerInterface = {"zwlr_virtual_pointer_v1", 1, 5,
                                               VirtualPointerRequests,    0, nullptr};
 
 const wl_interface* PointerManagerTypes[] = {&wl_seat_interface, &VirtualPointerInterface};
 const wl_message PointerManagerRequests[] = {
-    {"create_virtual_pointer", "?on", PointerManagerTypes},
-};
+    {"create_virtual_pointer", "?on", PointerManagerTypes}};
 const wl_interface PointerManagerInterface = {
     "zwlr_virtual_pointer_manager_v1", 1, 1, PointerManagerRequests, 0, nullptr};
 
