@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Under MATE's screen saver, with our theme entry as its one theme: the entry passes
-# desktop-file-validate without an error or a warning; blanking runs it in the daemon's window,
-# where it finds the settings file through HOME alone (8 mirrored reflections give a picture that
-# a quarter turn maps onto itself); unblanking ends it within 2 s with 0, and so does the daemon
-# ending while it blanks. Skipped where MATE's screen saver is not installed, or where its daemon
-# cannot have a mount namespace of its own (the test's lumivex-gl must be in one of its folders).
+# Under MATE's screen saver, our theme entry (valid to desktop-file-validate) its one theme:
+# blanking runs it in the daemon's window with the settings found through HOME alone (8
+# reflections: a quarter turn maps the picture onto itself); unblanking, or the daemon ending,
+# ends it within 2 s with 0. Skipped without MATE's screen saver or a mount namespace for it.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 
@@ -12,10 +10,6 @@ command -v desktop-file-validate >/dev/null ||
     fail "desktop-file-validate is not installed (scripts/install-deps.sh)"
 report=$(desktop-file-validate --no-hints "$MATE_THEME" 2>&1) || fail "$report"
 [ -z "$report" ] || fail "desktop-file-validate: $report"
-skip() {
-    echo "SKIP: $*"
-    exit 77
-}
 for tool in mate-screensaver mate-screensaver-command dbus-daemon gsettings; do
     command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps.sh)"
 done
@@ -28,9 +22,8 @@ expect_stopped() {
     local hack=$1 started=$2 took
     poll_until 5 hack_ended "$hack" || fail "the hack still runs 5 s after $3"
     took=$((($(date +%s%N) - started) / 1000000))
-    [ "$took" -le 2000 ] || fail "the hack took $took ms to end after $3"
-    [ "$(hack_status "$hack")" -eq 0 ] || fail "the hack ended with $(hack_status "$hack") after $3"
-    note "ended $took ms after $3"
+    [ "$took" -le 2000 ] && [ "$(hack_status "$hack")" -eq 0 ] ||
+        fail "the hack ended with $(hack_status "$hack") $took ms after $3"
 }
 
 start_xvfb 640x480

@@ -18,9 +18,8 @@ HOST_PID=""
 HOST_DIR=""
 HOST_COMMAND=()
 BUS_PID=""
-# The theme entry MATE's screen saver lists, the first folder it runs themes from, and how its
-# daemon gets a mount namespace of its own (as root, or keeping its user in a user namespace, so
-# that the session bus still knows it).
+# MATE's theme entry, its first theme folder, and a mount namespace its daemon can have (as a
+# non-root user too, keeping its user for the session bus).
 MATE_THEME="$E2E_DIR/../../share/applications/screensavers/lumivex-gl.desktop"
 MATE_ENGINES=/usr/lib/mate-screensaver/mate-screensaver
 PRIVATE_MOUNTS=(unshare --mount --propagation private)
@@ -209,11 +208,10 @@ as_nobody() {
 #   mate-screensaver            MATE's screen saver on a session bus of its own, its one theme
 #                               our entry (MATE_THEME) with HACK for the program; blanks on
 #                               `host_as mate-screensaver-command --activate`
-# The real hosts run as nobody when the tests run as root (xscreensaver starts no hack as root;
-# MATE's runs as whoever runs the test), with a home of their own that holds a copy of the
-# settings file (HOST_SETTINGS), from a copy of lumivex-gl every user can read (HACK), under
-# reaper.py: `hack_status PID` tells how a hack ended. stop_host ends the host and everything it
-# started.
+# The real hosts run as nobody when the tests run as root (xscreensaver starts no hack as root),
+# with a home of their own that holds a copy of the settings file (HOST_SETTINGS), from a copy of
+# lumivex-gl every user can read (HACK), under reaper.py: `hack_status PID` tells how a hack
+# ended. stop_host ends the host and everything it started. MATE's runs as the test's user.
 start_host() {
     local kind=$1
     shift
@@ -270,12 +268,9 @@ start_host() {
     [ ${#query[@]} -eq 0 ] || poll_until 20 host_as "${query[@]}" || fail "$kind did not start"
 }
 
-# MATE's screen saver lists the themes of XDG_DATA_DIRS, reads its settings over the session bus
-# and runs a theme only when its program lies in one of its engine folders: the first of them is
-# replaced, in a mount namespace of the daemon's own, by one holding a lumivex-gl that runs HACK
-# under reaper.py (the daemon reaps its hacks itself). A hack gets HOME, DISPLAY, PATH and the
-# window, nothing else (a sanitizer build's options are added). HOST_COMMAND is the daemon's
-# command line.
+# MATE's screen saver runs a theme (from XDG_DATA_DIRS, chosen over the session bus) only from its
+# engine folder: in the daemon's own mount namespace that holds a lumivex-gl running HACK under
+# reaper.py. A hack gets HOME, DISPLAY, PATH and the window only (and any sanitizer options).
 prepare_mate_screensaver() {
     local address="$HOST_DIR/bus.address" wrapper="$HOST_DIR/engines/lumivex-gl"
     mkdir -p "$HOST_DIR/share/applications/screensavers" "$HOST_DIR/engines" "$HOST_DIR/runtime"
@@ -342,33 +337,28 @@ stop_host() {
         stop_tree "$HOST_PID"
         HOST_PID=""
     fi
-    if [ -n "$BUS_PID" ]; then
-        kill "$BUS_PID" 2>/dev/null || true
-        wait "$BUS_PID" 2>/dev/null || true
-        BUS_PID=""
-    fi
+    [ -z "$BUS_PID" ] || { kill "$BUS_PID" 2>/dev/null || true; wait "$BUS_PID" 2>/dev/null || true; }
+    BUS_PID=""
     [ -z "$HOST_DIR" ] || rm -rf "$HOST_DIR"
     HOST_DIR=""
 }
 
 # IMAGE (or its part CROP, WxH+X+Y) shows a picture that a turn by ANGLE (default 60) degrees
 # about its centre maps onto itself, as 12 mirrored reflections draw it (8 give 90).
+symmetric() {
+    timeout 20 convert "$1" ${2:+-crop "$2"} -depth 8 "$1.ppm" &&
+        python3 "$E2E_DIR/symmetry_check.py" "$1.ppm" "${3:-60}" 0.9 0.005
+}
 expect_symmetric() {
-    local angle=${3:-60}
-    timeout 20 convert "$1" ${2:+-crop "$2"} -depth 8 "$1.ppm" || fail "cannot convert $1"
-    python3 "$E2E_DIR/symmetry_check.py" "$1.ppm" "$angle" 0.9 0.005 ||
-        fail "no picture with the symmetry of a turn by $angle degrees in $1 (kept in $E2E_TMP)"
+    symmetric "$@" ||
+        fail "no picture with the symmetry of a turn by ${3:-60} degrees in $1 (kept in $E2E_TMP)"
 }
 
 # The screen shows such a picture within 20 s (a hack's first frames wait for a busy machine);
 # the last screenshot is kept in IMAGE: wait_for_symmetric IMAGE [CROP] [ANGLE].
 wait_for_symmetric() {
-    local image=$1 crop=${2:-} angle=${3:-60}
-    symmetric_now() {
-        screenshot "$image" &&
-            timeout 20 convert "$image" ${crop:+-crop "$crop"} -depth 8 "$image.ppm" &&
-            python3 "$E2E_DIR/symmetry_check.py" "$image.ppm" "$angle" 0.9 0.005 >/dev/null
-    }
+    local args=("$@")
+    symmetric_now() { screenshot "${args[0]}" && symmetric "${args[@]}" >/dev/null; }
     poll_until 20 symmetric_now || expect_symmetric "$@"
 }
 

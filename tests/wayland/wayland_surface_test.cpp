@@ -27,13 +27,11 @@ TEST(PixelsOf, TheOutputsScaleOrTheFractionalOneWhereAViewportShowsIt) {
     for (const auto& test : cases) {
         const SurfacePixels pixels =
             PixelsOf(test.Width, test.Height, test.OutputScale, test.Preferred, test.Viewport);
-        SCOPED_TRACE(::testing::Message()
-                     << test.Width << "x" << test.Height << " scale " << test.OutputScale
-                     << " preferred " << test.Preferred << " viewport " << test.Viewport);
-        EXPECT_EQ(pixels.Width, test.Expected.Width);
-        EXPECT_EQ(pixels.Height, test.Expected.Height);
-        EXPECT_DOUBLE_EQ(pixels.Scale, test.Expected.Scale);
-        EXPECT_EQ(pixels.Fractional, test.Expected.Fractional);
+        EXPECT_TRUE(pixels.Width == test.Expected.Width && pixels.Height == test.Expected.Height &&
+                    pixels.Scale == test.Expected.Scale &&
+                    pixels.Fractional == test.Expected.Fractional)
+            << "case " << &test - cases << ": " << pixels.Width << "x" << pixels.Height << " at "
+            << pixels.Scale;
     }
 }
 

@@ -91,7 +91,6 @@ TEST(HostOptions, RefusalsNameWhatWasWrong) {
                           Case{{"--root", "--", "--count", "3"}, nullptr, "argument '--'"},
                           Case{{"-=x"}, nullptr, "unknown option '-=x'"},
                           Case{{"--count", "+-5"}, nullptr, "'+-5' for --count"},
-                          Case{{"--count=-+5"}, nullptr, "'-+5' for --count"},
                           Case{{"--delay", "+"}, nullptr, "'+' for --delay"}}) {
         const HostOptions options = ParseHostOptions(c.args, c.host);
         EXPECT_TRUE(options.UsesOptions);
@@ -106,19 +105,9 @@ TEST(HostOptions, ThePageReadsItsOwnOptionsAndNamesThemAsItsAddressDoes) {
     ASSERT_EQ(options.Error, "");
     EXPECT_TRUE(options.Run.Overrides.NumOfElements == 7 && options.Run.Overrides.FullScreen &&
                 options.Run.Overrides.Colour == 3 && !options.Run.Hosted);
-    struct Case {
-        Args pairs;
-        const char* error;
-    };
-    for (const Case& c :
-         {Case{{"", "", "count", "abc"}, "unknown option '' in the address"},
-          Case{{"window-id", "1"}, "unknown option 'window-id' in the address"},
-          Case{{"root", ""}, "unknown option 'root' in the address"},
-          Case{{"help", ""}, "unknown option 'help' in the address"},
-          Case{{"display", ":0"}, "unknown option 'display' in the address"},
-          Case{{"tile", "", "count", "many"}, "bad value 'many' for count"},
-          Case{{"count", ""}, "count needs a value"}, Case{{"tile", "1"}, "tile takes no value"}})
-        EXPECT_EQ(ParseAddressOptions(c.pairs).Error, c.error);
+    // The page's own tests refuse unknown options and bad values in the browser.
+    EXPECT_EQ(ParseAddressOptions({"count", ""}).Error, "count needs a value");
+    EXPECT_EQ(ParseAddressOptions({"tile", "1"}).Error, "tile takes no value");
 }
 
 // The settings dialog and the man page spell the options too: they must name exactly the ones the

@@ -199,56 +199,52 @@ TEST_F(SaverWindowOnDisplay, AnEmptyBoundsHideTheWindowAndReportSizeZero) {
 // Monitor 0 is the one the server lists first (its primary first, then in the order they were
 // made), whatever their places; each is clipped to the screen the window covers.
 TEST_F(SaverWindowOnDisplay, TheMonitorsComeInTheServersOrder) {
+    using Rect = std::vector<int>;
     struct Monitor {
         const char* Name;
         bool Primary;
-        ViewRect Rect;
+        Rect Place;
     };
-    struct Case {
+    const Rect right{320, 0, 320, 480}, left{0, 0, 320, 480};
+    const struct {
         std::vector<Monitor> Made;
-        std::vector<ViewRect> Expected;
-    };
+        std::vector<Rect> Expected;
+    } cases[] = {{{{"R", false, right}, {"L", false, left}}, {right, left}},
+                 {{{"L", false, left}, {"R", false, right}}, {left, right}},
+                 {{{"R", false, right}, {"L", false, left}, {"W", true, {400, 100, 600, 200}}},
+                  {{400, 100, 240, 200}, right, left}}};
     Display* display = platform->XConnection();
     const Window root = DefaultRootWindow(display);
     XRRScreenResources* resources = XRRGetScreenResources(display, root);
     ASSERT_TRUE(resources != nullptr && resources->noutput > 0);
     RROutput screenOutput = resources->outputs[0];
     XRRFreeScreenResources(resources);
-    const ViewRect right{320, 0, 320, 480}, left{0, 0, 320, 480}, wide{400, 100, 600, 200};
     platform->CreateSaverWindow(&events);
-    for (const Case& c :
-         std::vector<Case>{{{{"R", false, right}, {"L", false, left}}, {right, left}},
-                           {{{"L", false, left}, {"R", false, right}}, {left, right}},
-                           {{{"R", false, right}, {"L", false, left}, {"W", true, wide}},
-                            {{400, 100, 240, 200}, right, left}}}) {
-        for (std::size_t i = 0; i < c.Made.size(); ++i) {
-            const Monitor& made = c.Made[i];
-            XRRMonitorInfo info{};
-            info.name = XInternAtom(display, made.Name, False);
-            info.primary = made.Primary ? True : False;
-            info.x = made.Rect.Left;
-            info.y = made.Rect.Top;
-            info.width = made.Rect.Width;
-            info.height = made.Rect.Height;
-            info.mwidth = info.mheight = 100;
+    for (const auto& c : cases) {
+        for (const Monitor& made : c.Made) {
             // The server's own monitor of the whole screen goes with its output.
-            info.noutput = i == 1 ? 1 : 0;
-            info.outputs = i == 1 ? &screenOutput : nullptr;
+            const bool second = &made == &c.Made[1];
+            XRRMonitorInfo info{XInternAtom(display, made.Name, False),
+                                made.Primary,
+                                False,
+                                second ? 1 : 0,
+                                made.Place[0],
+                                made.Place[1],
+                                made.Place[2],
+                                made.Place[3],
+                                100,
+                                100,
+                                second ? &screenOutput : nullptr};
             XRRSetMonitor(display, root, &info);
         }
         XSync(display, False);
-        const std::vector<ViewRect> monitors = platform->GetViewMonitors();
+        std::vector<Rect> monitors;
+        for (const ViewRect& got : platform->GetViewMonitors())
+            monitors.push_back({got.Left, got.Top, got.Width, got.Height});
         for (const Monitor& made : c.Made)
             XRRDeleteMonitor(display, root, XInternAtom(display, made.Name, False));
         XSync(display, False);
-        ASSERT_EQ(monitors.size(), c.Expected.size()) << c.Made[0].Name;
-        for (std::size_t i = 0; i < monitors.size(); ++i) {
-            const ViewRect& got = monitors[i];
-            const ViewRect& want = c.Expected[i];
-            EXPECT_TRUE(got.Left == want.Left && got.Top == want.Top && got.Width == want.Width &&
-                        got.Height == want.Height)
-                << "monitor " << i << " at " << got.Left << "," << got.Top;
-        }
+        EXPECT_EQ(monitors, c.Expected) << c.Made[0].Name;
     }
 }
 

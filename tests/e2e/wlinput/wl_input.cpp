@@ -1,19 +1,10 @@
-// wl_input: keys and a click for a Wayland compositor, through a virtual keyboard and a virtual
-// pointer, as a person at the seat would give them.
-//
-//   wl_input STEP...
-//   STEP  a key symbol name (w, Escape, Caps_Lock, space...): that key pressed and released;
-//         click: a left click where the pointer is (a move would end a screen saver by itself);
-//         hold: "ready" on standard output, then the devices stay until the program is ended
-//
-// The compositor keeps no modifier state for a virtual keyboard, so the keyboard's own xkb state
-// decides them (Caps_Lock locks and unlocks as on a real keyboard) and each change is sent after
-// the key that made it, the order a real keyboard's events come in.
-//
-// A client binds its wl_keyboard only once the seat has a keyboard, and the compositor drops
-// keys sent before that: a seat without devices (a headless compositor) needs a keyboard that is
-// there before the saver starts, the one `wl_input hold` keeps, as a real machine has.
-// Exit status 0 when every step was sent, 1 with a message otherwise.
+// wl_input STEP...: keys and clicks through the compositor's virtual keyboard and pointer. A STEP
+// is a key symbol name (w, Escape, Caps_Lock...) pressed and released, "click" (a left click where
+// the pointer is: a move would end a saver by itself) or "hold" ("ready" on standard output, then
+// the devices stay until the program is ended: a headless compositor drops keys sent before a
+// client's keyboard is bound, so the keyboard must exist before the saver starts).
+// The compositor keeps no modifier state for a virtual keyboard: our own xkb state does, sending
+// each change after its key as a real keyboard does. Exit status 1 with a message on failure.
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
 
@@ -27,52 +18,44 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <utility>
 
 namespace {
 
-// The two protocols' requests, in their order of the protocol's description; neither has events.
+// The requests used, and those before them, in the protocols' order; neither has events.
 const wl_interface* NoTypes[] = {nullptr, nullptr, nullptr, nullptr, nullptr};
 
 const wl_message VirtualKeyboardRequests[] = {
-    {"keymap", "uhu", NoTypes},
-    {"key", "uuu", NoTypes},
-    {"modifiers", "uuuu", NoTypes},
-    {"destroy", "", NoTypes},
-};
-const wl_interface VirtualKeyboardInterface = {"zwp_virtual_keyboard_v1", 1, 4,
+    {"keymap", "uhu", NoTypes}, {"key", "uuu", NoTypes}, {"modifiers", "uuuu", NoTypes}};
+const wl_interface VirtualKeyboardInterface = {"zwp_virtual_keyboard_v1", 1, 3,
                                                VirtualKeyboardRequests,   0, nullptr};
 
 const wl_interface* KeyboardManagerTypes[] = {&wl_seat_interface, &VirtualKeyboardInterface};
 const wl_message KeyboardManagerRequests[] = {
-    {"create_virtual_keyboard", "on", KeyboardManagerTypes},
-};
+    {"create_virtual_keyboard", "on", KeyboardManagerTypes}};
 const wl_interface KeyboardManagerInterface = {"zwp_virtual_keyboard_manager_v1", 1, 1,
                                                KeyboardManagerRequests,           0, nullptr};
 
-const wl_message VirtualPointerRequests[] = {
-    {"motion", "uff", NoTypes},   {"motion_absolute", "uuuuu", NoTypes},
-    {"button", "uuu", NoTypes},   {"axis", "uuf", NoTypes},
-    {"frame", "", NoTypes},       {"axis_source", "u", NoTypes},
-    {"axis_stop", "uu", NoTypes}, {"axis_discrete", "uufi", NoTypes},
-    {"destroy", "", NoTypes},
-};
-const wl_interface VirtualPointerInterface = {"zwlr_virtual_pointer_v1", 1, 9,
+const wl_message VirtualPointerRequests[] = {{"motion", "uff", NoTypes},
+                                             {"motion_absolute", "uuuuu", NoTypes},
+                                             {"button", "uuu", NoTypes},
+                                             {"axis", "uuf", NoTypes},
+                                             {"frame", "", NoTypes}};
+const wl_interface VirtualPointerInterface = {"zwlr_virtual_pointer_v1", 1, 5,
                                               VirtualPointerRequests,    0, nullptr};
 
 const wl_interface* PointerManagerTypes[] = {&wl_seat_interface, &VirtualPointerInterface};
 const wl_message PointerManagerRequests[] = {
-    {"create_virtual_pointer", "?on", PointerManagerTypes},
-    {"destroy", "", NoTypes},
-};
+    {"create_virtual_pointer", "?on", PointerManagerTypes}};
 const wl_interface PointerManagerInterface = {
-    "zwlr_virtual_pointer_manager_v1", 1, 2, PointerManagerRequests, 0, nullptr};
+    "zwlr_virtual_pointer_manager_v1", 1, 1, PointerManagerRequests, 0, nullptr};
 
 enum KeyboardOpcode : std::uint32_t { Keymap, Key, Modifiers };
 enum PointerOpcode : std::uint32_t { Button = 2, Frame = 4 };
 constexpr std::uint32_t KeymapFormatXkbV1 = 1;
 
 struct Globals {
-    wl_seat* seat = nullptr;
+    wl_proxy* seat = nullptr;
     wl_proxy* keyboards = nullptr;
     wl_proxy* pointers = nullptr;
 };
@@ -80,15 +63,11 @@ struct Globals {
 void OnGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
               std::uint32_t) {
     auto& globals = *static_cast<Globals*>(data);
-    if (std::strcmp(interface, wl_seat_interface.name) == 0 && globals.seat == nullptr)
-        globals.seat =
-            static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-    else if (std::strcmp(interface, KeyboardManagerInterface.name) == 0)
-        globals.keyboards =
-            static_cast<wl_proxy*>(wl_registry_bind(registry, name, &KeyboardManagerInterface, 1));
-    else if (std::strcmp(interface, PointerManagerInterface.name) == 0)
-        globals.pointers =
-            static_cast<wl_proxy*>(wl_registry_bind(registry, name, &PointerManagerInterface, 1));
+    for (auto [wanted, proxy] : {std::pair{&wl_seat_interface, &globals.seat},
+                                 {&KeyboardManagerInterface, &globals.keyboards},
+                                 {&PointerManagerInterface, &globals.pointers}})
+        if (std::strcmp(interface, wanted->name) == 0 && *proxy == nullptr)
+            *proxy = static_cast<wl_proxy*>(wl_registry_bind(registry, name, wanted, 1));
 }
 void OnGlobalRemove(void*, wl_registry*, std::uint32_t) {}
 const wl_registry_listener RegistryListener = {OnGlobal, OnGlobalRemove};
@@ -106,24 +85,13 @@ std::uint32_t NowMs() {
 
 class Keyboard {
   public:
-    Keyboard(wl_proxy* manager, wl_seat* seat) {
-        context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-        keymap = xkb_keymap_new_from_names(context, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    Keyboard(wl_proxy* manager, wl_proxy* seat)
+        : keymap(xkb_keymap_new_from_names(xkb_context_new(XKB_CONTEXT_NO_FLAGS), nullptr,
+                                           XKB_KEYMAP_COMPILE_NO_FLAGS)) {
         if (keymap == nullptr)
             Fail("xkbcommon made no keymap");
         state = xkb_state_new(keymap);
         device = wl_proxy_marshal_flags(manager, 0, &VirtualKeyboardInterface, 1, 0, seat, nullptr);
-        SendKeymap();
-    }
-
-    void Tap(const char* name) {
-        const std::uint32_t code = KeycodeOf(name);
-        Send(code, XKB_KEY_DOWN);
-        Send(code, XKB_KEY_UP);
-    }
-
-  private:
-    void SendKeymap() {
         char* text = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
         const std::size_t size = std::strlen(text) + 1;
         const int fd = memfd_create("keymap", MFD_CLOEXEC);
@@ -135,6 +103,12 @@ class Keyboard {
         close(fd);
     }
 
+    void Tap(const char* name) {
+        for (const xkb_key_direction direction : {XKB_KEY_DOWN, XKB_KEY_UP})
+            Send(KeycodeOf(name), direction);
+    }
+
+  private:
     // The evdev code of the key that gives the symbol without modifiers.
     std::uint32_t KeycodeOf(const char* name) const {
         const xkb_keysym_t wanted = xkb_keysym_from_name(name, XKB_KEYSYM_NO_FLAGS);
@@ -161,7 +135,6 @@ class Keyboard {
                                xkb_state_serialize_layout(state, XKB_STATE_LAYOUT_EFFECTIVE));
     }
 
-    xkb_context* context = nullptr;
     xkb_keymap* keymap = nullptr;
     xkb_state* state = nullptr;
     wl_proxy* device = nullptr;
@@ -186,11 +159,9 @@ int main(int argc, char** argv) {
     Globals globals;
     wl_registry_add_listener(wl_display_get_registry(display), &RegistryListener, &globals);
     wl_display_roundtrip(display);
-    if (globals.seat == nullptr || globals.keyboards == nullptr)
-        Fail("the compositor offers no seat or no zwp_virtual_keyboard_manager_v1");
+    if (globals.seat == nullptr || globals.keyboards == nullptr || globals.pointers == nullptr)
+        Fail("the compositor offers no seat, virtual keyboard or virtual pointer");
     Keyboard keyboard(globals.keyboards, globals.seat);
-    if (globals.pointers == nullptr)
-        Fail("the compositor offers no zwlr_virtual_pointer_manager_v1");
     wl_proxy* pointer = wl_proxy_marshal_flags(globals.pointers, 0, &VirtualPointerInterface, 1, 0,
                                                globals.seat, nullptr);
     wl_display_roundtrip(display);
