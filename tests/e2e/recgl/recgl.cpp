@@ -7,11 +7,12 @@
 
 namespace {
 
+// Opened once the variable is set: a driver linked with the library sets it after start-up.
 std::FILE* Out() {
-    static std::FILE* file = [] {
-        const char* name = std::getenv("LUMIVEX_RECGL_FILE");
-        return name != nullptr ? std::fopen(name, "w") : nullptr;
-    }();
+    static std::FILE* file = nullptr;
+    if (file == nullptr)
+        if (const char* name = std::getenv("LUMIVEX_RECGL_FILE"))
+            file = std::fopen(name, "w");
     return file;
 }
 
