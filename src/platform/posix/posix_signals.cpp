@@ -1,8 +1,13 @@
 // Termination signals (see posix_signals.h).
 #include "platform/posix/posix_signals.h"
 
+#include "platform/Platform.h"
+#include "shell/unInitialize.h"
+
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <initializer_list>
 #include <poll.h>
@@ -55,6 +60,22 @@ bool TerminationRequested() {
 
 int TerminationPipe() {
     return terminationPipe[0];
+}
+
+void EndForLostServer(WindowEvents* modal, const char* server, const char* variable) {
+    // Whatever runs below may reach the connection again and land here a second time.
+    static bool leaving = false;
+    if (!leaving) {
+        leaving = true;
+        if (modal != nullptr)
+            modal->OnEndSession();
+        FinishAbruptly();
+        const char* name = std::getenv(variable);
+        std::fprintf(stderr, "lumivex-gl: lost the connection to the %s %s\n", server,
+                     name != nullptr ? name : "");
+    }
+    std::fflush(nullptr);
+    _exit(1);
 }
 
 bool ConnectionBroken(int fd) {

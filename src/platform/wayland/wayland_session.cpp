@@ -20,20 +20,8 @@ WaylandPlatform::~WaylandPlatform() {
 }
 
 void WaylandPlatform::LoseDisplay() {
-    // Whatever runs below may reach the connection again and land here a second time.
-    static bool leaving = false;
-    if (!leaving) {
-        leaving = true;
-        if (window_ != nullptr && window_->modal && window_->events != nullptr)
-            window_->events->OnEndSession();
-        FinishAbruptly();
-        const char* name = std::getenv("WAYLAND_DISPLAY");
-        std::fprintf(stderr, "lumivex-gl: lost the connection to the Wayland compositor %s\n",
-                     name != nullptr ? name : "");
-    }
-    // No exit handlers: the EGL library's would talk to the compositor that is gone.
-    std::fflush(nullptr);
-    _exit(1);
+    WindowEvents* modal = window_ != nullptr && window_->modal ? window_->events : nullptr;
+    EndForLostServer(modal, "Wayland compositor", "WAYLAND_DISPLAY");
 }
 
 } // namespace lumivex

@@ -64,21 +64,8 @@ void EndFaultWatch() {
 }
 
 void X11Platform::LoseDisplay() {
-    // Whatever runs below may reach Xlib again and land here a second time.
-    static bool leaving = false;
-    if (!leaving) {
-        leaving = true;
-        displayLost_ = true;
-        if (WindowEvents* events = ModalSaverWindowEvents(window_.get()))
-            events->OnEndSession();
-        FinishAbruptly();
-        const char* name = std::getenv("DISPLAY");
-        std::fprintf(stderr, "lumivex-gl: lost the connection to the X display %s\n",
-                     name != nullptr ? name : "");
-    }
-    // No exit handlers: the GL library's would talk to the server that is gone.
-    std::fflush(nullptr);
-    _exit(1);
+    displayLost_ = true;
+    EndForLostServer(ModalSaverWindowEvents(window_.get()), "X display", "DISPLAY");
 }
 
 } // namespace lumivex
