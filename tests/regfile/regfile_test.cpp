@@ -282,13 +282,13 @@ TEST(RegistryFileTest, TextAfterASectionsBracketIsKeptByteForByte) {
     };
     for (const auto& c : cases) {
         const std::string nl = c.newline;
-        const std::string file = "REGEDIT4" + nl + nl + c.foreign + nl + test + nl +
-                                 "\"Rest\"=dword:00000014" + nl + nl;
+        const std::string file =
+            "REGEDIT4" + nl + nl + c.foreign + nl + test + nl + "\"Rest\"=dword:00000014" + nl + nl;
         Document document = Parse(file);
         EXPECT_FALSE(document.Foreign) << c.foreign;
         const std::uint8_t forty[4] = {40, 0, 0, 0};
-        SetValue(*FindKey(document, "HKEY_CURRENT_USER\\Software\\Test"), "Rest", REG_DWORD,
-                 forty, 4);
+        SetValue(*FindKey(document, "HKEY_CURRENT_USER\\Software\\Test"), "Rest", REG_DWORD, forty,
+                 4);
         std::string expected = file;
         expected.replace(expected.find("00000014"), 8, "00000028");
         const std::string text = Write(document);
