@@ -115,7 +115,7 @@ std::string AccessListWriters(const std::string& acl, const struct stat& info) {
         if ((permissions & mask & AclWrite) == 0)
             continue;
         if (tag == AclUser && uid_t(id) != info.st_uid)
-            return "its access list lets " + UserName(uid_t(id)) + " write to it";
+            return "the user " + UserName(uid_t(id)) + " may write to it";
         const gid_t gid = tag == AclGroupObject ? info.st_gid : gid_t(id);
         if ((tag == AclGroupObject || tag == AclGroup) && !IsPrivateGroupOf(gid, info.st_uid))
             return GroupMayWrite(gid);
