@@ -1,5 +1,6 @@
 // The Linux back end's registry file store, instance guard, libraries and floating-point mask,
 // on real files in a private directory.
+#include "platform/posix/posix_files.h"
 #include "platform/regfile/regfile.h"
 #include "platform/x11/x11_platform.h"
 #include "system/unGlobals.h"
@@ -47,6 +48,24 @@ std::vector<std::string> FilesIn(const std::string& dir) {
     std::sort(names.begin(), names.end());
     return names;
 }
+
+int Shell(const std::string& command) {
+    return std::system(command.c_str());
+}
+
+// An account made for one test (useradd OPTIONS) and removed with it, also when the test fails; the
+// process id keeps runs side by side apart. Only root can make one.
+struct TestAccount {
+    TestAccount(const std::string& role, const std::string& options)
+        : Name("lmvx" + role + std::to_string(getpid())),
+          Made(geteuid() == 0 && Shell("useradd -M " + options + " " + Name) == 0) {}
+    ~TestAccount() {
+        if (Made)
+            Shell("userdel " + Name + "; groupdel " + Name + " 2>/dev/null");
+    }
+    const std::string Name;
+    const bool Made;
+};
 
 // A private XDG_CONFIG_HOME and XDG_RUNTIME_DIR for each test, removed afterwards.
 class X11SystemTest : public ::testing::Test {
@@ -300,6 +319,115 @@ TEST_F(X11SystemTest, TheGuardIsOnlyHadInAFolderNobodyElseMayWriteTo) {
         EXPECT_EQ(platform.CreateInstanceGuard("LumivexGLSemaphore", exists), 0) << make;
     }
     EXPECT_NE(access((root + "/elsewhere").c_str(), F_OK), 0);
+}
+
+// An access list entry that lets anyone but the owner write (within its mask) makes the settings,
+// and the folder that holds the guard, ones others may change: the mode's group bits show the mask.
+TEST_F(X11SystemTest, AnAccessListLettingOthersWriteIsSeenOnTheSettingsAndTheirFolder) {
+    MakeDir();
+    WriteFile(file, "REGEDIT4\n");
+    const std::string own = "u:" + std::to_string(geteuid()) + ":rwx";
+    for (const auto& [entries, who] :
+         std::vector<std::pair<std::string, std::string>>{{"u:nobody:rwx", "nobody"},
+                                                          {"g:nogroup:rwx", "nogroup"},
+                                                          {"u:nobody:r-x", ""},
+                                                          {"u:nobody:rwx,m::r-x", ""},
+                                                          {own, ""}}) {
+        ASSERT_EQ(Shell("setfacl -m " + entries + " '" + file + "'"), 0);
+        LoadSettings();
+        const std::string distrust = platform.SettingsWritableByOthers();
+        EXPECT_EQ(distrust.empty(), who.empty()) << entries << ": " << distrust;
+        EXPECT_NE(distrust.find(who), std::string::npos) << entries << ": " << distrust;
+        ASSERT_EQ(Shell("setfacl -b '" + file + "' && setfacl -m " + entries + " '" + dir + "'"),
+                  0);
+        bool exists = false;
+        const GuardHandle guard = platform.CreateInstanceGuard("LumivexGLSemaphore", exists);
+        const std::string why = guard != 0 ? "" : platform.ErrorText(platform.GetLastError());
+        EXPECT_EQ(why.empty(), who.empty()) << entries << ": " << why;
+        EXPECT_NE(why.find(who), std::string::npos) << entries << ": " << why;
+        platform.CloseInstanceGuard(guard);
+        ASSERT_EQ(Shell("setfacl -b '" + dir + "'"), 0);
+    }
+}
+
+// The owner's own group is shared with every account that logs in with it, listed or not.
+TEST_F(X11SystemTest, AGroupIsTheOwnersAloneOnlyWhileNoOtherAccountLogsInWithIt) {
+    TestAccount owner("own", "-U");
+    if (!owner.Made)
+        GTEST_SKIP() << "skipped: other accounts' groups (only root can make accounts)";
+    MakeDir();
+    ASSERT_EQ(Shell("chown " + owner.Name + ": '" + dir + "' && chmod 770 '" + dir + "'"), 0);
+    bool exists = false;
+    for (const bool shared : {false, true}) {
+        TestAccount other("oth", shared ? "-N -g " + owner.Name : "-N");
+        const GuardHandle guard = platform.CreateInstanceGuard("LumivexGLSemaphore", exists);
+        EXPECT_EQ(guard == 0, shared);
+        EXPECT_EQ(platform.ErrorText(platform.GetLastError()).find("group " + owner.Name) !=
+                      std::string::npos,
+                  shared);
+        platform.CloseInstanceGuard(guard);
+    }
+}
+
+// Root in another user's folder (with the user's HOME) gives the user no file it did not make
+// there itself: neither a lock file nor the kept copy of a file that is a second name of root's.
+TEST_F(X11SystemTest, RootGivesAnotherUsersFolderNoSecondNameOfItsOwnFiles) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "skipped: root with another user's settings (the tests do not run as root)";
+    MakeDir();
+    ASSERT_EQ(chown(dir.c_str(), 65534, 65534), 0);
+    const std::string secret = root + "/secret", lock = dir + "/LumivexGLSemaphore.lock";
+    WriteFile(secret, "root's own\n");
+    ASSERT_EQ(link(secret.c_str(), lock.c_str()), 0);
+    ASSERT_EQ(link(secret.c_str(), file.c_str()), 0);
+    bool exists = false;
+    EXPECT_EQ(platform.CreateInstanceGuard("LumivexGLSemaphore", exists), 0);
+    LoadSettings();
+    ::testing::internal::CaptureStderr(); // it is kept aside, and says so
+    SaveSettings();
+    ::testing::internal::GetCapturedStderr();
+    struct stat info {};
+    for (const std::string& path : {secret, file + ".unreadable"})
+        EXPECT_TRUE(stat(path.c_str(), &info) == 0 && info.st_uid == 0) << path;
+    ASSERT_EQ(unlink(lock.c_str()), 0); // the lock file root makes there is the user's
+    platform.CloseInstanceGuard(platform.CreateInstanceGuard("LumivexGLSemaphore", exists));
+    EXPECT_TRUE(stat(lock.c_str(), &info) == 0 && info.st_uid == 65534);
+}
+
+// Where the settings folder cannot be made, the guard still keeps a second saver out from the
+// runtime folder, or else a private folder in the temporary folder; only the save fails.
+TEST_F(X11SystemTest, WhereTheSettingsFolderCannotBeMadeTheGuardIsInAPrivateFolder) {
+    WriteFile(root + "/home", "a file where the folders would be");
+    setenv("XDG_CONFIG_HOME", (root + "/home/config").c_str(), 1);
+    setenv("TMPDIR", root.c_str(), 1);
+    for (const std::string& where : {runtime, root + "/lumivex-gl-" + std::to_string(geteuid())}) {
+        if (where != runtime)
+            unsetenv("XDG_RUNTIME_DIR");
+        bool first = true, second = false;
+        const GuardHandle guard = platform.CreateInstanceGuard("LumivexGLSemaphore", first);
+        platform.CloseInstanceGuard(platform.CreateInstanceGuard("LumivexGLSemaphore", second));
+        EXPECT_TRUE(guard != 0 && !first && second) << platform.ErrorText(platform.GetLastError());
+        EXPECT_EQ(access((where + "/LumivexGLSemaphore.lock").c_str(), F_OK), 0) << where;
+        platform.CloseInstanceGuard(guard);
+    }
+    unsetenv("TMPDIR");
+    LoadSettings();
+    EXPECT_FALSE(SaveSettings());
+}
+
+// A save replaces only the file it read: one renamed into its place between its read and its write
+// (the same folder and device, another file) is left as it is, and the save says so.
+TEST_F(X11SystemTest, AFileRenamedOverTheSettingsBetweenReadAndWriteIsLeftAlone) {
+    MakeDir();
+    WriteFile(file, "REGEDIT4\n");
+    WriteFile(dir + "/other.reg", "REGEDIT4\n; put in its place meanwhile\n");
+    const KeyHandle key = platform.RegCreateKey(SettingsKey); // the save reads the file here
+    ASSERT_EQ(rename((dir + "/other.reg").c_str(), file.c_str()), 0);
+    const std::uint8_t forty[4] = {40, 0, 0, 0};
+    EXPECT_TRUE(platform.RegSetValue(key, "Rest", REG_DWORD, forty, 4));
+    EXPECT_FALSE(platform.RegCloseKey(key));
+    EXPECT_EQ(platform.GetLastError(), ErrorFileReplaced);
+    EXPECT_EQ(ReadFile(file), "REGEDIT4\n; put in its place meanwhile\n");
 }
 
 TEST_F(X11SystemTest, WindowsLibraryNamesMapToTheSystemGLInAnyCase) {

@@ -2,11 +2,13 @@
 #include "platform/posix/posix_files.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace lumivex {
@@ -20,6 +22,12 @@ std::string UserName(uid_t uid) {
 
 // Debian gives each user a group of their own name, with no other member, as the primary group
 // (umask 002 then leaves files group-writable): writing for that group is writing for the owner.
+// Such a group is the owner's alone only while no other account has it as its login group, which
+// the group's member list does not show: the accounts are walked for that. Refusing every group
+// write instead, as OpenSSH's strict modes do, would stop the saver for everyone with user-private
+// groups and a group-writable settings folder (Debian's own OpenSSH accepts such a group after the
+// same walk). The walk is only made for a file or folder a group may write to, a few times a
+// start; an account directory that lists no accounts (sssd without enumeration) hides its own.
 bool IsPrivateGroupOf(gid_t gid, uid_t owner) {
     const passwd* user = getpwuid(owner);
     if (user == nullptr || user->pw_gid != gid)
@@ -31,7 +39,88 @@ bool IsPrivateGroupOf(gid_t gid, uid_t owner) {
     for (char** member = members->gr_mem; *member != nullptr; ++member)
         if (name != *member)
             return false;
+    bool alone = true;
+    setpwent();
+    while (const passwd* account = getpwent())
+        if (account->pw_gid == gid && account->pw_uid != owner) {
+            alone = false;
+            break;
+        }
+    endpwent();
+    return alone;
+}
+
+std::string GroupMayWrite(gid_t gid) {
+    const group* writers = getgrgid(gid);
+    return "the group " +
+           (writers != nullptr ? std::string(writers->gr_name) : std::to_string(gid)) +
+           " may write to it";
+}
+
+// The access list Linux keeps in this attribute: a little-endian version (2), then entries of a
+// 16-bit tag, 16-bit permissions and a 32-bit user or group id.
+constexpr const char* AccessListAttribute = "system.posix_acl_access";
+constexpr std::uint32_t AccessListVersion = 2;
+constexpr std::size_t AccessListHeader = 4;
+constexpr std::size_t AccessListEntry = 8;
+constexpr unsigned AclUser = 0x02, AclGroupObject = 0x04, AclGroup = 0x08, AclMask = 0x10,
+                   AclOther = 0x20;
+constexpr unsigned AclWrite = 0x02;
+
+std::uint32_t LittleEndian(const std::string& bytes, std::size_t at, std::size_t size) {
+    std::uint32_t value = 0;
+    for (std::size_t i = size; i-- > 0;)
+        value = value << 8 | std::uint8_t(bytes[at + i]);
+    return value;
+}
+
+// The access list of the open file; false when it has none (or the file system keeps none).
+bool ReadAccessList(int fd, std::string& bytes, int& error) {
+    error = 0;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const ssize_t size = fgetxattr(fd, AccessListAttribute, nullptr, 0);
+        if (size >= 0) {
+            bytes.resize(std::size_t(size));
+            const ssize_t got = fgetxattr(fd, AccessListAttribute, bytes.data(), bytes.size());
+            if (got >= 0) {
+                bytes.resize(std::size_t(got));
+                return true;
+            }
+        }
+        if (errno == ENODATA || errno == ENOTSUP || errno == ENOSYS)
+            return false;
+        if (errno != ERANGE) // it grew between the two calls: again
+            break;
+    }
+    error = errno;
     return true;
+}
+
+// With an access list the mode's group bits are only its mask: who may write is in its entries,
+// each but the owner's and the others' limited by the mask.
+std::string AccessListWriters(const std::string& acl, const struct stat& info) {
+    if (acl.size() < AccessListHeader || (acl.size() - AccessListHeader) % AccessListEntry != 0 ||
+        LittleEndian(acl, 0, 4) != AccessListVersion)
+        return "its access list cannot be read";
+    unsigned mask = 07;
+    for (std::size_t at = AccessListHeader; at < acl.size(); at += AccessListEntry)
+        if (LittleEndian(acl, at, 2) == AclMask)
+            mask = LittleEndian(acl, at + 2, 2);
+    for (std::size_t at = AccessListHeader; at < acl.size(); at += AccessListEntry) {
+        const std::uint32_t tag = LittleEndian(acl, at, 2);
+        const std::uint32_t permissions = LittleEndian(acl, at + 2, 2);
+        const auto id = LittleEndian(acl, at + 4, 4);
+        if (tag == AclOther && (permissions & AclWrite) != 0)
+            return "everyone may write to it";
+        if ((permissions & mask & AclWrite) == 0)
+            continue;
+        if (tag == AclUser && uid_t(id) != info.st_uid)
+            return "the user " + UserName(uid_t(id)) + " may write to it";
+        const gid_t gid = tag == AclGroupObject ? info.st_gid : gid_t(id);
+        if ((tag == AclGroupObject || tag == AclGroup) && !IsPrivateGroupOf(gid, info.st_uid))
+            return GroupMayWrite(gid);
+    }
+    return "";
 }
 
 } // namespace
@@ -60,17 +149,17 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string OthersMayChange(const struct stat& info, bool anyOwner) {
+std::string OthersMayChange(int fd, const struct stat& info, bool anyOwner) {
     if (!anyOwner && info.st_uid != geteuid() && info.st_uid != 0)
         return "it belongs to " + UserName(info.st_uid);
+    std::string acl;
+    int error = 0;
+    if (ReadAccessList(fd, acl, error))
+        return error != 0 ? "its access list cannot be read" : AccessListWriters(acl, info);
     if ((info.st_mode & S_IWOTH) != 0)
         return "everyone may write to it";
-    if ((info.st_mode & S_IWGRP) != 0 && !IsPrivateGroupOf(info.st_gid, info.st_uid)) {
-        const group* writers = getgrgid(info.st_gid);
-        return "the group " +
-               (writers != nullptr ? std::string(writers->gr_name) : std::to_string(info.st_gid)) +
-               " may write to it";
-    }
+    if ((info.st_mode & S_IWGRP) != 0 && !IsPrivateGroupOf(info.st_gid, info.st_uid))
+        return GroupMayWrite(info.st_gid);
     return "";
 }
 
@@ -83,10 +172,13 @@ bool MakeDirectories(const std::string& dir) {
         return false;
     if (mkdir(dir.c_str(), 0700) != 0)
         return errno == EEXIST;
-    // Whatever the umask, the user must be able to use the folder made for them.
+    // Whatever the umask, the user must be able to use the folder made for them; only the folder
+    // made here, not one put in its place since.
     FileDescriptor made(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat madeInfo {};
     struct stat above {};
-    if (made.Valid() && fchmod(made.Get(), 0700) == 0 && stat(parent.c_str(), &above) == 0)
+    if (made.Valid() && fstat(made.Get(), &madeInfo) == 0 && madeInfo.st_uid == geteuid() &&
+        fchmod(made.Get(), 0700) == 0 && stat(parent.c_str(), &above) == 0)
         OwnLikeFolder(made.Get(), above);
     return true;
 }

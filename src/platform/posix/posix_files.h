@@ -17,10 +17,11 @@ std::string SettingsFilePath();
 std::string ParentOf(const std::string& path);
 std::string NameOf(const std::string& path);
 
-// Why someone other than the user may change a file or folder with this status: it belongs to
-// another user (root aside; any owner with `anyOwner`), everyone may write to it, or a group that
-// is not its owner's own private group may. Empty when nobody else can.
-std::string OthersMayChange(const struct stat& info, bool anyOwner = false);
+// Why someone other than the user may change the open file or folder `fd` with this status: it
+// belongs to another user (root aside; any owner with `anyOwner`), everyone may write to it, or a
+// user or group but its owner and the owner's own private group may, by its mode or its access
+// list. Empty when nobody else can.
+std::string OthersMayChange(int fd, const struct stat& info, bool anyOwner = false);
 
 // mkdir -p, new folders private to their owner. Root making them in another user's folder gives
 // them to that user, as it gives every file it makes there (OwnLikeFolder).

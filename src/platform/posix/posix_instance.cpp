@@ -7,10 +7,17 @@
 // and it is where the saves that the guard keeps apart write. It is checked and used through one
 // open descriptor: the folder must be the user's (root may be in another user's home) and nobody
 // else may write to it; the lock file is never a link and belongs to the folder's owner.
+//
+// A home where that folder cannot be made or written to (a kiosk, a guest session, a folder root
+// made) has no saves to keep apart, but the saver must still run once only: the lock goes to
+// $XDG_RUNTIME_DIR, or else to lumivex-gl-<uid> in the temporary folder, each only when it is the
+// user's and nobody else may write to it. A folder others may change is no reason to go elsewhere:
+// whoever could change it could as well take the guard.
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_platform.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
@@ -29,26 +36,40 @@ int DescriptorOf(GuardHandle guard) {
     return int(guard - 1);
 }
 
-// The settings folder, opened, made when missing; why it cannot hold the guard in `problem`.
-int OpenGuardFolder(const std::string& folder, std::string& problem) {
+// Errors that say the user may not make or write to something, rather than that it is not safe.
+bool NotWritable(int error) {
+    return error == EACCES || error == EPERM || error == EROFS || error == ENOSPC ||
+           error == EDQUOT || error == ENOENT || error == ENOTDIR;
+}
+
+// A umask of 0277 makes folders the user cannot add to.
+bool OwnerMayWrite(int fd, const struct stat& info) {
+    return (info.st_mode & S_IRWXU) == S_IRWXU || fchmod(fd, info.st_mode | S_IRWXU) == 0;
+}
+
+// The settings folder, opened, made when missing; why it cannot hold the guard in `problem`, and
+// `unwritable` when the reason is that the user cannot make it or write to it.
+int OpenGuardFolder(const std::string& folder, std::string& problem, bool& unwritable) {
     if (!MakeDirectories(folder)) {
         problem = "cannot make the folder";
+        unwritable = true;
         return -1;
     }
     FileDescriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat info {};
     if (!fd.Valid() || fstat(fd.Get(), &info) != 0) {
         problem = "cannot open it";
+        unwritable = NotWritable(errno);
         return -1;
     }
     // Root in a user's home: the user may write there, nobody else.
-    if (problem = OthersMayChange(info, geteuid() == 0); !problem.empty()) {
+    if (problem = OthersMayChange(fd.Get(), info, geteuid() == 0); !problem.empty()) {
         errno = EACCES;
         return -1;
     }
-    // A umask of 0277 makes folders the user cannot add to.
-    if ((info.st_mode & S_IRWXU) != S_IRWXU && fchmod(fd.Get(), info.st_mode | S_IRWXU) != 0) {
+    if (!OwnerMayWrite(fd.Get(), info)) {
         problem = "cannot give its owner the right to write in it";
+        unwritable = true;
         return -1;
     }
     return fd.Release();
@@ -56,25 +77,32 @@ int OpenGuardFolder(const std::string& folder, std::string& problem) {
 
 // The lock in the open folder: a handle when it was taken or is held by a live process
 // (alreadyExists); 0 with errno set and why in `problem` when the file cannot serve as a guard.
-GuardHandle TryLock(int folder, const std::string& file, bool& alreadyExists,
-                    std::string& problem) {
+GuardHandle TryLock(int folder, const std::string& file, bool& alreadyExists, std::string& problem,
+                    bool& unwritable) {
+    struct stat owner {};
+    if (fstat(folder, &owner) != 0) {
+        problem = "cannot look at it";
+        return 0;
+    }
     // Read-only: the lock needs no more, and a file a umask left read-only still serves.
     FileDescriptor fd(openat(folder, file.c_str(),
                              O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
     struct stat info {};
-    struct stat owner {};
-    if (fd.Valid() && fstat(folder, &owner) == 0)
-        OwnLikeFolder(fd.Get(), owner);
     if (!fd.Valid() || fstat(fd.Get(), &info) != 0) {
         problem = file + " cannot be opened";
+        unwritable = !fd.Valid() && NotWritable(errno);
         return 0;
     }
-    // A file someone else made must not stand in for ours.
-    if (!S_ISREG(info.st_mode) || (info.st_uid != geteuid() && info.st_uid != owner.st_uid)) {
-        problem = file + " is not a file of the folder's owner";
+    // A file someone else made must not stand in for ours, and root must not give the folder's
+    // owner a file that is also another name of someone else's (a hard link): checked before the
+    // owner changes, on the file opened.
+    if (!S_ISREG(info.st_mode) || info.st_nlink != 1 ||
+        (info.st_uid != geteuid() && info.st_uid != owner.st_uid)) {
+        problem = file + " is not a file of the folder's owner with one name";
         errno = EACCES;
         return 0;
     }
+    OwnLikeFolder(fd.Get(), owner);
     int result;
     do
         result = flock(fd.Get(), LOCK_EX | LOCK_NB);
@@ -88,6 +116,19 @@ GuardHandle TryLock(int folder, const std::string& file, bool& alreadyExists,
     return HandleOf(fd.Release());
 }
 
+// The lock in a folder of the user's alone (`flags`: how to open it); 0 when there is none.
+GuardHandle LockInPrivateFolder(const std::string& folder, int flags, const std::string& file,
+                                bool& alreadyExists) {
+    FileDescriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags));
+    struct stat info {};
+    if (!fd.Valid() || fstat(fd.Get(), &info) != 0 || info.st_uid != geteuid() ||
+        !OthersMayChange(fd.Get(), info).empty() || !OwnerMayWrite(fd.Get(), info))
+        return 0;
+    std::string problem;
+    bool unwritable = false;
+    return TryLock(fd.Get(), file, alreadyExists, problem, unwritable);
+}
+
 } // namespace
 
 GuardHandle PosixPlatform::CreateInstanceGuard(const std::string& name, bool& alreadyExists) {
@@ -99,20 +140,37 @@ GuardHandle PosixPlatform::CreateInstanceGuard(const std::string& name, bool& al
         return 0;
     }
     const std::string folder = ParentOf(settings);
+    const std::string file = name + ".lock";
     std::string problem;
+    bool unwritable = false;
     errno = 0;
-    FileDescriptor dir(OpenGuardFolder(folder, problem));
+    FileDescriptor dir(OpenGuardFolder(folder, problem, unwritable));
     GuardHandle guard = 0;
     if (dir.Valid())
-        guard = TryLock(dir.Get(), name + ".lock", alreadyExists, problem);
-    if (guard == 0) {
-        const int error = errno;
-        guardProblem_ = "the folder " + folder + ": " + problem;
-        if (error != 0)
-            guardProblem_ += " (" + ErrorText(std::uint32_t(error)) + ")";
-        lastError_ = ErrorDescribed;
+        guard = TryLock(dir.Get(), file, alreadyExists, problem, unwritable);
+    if (guard != 0)
+        return guard;
+    const int error = errno;
+    if (unwritable) {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        if (runtime != nullptr && runtime[0] == '/')
+            guard = LockInPrivateFolder(runtime, 0, file, alreadyExists);
+        const char* temporary = std::getenv("TMPDIR");
+        const std::string own =
+            std::string(temporary != nullptr && temporary[0] == '/' ? temporary : "/tmp") +
+            "/lumivex-gl-" + std::to_string(geteuid());
+        if (guard == 0 && (mkdir(own.c_str(), 0700) == 0 || errno == EEXIST))
+            guard = LockInPrivateFolder(own, O_NOFOLLOW, file, alreadyExists);
+        if (guard != 0)
+            return guard;
     }
-    return guard;
+    guardProblem_ = "the folder " + folder + ": " + problem;
+    if (error != 0)
+        guardProblem_ += " (" + ErrorText(std::uint32_t(error)) + ")";
+    if (unwritable)
+        guardProblem_ += ", and neither XDG_RUNTIME_DIR nor a private temporary folder can hold it";
+    lastError_ = ErrorDescribed;
+    return 0;
 }
 
 void PosixPlatform::CloseInstanceGuard(GuardHandle guard) {

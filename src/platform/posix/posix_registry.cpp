@@ -262,7 +262,7 @@ regfile::StoredText RegistryFile::Read() {
         return Failed(std::uint32_t(errno));
     if (!S_ISREG(read_.st_mode))
         return Failed(S_ISDIR(read_.st_mode) ? EISDIR : EINVAL);
-    distrust_ = OthersMayChange(read_);
+    distrust_ = OthersMayChange(file.Get(), read_);
     std::string bytes;
     if (error = ReadBytes(file.Get(), std::size_t(read_.st_size), bytes); error != 0)
         return Failed(error, std::move(bytes));
@@ -285,8 +285,13 @@ std::uint32_t RegistryFile::KeepAside(std::string_view foreign) {
             continue;
         if (!fd.Valid())
             return std::uint32_t(errno);
-        if (struct stat folder{}; fstat(folder_.Get(), &folder) == 0)
-            OwnLikeFolder(fd.Get(), folder);
+        // The copy has the owner of what it copies, as a replaced file keeps its owner: root must
+        // not hand the folder's owner the bytes of someone else's file that was linked there.
+        // Should that fail, the copy stays the saver's own.
+        if (read_.st_uid != geteuid() || read_.st_gid != getegid()) {
+            const int failed = fchown(fd.Get(), read_.st_uid, read_.st_gid);
+            static_cast<void>(failed);
+        }
         if (!WriteAll(fd.Get(), foreign) || fsync(fd.Get()) != 0) {
             const std::uint32_t error = std::uint32_t(errno != 0 ? errno : EIO);
             unlinkat(folder_.Get(), aside.c_str(), 0);

@@ -382,7 +382,10 @@ bool ReadSection(std::string_view line, std::size_t number, Builder& builder, st
     if (deletion)
         path = TrimBlanks(path.substr(1));
     recognised = recognised || StartsWithNoCase(path, "HKEY_");
-    if (path.empty())
+    // Text after the bracket (a value behind a space or a lone CR) is no part of any form this
+    // file has: the line is kept as read, and the values under it belong nowhere, as after a
+    // cut-off section, so that a save writes all of them back as they were.
+    if (path.empty() || !TrimBlanks(line.substr(close + 1)).empty())
         return false;
     if (deletion) {
         // Kept as well: the values after it belong nowhere, also when read again.
