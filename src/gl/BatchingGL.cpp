@@ -189,9 +189,15 @@ bool BatchingGL::MakeTarget() {
     ES.glFramebufferTexture2D(es::FRAMEBUFFER, es::COLOR_ATTACHMENT0, es::TEXTURE_2D, texture_, 0);
     boundFramebuffer_ = textureFramebuffer_;
     if (ES.glCheckFramebufferStatus(es::FRAMEBUFFER) != es::FRAMEBUFFER_COMPLETE) {
-        Fail("The offscreen picture could not be made.");
+        // Too large, say: the programs stay, and the next size tries again.
+        error_ = "The offscreen picture could not be made.";
+        ES.glDeleteFramebuffers(1, &textureFramebuffer_);
+        ES.glDeleteTextures(1, &texture_);
+        texture_ = textureFramebuffer_ = 0;
+        BindFramebuffer(0);
         return false;
     }
+    error_.clear();
     samples_ = askedSamples_;
     if (samples_ > 0) {
         ES.glGenRenderbuffers(1, &samplesBuffer_);
@@ -222,11 +228,12 @@ bool BatchingGL::MakeTarget() {
     return true;
 }
 
-// What is pending goes into the new target: the caller drew it after all.
+// What is pending goes into the new target: the caller drew it after all. A target refused at
+// the size before is tried again at this one.
 void BatchingGL::Resize(int width, int height) {
     width_ = std::max(1, width);
     height_ = std::max(1, height);
-    if (ready_)
+    if (ready_ || lineProgram_ != 0)
         ready_ = MakeTarget();
 }
 
@@ -315,9 +322,20 @@ void BatchingGL::Present(int left, int bottom, int width, int height) {
         return;
     ES.glBindFramebuffer(es::READ_FRAMEBUFFER, textureFramebuffer_);
     ES.glBindFramebuffer(es::DRAW_FRAMEBUFFER, 0);
-    ES.glBlitFramebuffer(left, bottom, left + width, bottom + height, 0, 0, width, height,
-                         es::COLOR_BUFFER_BIT, es::NEAREST);
     boundFramebuffer_ = NoFramebuffer;
+    // A part beyond the picture (a surface past the largest picture the GL makes) shows the
+    // background there: what a copy from outside the picture gives is undefined.
+    const int x0 = std::clamp(left, 0, width_);
+    const int x1 = std::clamp(left + width, 0, width_);
+    const int y0 = std::clamp(bottom, 0, height_);
+    const int y1 = std::clamp(bottom + height, 0, height_);
+    if (x0 != left || x1 != left + width || y0 != bottom || y1 != bottom + height) {
+        ES.glClearColor(clearColor_.Red, clearColor_.Green, clearColor_.Blue, clearColor_.Alpha);
+        ES.glClear(es::COLOR_BUFFER_BIT);
+    }
+    if (x0 < x1 && y0 < y1)
+        ES.glBlitFramebuffer(x0, y0, x1, y1, x0 - left, y0 - bottom, x1 - left, y1 - bottom,
+                             es::COLOR_BUFFER_BIT, es::NEAREST);
 }
 
 void BatchingGL::EndFrame() {

@@ -168,6 +168,8 @@ class BatchingGL {
     // and again only through ContextRestored, when the old objects went with the old context.
     bool Create(int width, int height, int samples = 0);
     // A new drawing area: the target is made again at the new size, cleared to the clear colour.
+    // A size the system refuses leaves the layer not ready, with Error() saying why, until a
+    // later Resize to a size it makes.
     void Resize(int width, int height);
     // Draws what is pending and shows the picture on the default framebuffer. Call once an
     // animation frame, outside glBegin/glEnd.
@@ -176,7 +178,8 @@ class BatchingGL {
     // Resolve draws what is pending into the picture, once a frame; Present then copies the part
     // whose lower left corner is at (left, bottom) of the picture over the whole default
     // framebuffer of the current surface, which must be width x height. Nothing is read from
-    // that framebuffer, so whatever the previous swap left in it does not matter.
+    // that framebuffer, so whatever the previous swap left in it does not matter. What of the
+    // part lies outside the picture shows the clear colour.
     void Resolve();
     void Present(int left, int bottom, int width, int height);
     // The context is gone with every object in it: forget them; nothing is drawn until

@@ -12,7 +12,8 @@ start_xvfb 320x240
 # the GLU library, by a bare name the loader finds in LD_LIBRARY_PATH, holds the start up.
 mkfifo "$E2E_TMP/fifo" && mkdir -p "${SETTINGS_FILE%/*}"
 printf 'REGEDIT4\n[%s]\n"OpenGLDLL"="%s"\n"OpenGLUDLL"="fifo"\n' "$SETTINGS_KEY" "$E2E_TMP/fifo" >"$SETTINGS_FILE"
-LD_LIBRARY_PATH="/none:$E2E_TMP" timeout 1 "$LUMIVEX_GL" /s 2>"$E2E_TMP/err" || fail "code $? (124: hung)"
+LD_LIBRARY_PATH="/none:$E2E_TMP" timeout -k 1 1 "$LUMIVEX_GL" /s 2>"$E2E_TMP/err" ||
+    fail "code $? (124 or 137: hung)"
 grep -qx "Lumivex GL cannot initialize OpenGL library: $E2E_TMP/fifo" "$E2E_TMP/err" || fail "no message"
 
 write_settings Rest=20
@@ -28,7 +29,7 @@ two_starts() {
     wait_for_saver_ready
     local before second=0 windows
     before=$(cat "$SETTINGS_FILE" 2>/dev/null || echo none)
-    "$3" timeout 10 "${AS_NOBODY[@]}" "$LUMIVEX_GL" /s >"$E2E_TMP/second.out" 2>&1 || second=$?
+    "$3" timeout -k 1 10 "${AS_NOBODY[@]}" "$LUMIVEX_GL" /s >"$E2E_TMP/second.out" 2>&1 || second=$?
     [ "$second" -eq 0 ] || fail "the second instance ended with code $second (124 = still running)"
     windows=$(timeout 5 xdotool search --name '^Lumivex GL$' | wc -l)
     [ "$windows" -eq 1 ] || fail "$windows saver windows"

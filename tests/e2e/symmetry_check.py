@@ -5,7 +5,8 @@ Usage: symmetry_check.py IMAGE.ppm ANGLE [MIN_SCORE] [MIN_COVERAGE]
 
 Pixels that differ from the black background are marked; each marked pixel is turned by ANGLE
 degrees about the image centre, and the score is the share of those that land within 2 pixels
-of a marked pixel (turns that leave the image are not counted). Exit status 0 when at least
+of a marked pixel (turns that leave the image are not counted). It also prints the centre of
+the marked pixels, which a picture turned into itself by half a turn has at its own centre. Exit status 0 when at least
 MIN_COVERAGE of the image is marked (default 0.005) and the score is at least MIN_SCORE
 (default 0.9). The image is a binary PPM (ImageMagick: convert shot.png shot.ppm).
 """
@@ -80,10 +81,12 @@ def main():
     cos_a, sin_a = math.cos(math.radians(angle)), math.sin(math.radians(angle))
     cx, cy = width / 2.0, height / 2.0
     hits = considered = 0
+    sum_x = sum_y = 0.0
     for y in range(height):
         for x in range(width):
             if not marks[y * width + x]:
                 continue
+            sum_x, sum_y = sum_x + x + 0.5, sum_y + y + 0.5
             dx, dy = x + 0.5 - cx, y + 0.5 - cy
             tx = round(cx + dx * cos_a - dy * sin_a - 0.5)
             ty = round(cy + dx * sin_a + dy * cos_a - 0.5)
@@ -91,8 +94,10 @@ def main():
                 considered += 1
                 hits += grown[ty * width + tx]
     score = hits / considered if considered else 0.0
+    count = max(1, sum(marks))
     print(f"coverage {coverage:.4f}, turn by {angle:g} degrees: {hits} of {considered} "
-          f"marked pixels land on the picture (score {score:.4f})")
+          f"marked pixels land on the picture (score {score:.4f}), "
+          f"centre {sum_x / count:.1f} {sum_y / count:.1f}")
     ok = coverage >= min_coverage and score >= min_score
     return 0 if ok else 1
 

@@ -119,6 +119,23 @@ start_weston() {
     OUTPUTS="output $size+0+0"
 }
 
+# start_silent NAME: a "compositor" that accepts connections on the socket NAME and never says a
+# word, as one that hangs or is stopped does.
+start_silent() {
+    stop_compositor
+    COMPOSITOR=silent
+    compositor_prepare
+    compositor_run python3 -c 'import socket, sys
+server = socket.socket(socket.AF_UNIX)
+server.bind(sys.argv[1])
+server.listen(8)
+held = []
+while True:
+    held.append(server.accept()[0])' "$COMPOSITOR_DIR/$1"
+    poll_until 10 test -S "$COMPOSITOR_DIR/$1" || compositor_failed
+    export WAYLAND_DISPLAY=$1
+}
+
 stop_compositor() {
     [ -z "$DEVICES_PID" ] || stop_tree "$DEVICES_PID"
     [ -z "$COMPOSITOR_PID" ] || stop_tree "$COMPOSITOR_PID"

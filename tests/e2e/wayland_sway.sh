@@ -3,7 +3,7 @@
 # a focused full-screen view covers each output, none inhibiting idleness; each output shows a
 # picture of its own with the symmetry of 12 mirrored reflections about that output's centre, and
 # its trails build up. A key, a click and SIGTERM each end the saver with 0 within 2 s, the
-# settings as they were; with Caps Lock on the keys edit them, and Escape saves the edits. An
+# settings as they were (SIGTERM also at moments of the start, before the surfaces have sizes); with Caps Lock on the keys edit them, and Escape saves the edits. An
 # output that comes while the saver runs is covered too, and one that goes leaves it drawing.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
@@ -53,6 +53,26 @@ cases=(
     "SIGTERM|kill -TERM|$stored"
     "Caps Lock on, edits, Escape|wl_input $edits|$edited MonoColor=0x00FF0000"
 )
+# A termination request while the saver starts is a close like any other: 0, no message. The
+# moments count from when the program catches the signal (before that, it is not yet running).
+catches_sigterm() {
+    local caught
+    caught=$(sed -n 's/^SigCgt:[[:space:]]*//p' "/proc/$1/status" 2>/dev/null) && ((0x${caught:-0} & 1 << 14))
+}
+for delay in 0 0.05 0.15 0.25; do
+    note "SIGTERM $delay s after the start"
+    # shellcheck disable=SC2086  # one argument a setting
+    write_settings $stored MonoColor=0x1FFFFFFF
+    start_saver /s
+    poll_until 10 catches_sigterm "$SAVER_PID" || fail "the saver does not catch SIGTERM"
+    sleep "$delay"
+    kill -TERM "$SAVER_PID"
+    wait_for_saver_exit_within 2000
+    [ "$SAVER_RC" -eq 0 ] && [ ! -s "$SAVER_OUT" ] ||
+        fail "SIGTERM $delay s after the start: code $SAVER_RC"
+    for pair in $stored; do expect_setting "${pair%%=*}" "${pair#*=}"; done
+done
+
 first=1
 for row in "${cases[@]}"; do
     IFS='|' read -r how action expected <<<"$row"

@@ -260,6 +260,77 @@ TEST_F(BatchingGLTest, TheTargetIsMadeAgainAfterAResizeOrALostContext) {
     EXPECT_TRUE(es.Calls.empty());
 }
 
+// A size the system refuses (outputs together wider than the largest picture it makes) leaves
+// nothing drawn and nothing of the refused target behind, the reason kept; the next size the
+// system makes draws again.
+TEST_F(BatchingGLTest, ARefusedSizeDrawsNothingUntilASizeTheSystemMakes) {
+    es.MaxSize = 16384;
+    for (int samples : {0, 4}) {
+        SCOPED_TRACE(samples);
+        BatchingGL picture;
+        Start(picture, samples);
+        picture.Resize(16385, 768);
+        EXPECT_FALSE(picture.Ready());
+        EXPECT_EQ(picture.Error(), "The offscreen picture could not be made.");
+        // The target before and the refused one.
+        EXPECT_EQ(es.Of({"glDeleteTextures"}).size(), 2u);
+        EXPECT_EQ(es.Of({"glDeleteFramebuffers"}).size(), samples > 0 ? 3u : 2u);
+        es.Clear();
+        Lines({1, 2});
+        GL.glClear(GL_COLOR_BUFFER_BIT);
+        picture.Resolve();
+        picture.Present(0, 0, 1024, 768);
+        picture.EndFrame();
+        EXPECT_TRUE(es.Calls.empty());
+
+        picture.Resize(768, 16384);
+        ASSERT_TRUE(picture.Ready());
+        EXPECT_EQ(picture.Error(), "");
+        EXPECT_EQ(picture.Samples(), samples);
+        EXPECT_EQ(es.Of({"glTexImage2D"}).at(0).Args[4], 16384);
+        es.Clear();
+        Lines({1, 2});
+        picture.Resolve();
+        EXPECT_EQ(es.Of({"glDrawArrays"}).size(), 1u);
+    }
+}
+
+// A surface reaching past the picture (an output beyond the largest picture the GL makes) shows
+// the clear colour where the picture does not reach it, and its part of the picture where it does.
+TEST_F(BatchingGLTest, APartBeyondThePictureShowsTheClearColourThere) {
+    GL.glClearColor(0.25f, 0.5f, 0.75f, 1.0f);
+    es.Clear();
+    layer.Present(0, 0, 1024, 768);
+    layer.Present(824, 0, 400, 768);
+    layer.Present(1024, 0, 800, 600);
+    layer.Present(0, -100, 1024, 868);
+    const GLCall clearColor = {"glClearColor", {0.25, 0.5, 0.75, 1}};
+    const GLCall clear = {"glClear", {es::COLOR_BUFFER_BIT}};
+    const auto blit = [](std::vector<double> rect) {
+        rect.insert(rect.end(), {es::COLOR_BUFFER_BIT, es::NEAREST});
+        return GLCall{"glBlitFramebuffer", rect};
+    };
+    const std::vector<GLCall> expected = {
+        blit({0, 0, 1024, 768, 0, 0, 1024, 768}),
+        clearColor,
+        clear,
+        blit({824, 0, 1024, 768, 0, 0, 200, 768}),
+        clearColor,
+        clear,
+        clearColor,
+        clear,
+        blit({0, 0, 1024, 768, 0, 100, 1024, 868}),
+    };
+    const std::vector<GLCall> calls = es.Of({"glClearColor", "glClear", "glBlitFramebuffer"});
+    EXPECT_EQ(calls.size(), expected.size());
+    EXPECT_TRUE(StreamAt(calls, 0, expected));
+    for (const GLCall& call : es.Of({"glBindFramebuffer"})) {
+        if (call.Args[0] == double{es::DRAW_FRAMEBUFFER}) {
+            EXPECT_EQ(call.Args[1], 0) << "drawn into the surface's own framebuffer only";
+        }
+    }
+}
+
 // A picture shown in parts, one a surface (outputs of 1024x768 and 800x600 side by side, the
 // second at the top): each frame draws into the offscreen picture, which nothing clears again, and
 // copies each part over its own surface's whole default framebuffer without reading a default

@@ -12,6 +12,8 @@ namespace {
 RecordingES* active = nullptr;
 GLuint lastName = 0;
 int attachedSamples = 0;
+double textureSide = 0;  // the longest side of the last texture image
+double attachedSide = 0; // and of what the framebuffer checked last has attached
 
 template <typename T> double Arg(T value) {
     if constexpr (std::is_arithmetic_v<T>)
@@ -32,7 +34,9 @@ double Arg(GLint* status) {
 // What the functions that return something answer.
 long Answer(const char* name) {
     if (std::strcmp(name, "glCheckFramebufferStatus") == 0)
-        return attachedSamples <= active->MaxSamples ? long{es::FRAMEBUFFER_COMPLETE} : 0;
+        return attachedSamples <= active->MaxSamples && attachedSide <= active->MaxSize
+                   ? long{es::FRAMEBUFFER_COMPLETE}
+                   : 0;
     return std::strncmp(name, "glCreate", 8) == 0 ? ++lastName : 7; // 7: a uniform location
 }
 
@@ -42,11 +46,16 @@ struct Record {
     template <typename... Args> void operator()(Args... args) const {
         const double values[] = {0.0, Arg(args)...};
         if constexpr (sizeof...(args) == 5) {
-            if (std::strcmp(Name, "glRenderbufferStorageMultisample") == 0)
+            if (std::strcmp(Name, "glRenderbufferStorageMultisample") == 0) {
                 attachedSamples = static_cast<int>(values[2]);
-            else if (std::strcmp(Name, "glFramebufferTexture2D") == 0)
+                attachedSide = std::max(values[4], values[5]);
+            } else if (std::strcmp(Name, "glFramebufferTexture2D") == 0) {
                 attachedSamples = 0;
+                attachedSide = textureSide;
+            }
         }
+        if constexpr (sizeof...(args) == 9)
+            textureSide = std::max(values[4], values[5]); // glTexImage2D
         active->Calls.push_back(GLCall{Name, {values + 1, values + 1 + sizeof...(args)}});
     }
 };

@@ -1,7 +1,8 @@
 // A stand-in for the ES functions of the batching layer: while a RecordingES is alive, every entry
 // point of `ES` appends {name, numeric arguments} to Calls (pointers as 0). Object names are 1, 2,
 // 3... in order of creation; shaders compile unless told otherwise; framebuffers are complete up to
-// MaxSamples samples; vertex uploads and the last matrix are kept. One recorder at a time.
+// MaxSamples samples and MaxSize pixels a side; vertex uploads and the last matrix are kept. One
+// recorder at a time.
 #pragma once
 
 #include "gl/BatchingGL.h"
@@ -31,6 +32,7 @@ class RecordingES {
     std::vector<float> Uploaded; // x, y, red, green, blue, alpha of each vertex, in upload order
     GLfloat Transform[16] = {};
     int MaxSamples = 4;
+    int MaxSize = 16384; // the longest side of a complete framebuffer
     bool ShadersCompile = true;
 
   private:

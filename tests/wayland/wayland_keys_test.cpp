@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace lumivex {
 namespace {
@@ -35,6 +36,7 @@ class WaylandKeysTest : public ::testing::Test {
         const std::unique_ptr<char, decltype(&std::free)> text(
             xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1), &std::free);
         ASSERT_TRUE(LoadKeymap(keys, text.get()));
+        keymapText = text.get();
         shift = 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_SHIFT);
         caps = 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_CAPS);
         num = 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_NUM);
@@ -43,6 +45,7 @@ class WaylandKeysTest : public ::testing::Test {
     }
 
     WaylandKeyboard keys;
+    std::string keymapText;
     std::uint32_t shift = 0, caps = 0, num = 0;
 };
 
@@ -127,6 +130,40 @@ TEST_F(WaylandKeysTest, AHeldKeyRepeatsAtTheCompositorsRateUntilReleased) {
     keys.repeatRate = 0;
     HoldKey(keys, KeyW, true, 10000);
     EXPECT_FALSE(repeatsAt(20000, 1000));
+}
+
+// The compositor's repeat info (a rate a second, then a delay in milliseconds) through the
+// keyboard's listener: a press of Up shorter than the delay is one key, a longer one repeats at
+// the rate from the delay on, and rate 0 repeats nothing.
+TEST_F(WaylandKeysTest, TheCompositorsRepeatRateAndDelayHoldThroughTheListener) {
+    constexpr std::uint32_t KernelUp = 103;
+    WaylandPlatform platform;
+    WaylandPlatform::DisplayState display;
+    WaylandWindow window(platform, display, nullptr);
+    ASSERT_TRUE(LoadKeymap(window.keys, keymapText.c_str()));
+    const struct {
+        std::int32_t Rate, Delay;
+        std::uint64_t Held;
+        int Keys; // the press and its repeats
+    } cases[] = {
+        {25, 600, 400, 1},   {25, 600, 599, 1},  {25, 600, 600, 2},
+        {25, 600, 1000, 12}, {40, 200, 400, 10}, {0, 600, 5000, 1},
+    };
+    for (const auto& test : cases) {
+        KeyboardListener.repeat_info(&window, nullptr, test.Rate, test.Delay);
+        KeyboardListener.key(&window, nullptr, 1, 0, KernelUp, WL_KEYBOARD_KEY_STATE_PRESSED);
+        // When the key went down, by the clock the listener read.
+        const std::uint64_t pressed =
+            window.keys.repeatDue - static_cast<std::uint64_t>(test.Delay);
+        int keys = 1;
+        for (std::uint64_t now = pressed; now <= pressed + test.Held; ++now) {
+            std::uint64_t wait = 1000;
+            keys += TakeRepeat(window.keys, now, wait) ? 1 : 0;
+        }
+        KeyboardListener.key(&window, nullptr, 2, 0, KernelUp, WL_KEYBOARD_KEY_STATE_RELEASED);
+        EXPECT_EQ(keys, test.Keys)
+            << "rate " << test.Rate << ", delay " << test.Delay << ", held " << test.Held << " ms";
+    }
 }
 
 // The queue hands input out in order, keeps one pending move (the latest) as Windows does, and

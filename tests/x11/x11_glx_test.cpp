@@ -18,6 +18,30 @@
 namespace lumivex {
 namespace {
 
+// The largest view the GL draws, on X11 (a screen, a host's window) as on Wayland (the outputs
+// side by side): 16384 pixels on the longest side are drawn, one more is refused (the saver's
+// window) or cut (a host's window, the outputs), and the refusal names the size.
+TEST(ViewFitsGL, UpTo16384PixelsOnTheLongestSide) {
+    const struct {
+        int Width, Height;
+        bool Fits;
+        int FitWidth, FitHeight;
+    } cases[] = {
+        {1920, 1080, true, 1920, 1080},     {16383, 16383, true, 16383, 16383},
+        {16384, 1080, true, 16384, 1080},   {1080, 16384, true, 1080, 16384},
+        {16384, 16384, true, 16384, 16384}, {16385, 1080, false, 16384, 1080},
+        {1080, 16385, false, 1080, 16384},  {32767, 32767, false, 16384, 16384},
+    };
+    for (const auto& test : cases) {
+        EXPECT_EQ(ViewFitsGL(test.Width, test.Height), test.Fits)
+            << test.Width << "x" << test.Height;
+        EXPECT_EQ(FitViewSide(test.Width), test.FitWidth);
+        EXPECT_EQ(FitViewSide(test.Height), test.FitHeight);
+    }
+    EXPECT_EQ(ViewTooLargeProblem(16385, 1080),
+              "the window is 16385x1080 pixels, more than the 16384x16384 the GL draws");
+}
+
 // A visual as Mesa offers them on a 24-bit screen: RGBA, 8 bits a channel and 8 of alpha.
 GLVisualTraits Visual(int depthBits, int stencilBits = 0, bool doubleBuffered = false) {
     GLVisualTraits visual;

@@ -57,17 +57,29 @@ std::unique_ptr<lumivex::PosixPlatform> MakePlatform(const lumivex::HostOptions&
         std::fprintf(stderr, "lumivex-gl: %s\n", choice.Error.c_str());
         return nullptr;
     }
+    std::string fallbackProblem;
     if (choice.First == lumivex::Backend::Wayland) {
         auto wayland = std::make_unique<lumivex::WaylandPlatform>();
         const std::string problem = wayland->Connect();
         if (problem.empty())
             return wayland;
-        if (!choice.FallBack) {
-            std::fprintf(stderr, "lumivex-gl: %s\n", problem.c_str());
+        // Asked to end while waiting: nothing was loaded or shown, so nothing is left to do.
+        if (lumivex::TerminationRequested())
             return nullptr;
-        }
+        const bool said = !choice.FallBack || wayland->Unanswered();
+        if (said)
+            std::fprintf(stderr, "lumivex-gl: %s%s\n", problem.c_str(),
+                         choice.FallBack ? "; trying X11" : "");
+        if (!choice.FallBack)
+            return nullptr;
+        // A compositor named but not there is worth naming should X11 fail too.
+        const char* named = std::getenv("WAYLAND_DISPLAY");
+        if (!said && named != nullptr && *named != '\0')
+            fallbackProblem = problem;
     }
-    return std::make_unique<lumivex::X11Platform>();
+    auto x11 = std::make_unique<lumivex::X11Platform>();
+    x11->SetFallbackProblem(fallbackProblem);
+    return x11;
 }
 
 } // namespace
@@ -81,7 +93,7 @@ int main(int argc, char** argv) {
             lumivex::ParseHostOptions(arguments, std::getenv("XSCREENSAVER_WINDOW"));
         const std::unique_ptr<lumivex::PosixPlatform> platform = MakePlatform(options, arguments);
         if (platform == nullptr)
-            return 1;
+            return lumivex::TerminationRequested() ? 0 : 1;
         lumivex::SetPlatform(platform.get());
         if (!options.UsesOptions)
             return lumivex::RunProgram(argc, argv);

@@ -8,7 +8,10 @@
 #include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
+#include <poll.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,6 +23,9 @@ constexpr std::uint32_t CompositorVersion = 4;
 constexpr std::uint32_t OutputVersion = 2; // with its scale
 constexpr std::uint32_t XdgOutputVersion = 2;
 constexpr std::uint32_t SeatVersion = 5;
+// A compositor that accepts the connection and then says nothing (stopped, or hung) must not
+// hold the start for good.
+constexpr std::uint64_t AnswerWaitMilliseconds = 3000;
 
 void OnPing(void*, xdg_wm_base* base, std::uint32_t serial) {
     xdg_wm_base_pong(base, serial);
@@ -136,6 +142,53 @@ std::string MissingGlobals(const WaylandPlatform::DisplayState& state) {
     return "";
 }
 
+void OnSyncDone(void* data, wl_callback*, std::uint32_t) {
+    *static_cast<bool*>(data) = true;
+}
+const wl_callback_listener SyncListener = {&OnSyncDone};
+
+enum class Answer { Given, Lost, Late, Ended };
+
+// What the compositor sent within `timeout` milliseconds, read and dispatched; a termination
+// signal ends the wait at once.
+Answer ReadAnswer(wl_display* display, int timeout) {
+    while (wl_display_prepare_read(display) != 0)
+        if (wl_display_dispatch_pending(display) < 0)
+            return Answer::Lost;
+    if (wl_display_flush(display) < 0 && errno != EAGAIN) {
+        wl_display_cancel_read(display);
+        return Answer::Lost;
+    }
+    pollfd sources[2] = {{wl_display_get_fd(display), POLLIN, 0}, {TerminationPipe(), POLLIN, 0}};
+    const int ready = poll(sources, sources[1].fd >= 0 ? 2 : 1, timeout);
+    if (ready > 0 && (sources[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+        if (wl_display_read_events(display) < 0)
+            return Answer::Lost;
+    } else {
+        wl_display_cancel_read(display);
+    }
+    return wl_display_dispatch_pending(display) < 0 ? Answer::Lost : Answer::Given;
+}
+
+// wl_display_roundtrip, but given up at `deadline` or on a termination signal.
+Answer RoundTrip(wl_display* display, std::uint64_t deadline) {
+    bool done = false;
+    wl_callback* sync = wl_display_sync(display);
+    wl_callback_add_listener(sync, &SyncListener, &done);
+    Answer answer = Answer::Given;
+    while (!done && answer == Answer::Given) {
+        const std::uint64_t now = WaylandMilliseconds();
+        if (TerminationRequested())
+            answer = Answer::Ended;
+        else if (now >= deadline)
+            answer = Answer::Late;
+        else
+            answer = ReadAnswer(display, static_cast<int>(deadline - now));
+    }
+    wl_callback_destroy(sync);
+    return answer;
+}
+
 } // namespace
 
 WaylandOutput::~WaylandOutput() {
@@ -177,6 +230,7 @@ void WaylandPlatform::StateDeleter::operator()(DisplayState* state) const {
 
 std::string WaylandPlatform::Connect() {
     // The library would complain on standard error; a run that falls back to X11 says nothing.
+    unanswered_ = false;
     const char* name = std::getenv("WAYLAND_DISPLAY");
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if ((name == nullptr || name[0] != '/') && (runtime == nullptr || runtime[0] != '/') &&
@@ -186,14 +240,28 @@ std::string WaylandPlatform::Connect() {
     setenv("EGL_LOG_LEVEL", "fatal", 0);
     auto state = std::make_unique<DisplayState>();
     state->display = wl_display_connect(nullptr);
+    const std::string named =
+        name != nullptr && *name != '\0' ? std::string(" \"") + name + "\"" : std::string();
     if (state->display == nullptr)
-        return "cannot connect to a Wayland compositor";
+        return "cannot connect to the Wayland compositor" + named;
     state->registry = wl_display_get_registry(state->display);
     wl_registry_add_listener(state->registry, &RegistryListener, state.get());
     // The globals, then what the outputs say of themselves.
-    for (int round = 0; round < 2; ++round)
-        if (wl_display_roundtrip(state->display) < 0)
-            return "the Wayland compositor closed the connection";
+    const std::uint64_t deadline = WaylandMilliseconds() + AnswerWaitMilliseconds;
+    for (int round = 0; round < 2; ++round) {
+        switch (RoundTrip(state->display, deadline)) {
+        case Answer::Given:
+            break;
+        case Answer::Lost:
+            return "the Wayland compositor" + named + " closed the connection";
+        case Answer::Late:
+            unanswered_ = true;
+            return "the Wayland compositor" + named + " did not answer within " +
+                   std::to_string(AnswerWaitMilliseconds / 1000) + " s";
+        case Answer::Ended:
+            return "ended before the Wayland compositor answered";
+        }
+    }
     if (std::string missing = MissingGlobals(*state); !missing.empty())
         return missing;
     auto egl = std::make_unique<EglState>();

@@ -169,10 +169,20 @@ DeviceContext WaylandPlatform::GetViewDeviceContext() {
 
 RenderContext WaylandPlatform::CreateGLContext(DeviceContext dc, int, int, int, int, int) {
     const EGLSurface surface = CurrentSurface(window_.get());
+    // Asked to end before the compositor gave the surfaces their sizes: the loop closes as for
+    // any close, with nothing drawn.
+    if (surface == EGL_NO_SURFACE && TerminationRequested()) {
+        lastError_ = EINTR;
+        return 0;
+    }
     if (dc != 1 || egl_ == nullptr || surface == EGL_NO_SURFACE) {
         lastError_ = ENXIO;
         throw EPlatformError(lastError_, "cannot make the OpenGL context: the view has no surface");
     }
+    if (!ViewFitsGL(window_->layoutWidth, window_->layoutHeight))
+        throw EPlatformError(lastError_ = EFBIG,
+                             "cannot make the OpenGL context: " +
+                                 ViewTooLargeProblem(window_->layoutWidth, window_->layoutHeight));
     if (eglMakeCurrent(egl_->display, surface, surface, egl_->context) != EGL_TRUE)
         throw EPlatformError(lastError_ = EIO, EglProblem("cannot use the OpenGL ES context"));
     // Frames are paced by the compositor's frame callbacks, not by a swap that waits.

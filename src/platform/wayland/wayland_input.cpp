@@ -67,8 +67,12 @@ void OnRepeatInfo(void* data, wl_keyboard*, std::int32_t rate, std::int32_t dela
     keys.repeatDelay = std::max(0, delay);
 }
 
+} // namespace
+
 const wl_keyboard_listener KeyboardListener = {&OnKeymap, &OnKeyboardEnter, &OnKeyboardLeave,
                                                &OnKey,    &OnModifiers,     &OnRepeatInfo};
+
+namespace {
 
 // Surface coordinates to the view's device pixels. When outputs come, go or change size, the
 // compositor tells the pointer's place again, unmoved: that is no movement of the user's.

@@ -20,8 +20,12 @@ class WaylandPlatform final : public PosixPlatform {
     // wayland_display.cpp
     // Connects to the compositor named by WAYLAND_DISPLAY and checks that it offers what the
     // saver needs (xdg-shell, an output, EGL with OpenGL ES 3). An empty answer, or why not in
-    // one line; the platform is then unusable and nothing was shown.
+    // one line; the platform is then unusable and nothing was shown. Every wait on the
+    // compositor has a deadline and ends on a termination signal (TerminationRequested says so).
     std::string Connect();
+    // The last Connect gave up on a compositor that did not answer: worth a line even where X11
+    // takes over.
+    bool Unanswered() const { return unanswered_; }
     // The saver has no other windows to tell apart.
     WindowHandle GetForegroundWindow() override { return 0; }
     void SetForegroundWindow(WindowHandle) override {}
@@ -101,6 +105,7 @@ class WaylandPlatform final : public PosixPlatform {
     StatePtr<EglState> egl_;
     StatePtr<WindowState> window_;
     bool frameRateReport_ = false;
+    bool unanswered_ = false;
     std::uint32_t background_ = 0; // 0x00BBGGRR, under the frame rate's text
 };
 

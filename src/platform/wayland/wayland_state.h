@@ -9,6 +9,7 @@
 #include "platform/ModalLoop.h"
 #include "platform/SaverTimers.h"
 #include "platform/posix/posix_signals.h"
+#include "platform/posix/posix_view_limit.h"
 #include "platform/wayland/wayland_platform.h"
 
 #include <EGL/egl.h>
@@ -142,7 +143,7 @@ struct WaylandKeyboard {
 };
 
 struct WaylandPlatform::WindowState final : ModalLoop::Backend {
-    WindowState(WaylandPlatform& platform, WindowEvents* events);
+    WindowState(WaylandPlatform& platform, DisplayState& display, WindowEvents* events);
     ~WindowState();
     WindowState(const WindowState&) = delete;
     WindowState& operator=(const WindowState&) = delete;
@@ -170,8 +171,11 @@ struct WaylandPlatform::WindowState final : ModalLoop::Backend {
     WaylandInputQueue input;
     int capsLockDuringPress = -1; // while a key is handled: Caps Lock's state then, else -1
 
-    int width = 0; // of the view: the outputs' pictures side by side, device pixels
+    // The view: the outputs' pictures side by side, in device pixels, cut to what the GL draws.
+    int width = 0;
     int height = 0;
+    int layoutWidth = 0; // of all the outputs' pictures side by side, uncut
+    int layoutHeight = 0;
     int reportedWidth = -1;
     int reportedHeight = -1;
     bool shown = false;
@@ -221,13 +225,17 @@ bool FollowOutputs(WaylandWindow& window);
 void DestroySurface(WaylandSurface& surface, EGLDisplay egl);
 // Waits (up to a deadline) until every surface knows its size.
 void AwaitConfigures(WaylandWindow& window);
-// Lays the outputs' pictures side by side in the view; true when the view's size or an output's
-// place in it changed.
+// Lays the outputs' pictures side by side in the view, which is cut to what the GL draws; true
+// when the view's size or an output's place in it changed.
 bool LayOutSurfaces(WaylandWindow& window);
+// The outputs' pictures within the view, each cut to it; those wholly outside it are left out.
+std::vector<ViewRect> ViewMonitors(const WaylandWindow& window);
 // Asks for the frame after the one being committed.
 void RequestFrame(WaylandSurface& surface);
 
 // wayland_input.cpp
+// The seat keyboard's events, each given the window as its data.
+extern const wl_keyboard_listener KeyboardListener;
 void StartInput(WaylandWindow& window);
 void StopInput(WaylandWindow& window);
 void ApplyCursor(WaylandWindow& window);

@@ -204,10 +204,27 @@ bool LayOutSurfaces(WaylandWindow& window) {
         left += surface->width;
         height = std::max(height, surface->height);
     }
+    window.layoutWidth = left;
+    window.layoutHeight = height;
+    // Outputs past what the GL draws show the background; the others go on drawing.
+    left = FitViewSide(left);
+    height = FitViewSide(height);
     changed = changed || left != window.width || height != window.height;
     window.width = left;
     window.height = height;
     return changed;
+}
+
+std::vector<ViewRect> ViewMonitors(const WaylandWindow& window) {
+    std::vector<ViewRect> monitors;
+    for (const auto& surface : window.surfaces) {
+        const ViewRect& rect = surface->rect;
+        const int right = std::min(rect.Left + rect.Width, window.width);
+        const int bottom = std::min(rect.Top + rect.Height, window.height);
+        if (right > rect.Left && bottom > rect.Top)
+            monitors.push_back({rect.Left, rect.Top, right - rect.Left, bottom - rect.Top});
+    }
+    return monitors;
 }
 
 void RequestFrame(WaylandSurface& surface) {

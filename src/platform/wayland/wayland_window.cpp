@@ -78,8 +78,9 @@ std::uint64_t WaylandMilliseconds() {
            static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
 }
 
-WaylandPlatform::WindowState::WindowState(WaylandPlatform& platform, WindowEvents* events)
-    : platform(platform), display(*platform.Display()), events(events), loop(*this, events) {}
+WaylandPlatform::WindowState::WindowState(WaylandPlatform& platform, DisplayState& display,
+                                          WindowEvents* events)
+    : platform(platform), display(display), events(events), loop(*this, events) {}
 
 WaylandPlatform::WindowState::~WindowState() {
     StopInput(*this);
@@ -88,7 +89,8 @@ WaylandPlatform::WindowState::~WindowState() {
         eglMakeCurrent(egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     for (auto& surface : surfaces)
         DestroySurface(*surface, egl);
-    wl_display_flush(display.display);
+    if (display.display != nullptr)
+        wl_display_flush(display.display);
 }
 
 void WaylandPlatform::StateDeleter::operator()(WindowState* state) const {
@@ -206,7 +208,7 @@ WindowHandle WaylandPlatform::CreateSaverWindow(WindowEvents* events) {
         lastError_ = ENXIO;
         throw EPlatformError(lastError_, "not connected to a Wayland compositor");
     }
-    window_ = std::make_unique<WindowState>(*this, events);
+    window_ = std::make_unique<WindowState>(*this, *display_, events);
     WindowState& window = *window_;
     StartInput(window);
     if (!FollowOutputs(window)) {
@@ -293,12 +295,7 @@ void WaylandPlatform::GetViewSize(int& width, int& height) {
 }
 
 std::vector<ViewRect> WaylandPlatform::GetViewMonitors() {
-    std::vector<ViewRect> monitors;
-    if (window_ != nullptr)
-        for (const auto& surface : window_->surfaces)
-            if (surface->rect.Width > 0 && surface->rect.Height > 0)
-                monitors.push_back(surface->rect);
-    return monitors;
+    return window_ != nullptr ? ViewMonitors(*window_) : std::vector<ViewRect>();
 }
 
 } // namespace lumivex

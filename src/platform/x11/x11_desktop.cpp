@@ -45,11 +45,12 @@ _XDisplay* X11Platform::XConnection() {
     return display_;
 }
 
-std::string X11Platform::NoDisplayProblem() {
+std::string X11Platform::NoDisplayProblem() const {
+    const std::string before = fallbackProblem_.empty() ? "" : fallbackProblem_ + ", and ";
     const char* name = std::getenv("DISPLAY");
     if (name == nullptr || *name == '\0')
-        return "cannot open the X display (DISPLAY is not set)";
-    return std::string("cannot open the X display \"") + name + "\"";
+        return before + "cannot open the X display (DISPLAY is not set)";
+    return before + "cannot open the X display \"" + name + "\"";
 }
 
 WindowHandle X11Platform::GetForegroundWindow() {

@@ -273,11 +273,8 @@ RenderContext X11Platform::CreateGLContext(DeviceContext dc, int colorBits, int 
     };
     if (view == nullptr || dc != reinterpret_cast<DeviceContext>(view))
         return fail(BadDrawable, XErrorTerms(display, BadDrawable));
-    if (int width = 0, height = 0;
-        GetViewSize(width, height), std::max(width, height) > MaxViewSide)
-        return fail(EFBIG, "the window is " + std::to_string(width) + "x" + std::to_string(height) +
-                               " pixels, more than the " + std::to_string(MaxViewSide) + "x" +
-                               std::to_string(MaxViewSide) + " the GL draws");
+    if (int width = 0, height = 0; GetViewSize(width, height), !ViewFitsGL(width, height))
+        return fail(EFBIG, ViewTooLargeProblem(width, height));
     if (!EnsureOpenGL()) {
         const std::uint32_t code = GetLastError();
         return fail(code, "cannot load the GL library: " + ErrorText(code));

@@ -2,6 +2,7 @@
 // with that visual: an X window's visual is fixed for its life) and the GL context code.
 #pragma once
 
+#include "platform/posix/posix_view_limit.h"
 #include "platform/x11/x11_platform.h"
 
 #include <X11/Xlib.h>
@@ -10,10 +11,6 @@
 #include <vector>
 
 namespace lumivex {
-
-// The longest side of a view the GL draws: the viewport limit of Mesa and of most hardware.
-// Larger windows (a host's can be 32767 pixels a side) make Mesa's image upload abort.
-constexpr int MaxViewSide = 16384;
 
 // What the view asks of its surface; the defaults are the view's own request.
 struct GLVisualRequest {

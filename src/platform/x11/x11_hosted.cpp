@@ -32,8 +32,8 @@ void FollowHostSize(WindowState& state, int width, int height) {
     state.hostWidth = width;
     state.hostHeight = height;
     // Grown past what the GL draws, the view stays at the largest size it can have.
-    width = std::min(width, MaxViewSide);
-    height = std::min(height, MaxViewSide);
+    width = FitViewSide(width);
+    height = FitViewSide(height);
     if (state.width == width && state.height == height)
         return;
     state.width = width;

@@ -6,6 +6,8 @@
 #include "platform/posix/posix_platform.h"
 
 #include <memory>
+#include <string>
+#include <utility>
 
 struct _XDisplay; // NOLINT(bugprone-reserved-identifier): Xlib's own name for its Display
 
@@ -20,8 +22,10 @@ class X11Platform final : public PosixPlatform {
     // The one X connection, opened on first use; nullptr when there is no display. Closed by
     // the destructor after every other part has been released.
     _XDisplay* XConnection();
-    // Why there is no display, in one line.
-    static std::string NoDisplayProblem();
+    // Why there is no display, in one line; after the problem of the Wayland compositor this
+    // run tried first, if any.
+    std::string NoDisplayProblem() const;
+    void SetFallbackProblem(std::string problem) { fallbackProblem_ = std::move(problem); }
     WindowHandle GetForegroundWindow() override;
     void SetForegroundWindow(WindowHandle window) override;
     WindowHandle GetDesktopWindow() override;
@@ -107,7 +111,8 @@ class X11Platform final : public PosixPlatform {
     bool hosted_ = false;
     unsigned long hostWindow_ = 0; // 0 = the root window
     bool frameRateReport_ = false;
-    bool capsLockSeen_ = false; // the last Caps Lock state the server told, for when it is gone
+    std::string fallbackProblem_; // of the Wayland compositor tried first, if it is to be named
+    bool capsLockSeen_ = false;   // the last Caps Lock state the server told, for when it is gone
 };
 
 } // namespace lumivex
