@@ -13,6 +13,16 @@ EM_JS(void, PageToggleFullscreen, (), {
 
 EM_JS(void, PageSetCursorHidden, (int hidden), {
     Module.canvas.style.cursor = hidden ? "none" : "";
+    document.getElementById("picture").classList.toggle("away", !!hidden);
+});
+
+EM_JS(void, PageSetPictureLink, (const char* address, const char* commandLine), {
+    const link = document.getElementById("picture");
+    const options = UTF8ToString(address);
+    link.hidden = options === "";
+    link.href = location.pathname + "?" + options;
+    link.title = UTF8ToString(commandLine);
+    link.querySelector("span").textContent = link.title;
 });
 
 EM_JS(void, PageSetBackground, (std::uint32_t color), {
