@@ -19,6 +19,8 @@ void PageSetBackground(std::uint32_t color);
 // PageHideMessage or its OK button.
 void PageShowMessage(const char* caption, const char* text, const char* detail);
 void PageHideMessage();
+// The same, also when this tab shows the page next (a message of a page that is going away).
+void PageShowLastingMessage(const char* caption, const char* text, const char* detail);
 // The lock keys of the keyboard event being handled: 1 Caps Lock, 2 Num Lock.
 int PageKeyLocks();
 // Calls lumivex_web_page_hide when the page goes away.
