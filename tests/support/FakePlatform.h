@@ -129,7 +129,7 @@ class FakePlatform : public Platform, private ModalLoop::Backend {
     int CloseRequests = 0; // every RequestClose call
     int InvalidateCount = 0;
     int ViewWidth = 1024, ViewHeight = 768;
-    std::vector<ViewRect> Monitors; // what GetViewMonitors answers (not logged)
+    std::vector<ViewRect> Monitors;     // what GetViewMonitors answers (not logged)
     std::vector<PictureState> Pictures; // every PictureChanged, in order (not logged)
 
     // The session is ending (a logout, a signal): RestPause stops early and RunModal ends with

@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
     fake.ScreenHeight = fake.ViewHeight = height;
     fake.MillisecondsOfDay = MillisecondsOfDay;
     std::map<std::string, void*> recgl;
-#define LUMIVEX_RECGL_FIND(ret, entry, params, args) recgl[#entry] = reinterpret_cast<void*>(&::entry);
+#define LUMIVEX_RECGL_FIND(ret, entry, params, args)                                               \
+    recgl[#entry] = reinterpret_cast<void*>(&::entry);
     LUMIVEX_GL_FUNCTIONS(LUMIVEX_RECGL_FIND)
 #undef LUMIVEX_RECGL_FIND
     fake.AddLibrary(DefaultOpenGLDLL, recgl);
@@ -104,9 +105,9 @@ int main(int argc, char** argv) {
         }
         const char* equals = std::strchr(argv[i], '=');
         if (equals != nullptr)
-            fake.SetRegistryDword(
-                SettingsKey, std::string(argv[i], static_cast<std::size_t>(equals - argv[i])),
-                static_cast<std::int32_t>(std::strtol(equals + 1, nullptr, 0)));
+            fake.SetRegistryDword(SettingsKey,
+                                  std::string(argv[i], static_cast<std::size_t>(equals - argv[i])),
+                                  static_cast<std::int32_t>(std::strtol(equals + 1, nullptr, 0)));
     }
     frames = std::atoi(argv[2]);
     SaverWindowRunner = &DrawFrames;

@@ -124,7 +124,8 @@ TEST(HostOptions, ThePageReadsItsOwnOptionsAndNamesThemAsItsAddressDoes) {
     // The page's own tests refuse unknown options and bad values in the browser.
     EXPECT_EQ(ParseAddressOptions({"count", ""}).Error, "count needs a value");
     EXPECT_EQ(ParseAddressOptions({"tile", "1"}).Error, "tile takes no value");
-    EXPECT_EQ(ParseAddressOptions({"seed", "-1"}).Error, "bad value '-1' for seed (0 to 4294967295)");
+    EXPECT_EQ(ParseAddressOptions({"seed", "-1"}).Error,
+              "bad value '-1' for seed (0 to 4294967295)");
     EXPECT_EQ(ParseAddressOptions({"seed", ""}).Error, "seed needs a value");
     EXPECT_EQ(ParseAddressOptions({"seed", "4000000007", "angle", "45"}).Run.Seed, 4000000007u);
 }
@@ -158,8 +159,9 @@ TEST(HostOptions, AKeptPictureReadsBackFromItsAddressAndItsCommandLine) {
         const Args line = Words(PictureCommandLine(p));
         ASSERT_FALSE(line.empty());
         EXPECT_EQ(line[0], "lumivex-gl");
-        for (const HostOptions& read : {ParseAddressOptions(AddressPairs(address)),
-                                        ParseHostOptions(Args(line.begin() + 1, line.end()), nullptr)}) {
+        for (const HostOptions& read :
+             {ParseAddressOptions(AddressPairs(address)),
+              ParseHostOptions(Args(line.begin() + 1, line.end()), nullptr)}) {
             ASSERT_EQ(read.Error, "") << address;
             const TSettingsOverrides& o = read.Run.Overrides;
             const bool oneColour = p.Monochrome && p.MonoColor != clNone;
