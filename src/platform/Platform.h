@@ -114,6 +114,22 @@ enum : std::uint16_t {
     VK_OEM_102 = 226,    // < of the key beside the left Shift
 };
 
+// A picture as the view made it: the generator's state when its elements began, the settings
+// they were made with and the pace it runs at. The same state and settings on a view of the same
+// monitors make the same picture again, pass for pass.
+struct PictureState {
+    std::uint32_t Seed = 0;
+    std::int32_t NumOfElements = 0;
+    std::int32_t NumOfReflections = 0;
+    bool Alpha = false;
+    bool Reflected = false;
+    bool FullScreen = false;
+    bool Monochrome = false;
+    std::uint32_t MonoColor = 0; // COLORREF
+    float BaseAngle = 0.0f;      // degrees
+    std::int32_t Rest = 0;       // ms
+};
+
 // A part of the view, in the view's pixels from its top left corner.
 struct ViewRect {
     int Left = 0;
@@ -237,6 +253,9 @@ class Platform {
     // The monitors the view spans, each to show a kaleidoscope of its own; empty (or one) when
     // the view shows one picture, as it does wherever the system has no say.
     virtual std::vector<ViewRect> GetViewMonitors() { return {}; }
+    // The view made a new picture or changed its pace; a back end that offers the picture to
+    // keep (the page's link) takes it from here.
+    virtual void PictureChanged(const PictureState&) {}
 
     // --- rendering context of the view -----------------------------------------------------
     virtual DeviceContext GetViewDeviceContext() = 0;

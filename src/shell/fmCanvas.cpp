@@ -3,6 +3,7 @@
 #include "shell/fmCanvas.h"
 
 #include "platform/ScopeExit.h"
+#include "shell/unInitialize.h"
 #include "system/unGlobals.h"
 #include "system/unPassword.h"
 
@@ -142,6 +143,8 @@ void TfrmCanvas::FormCreate() {
     // setters changes nothing, as it only asks for a repaint.
     LumivexGL.SetBackColor(Settings.Background);
     SettingsToView();
+    // Not a setting: only a kept picture's turn, given for this run.
+    LumivexGL.SetBaseAngle(StartAngle);
     LumivexGL.CreateElements();
 
     platform.SetIdleHandler(true);

@@ -25,6 +25,7 @@ std::uint8_t RunMode = 0;
 WindowHandle ParentWindow = 0;
 WindowHandle PreviousForegroundWindow = 0;
 GuardHandle InstanceSemaphore = 0;
+float StartAngle = 0.0f;
 void (*SaverWindowRunner)() = &RunSaverWindow;
 
 namespace {
@@ -45,6 +46,7 @@ constexpr std::uint32_t HelpContext = 1000;
 constexpr const char* MessageCaption = OpenGLFailureCaption;
 constexpr const char* GuardFailure = "Lumivex GL cannot make sure that only one saver runs: ";
 constexpr std::uint32_t RunDelay = 250; // ms before the saver window appears
+constexpr std::int32_t MaxAngle = 359;
 
 // A whole signed 32-bit decimal number, or 0.
 WindowHandle ParseWindowHandle(const std::string& text) {
@@ -211,6 +213,7 @@ void ResetStartupGlobals() {
     ParentWindow = 0;
     PreviousForegroundWindow = 0;
     InstanceSemaphore = 0;
+    StartAngle = 0.0f;
 }
 
 void DecodeCommandLine(const std::vector<std::string>& arguments) {
@@ -285,7 +288,14 @@ int Run(const std::vector<std::string>* switches, const TRunOptions& options) {
                              MB_OK | MB_ICONINFORMATION);
         return 1;
     }
-    SetRandSeed(platform.MillisecondsSinceMidnightUTC());
+    // Nothing draws from the generator between here and the first picture, so a given seed is
+    // that picture's.
+    if (options.Seed)
+        SetRandSeed(*options.Seed);
+    else
+        SetRandSeed(platform.MillisecondsSinceMidnightUTC());
+    if (options.Angle)
+        StartAngle = static_cast<float>(std::clamp(*options.Angle, 0, MaxAngle));
     SetDefaultSettings();
     platform.MaskFloatingPointExceptions();
     LoadSettings();

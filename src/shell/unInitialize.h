@@ -23,6 +23,8 @@ extern std::uint8_t RunMode;
 extern WindowHandle ParentWindow; // the second argument as a number; 0 when absent or not one
 extern WindowHandle PreviousForegroundWindow;
 extern GuardHandle InstanceSemaphore; // 0 when no guard could be made
+// The turn of the first picture in degrees: 0 unless the run was given one (a kept picture's).
+extern float StartAngle;
 
 // Back to the values the process starts with.
 void ResetStartupGlobals();
@@ -57,6 +59,10 @@ struct TSettingsOverrides {
 struct TRunOptions {
     bool Hosted = false;
     TSettingsOverrides Overrides;
+    // A kept picture: the generator starts here instead of at the time of day, and the first
+    // picture is turned by Angle degrees (0 to 359). Neither is a setting or ever stored.
+    std::optional<std::uint32_t> Seed;
+    std::optional<std::int32_t> Angle;
 };
 int RunWithOptions(const TRunOptions& options);
 

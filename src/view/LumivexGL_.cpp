@@ -215,11 +215,24 @@ void TCustomLumivexGL::SetReflected(bool value) {
 }
 
 void TCustomLumivexGL::SetRest(std::int32_t value) {
+    if (value == Rest)
+        return;
     Rest = value;
+    // The pace is part of what a kept picture gives.
+    if (ElementsReady)
+        GetPlatform().PictureChanged(Picture());
+}
+
+PictureState TCustomLumivexGL::Picture() const {
+    return {PictureSeed, NumOfElements, NumOfReflections, Alpha,     Reflected,
+            FullScreen,  Monochrome,    MonoColor,        BaseAngle, Rest};
 }
 
 void TCustomLumivexGL::CreateElements() {
     ElementsReady = false;
+    // Whatever drew from the generator before (RandomizeSettings, the passes of the last picture)
+    // is in this state: it alone, with the settings, decides the elements and their motion.
+    PictureSeed = RandSeed;
     Platform& platform = GetPlatform();
     platform.InvalidateView();
     // A new picture is made for the monitors as they are now.
@@ -235,6 +248,7 @@ void TCustomLumivexGL::CreateElements() {
         FillElements(*list);
     }
     ElementsReady = true;
+    platform.PictureChanged(Picture());
 }
 
 void TCustomLumivexGL::FillElements(TElementList& list) {

@@ -81,6 +81,9 @@ class TCustomLumivexGL {
     std::int32_t Rest = 20;
     bool FullScreen = false;
     bool ElementsReady = false;
+    // The generator's state as the CreateElements that made the current picture began: with the
+    // settings above it makes that picture again.
+    std::uint32_t PictureSeed = 0;
 
     // Size of the view's window in pixels, as last reported to HandleResize or InitRendering.
     int Width = 120;
@@ -92,6 +95,9 @@ class TCustomLumivexGL {
     // made in monitor order after them.
     std::vector<ViewRect> Monitors;
     std::vector<std::unique_ptr<TElementList>> MonitorElements;
+
+    // The current picture as the platform hears of it.
+    PictureState Picture() const;
 
   private:
     void FillElements(TElementList& list);

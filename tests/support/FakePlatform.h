@@ -129,7 +129,8 @@ class FakePlatform : public Platform, private ModalLoop::Backend {
     int CloseRequests = 0; // every RequestClose call
     int InvalidateCount = 0;
     int ViewWidth = 1024, ViewHeight = 768;
-    std::vector<ViewRect> Monitors; // what GetViewMonitors answers (not logged)
+    std::vector<ViewRect> Monitors;     // what GetViewMonitors answers (not logged)
+    std::vector<PictureState> Pictures; // every PictureChanged, in order (not logged)
 
     // The session is ending (a logout, a signal): RestPause stops early and RunModal ends with
     // OnEndSession and OnClose, without a close query (ModalLoop).
@@ -200,6 +201,7 @@ class FakePlatform : public Platform, private ModalLoop::Backend {
     bool IsTimerEnabled(TimerId timer) override;
     void SetIdleHandler(bool installed) override;
     bool IsCapsLockOn() override;
+    void PictureChanged(const PictureState& picture) override { Pictures.push_back(picture); }
     void RequestClose() override;
     void ProcessMessages() override;
     bool IsSessionEnding() override { return SessionEnding; } // the modal loop asks it too

@@ -1,11 +1,13 @@
 // The GL call stream of the saver's first frames for a fixed seed and settings, written by the
 // end-to-end tests' recording library (one line a call) with a line "frame N" before each idle
-// pass. Built natively and by the web build for node, the two streams must be the same.
+// pass. Built natively and by the web build for node, the two streams must be the same. Given the
+// options of the page's address instead of settings, it starts as the page does, from them.
 //
-//   gl_stream OUTPUT FRAMES WIDTHxHEIGHT [Setting=dword ...]
-#include "elements/GeometryGL_.h"
+//   gl_stream OUTPUT FRAMES WIDTHxHEIGHT [Setting=dword ... | ?name=value&name...]
 #include "gl/OpenGL12.h"
+#include "platform/options/hack_options.h"
 #include "shell/fmCanvas.h"
+#include "shell/unInitialize.h"
 #include "support/FakePlatform.h"
 #include "system/unGlobals.h"
 #include "system/unRegistry.h"
@@ -13,7 +15,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 using namespace lumivex;
 
@@ -25,56 +30,86 @@ void recgl_note(const char* text);
 }
 
 namespace {
-constexpr std::uint32_t Seed = 43210123; // milliseconds since midnight: 12:00:10.123
-}
 
-int main(int argc, char** argv) {
-    int width = 0;
-    int height = 0;
-    if (argc < 4 || std::sscanf(argv[3], "%dx%d", &width, &height) != 2) {
-        std::fputs("usage: gl_stream OUTPUT FRAMES WIDTHxHEIGHT [Setting=dword ...]\n", stderr);
-        return 2;
-    }
-    setenv("LUMIVEX_RECGL_FILE", argv[1], 1);
-    FakePlatform platform;
-    SetPlatform(&platform);
-    platform.ScreenWidth = platform.ViewWidth = width;
-    platform.ScreenHeight = platform.ViewHeight = height;
-    for (int i = 4; i < argc; ++i) {
-        const char* equals = std::strchr(argv[i], '=');
-        if (equals != nullptr)
-            platform.SetRegistryDword(
-                SettingsKey, std::string(argv[i], static_cast<std::size_t>(equals - argv[i])),
-                static_cast<std::int32_t>(std::strtol(equals + 1, nullptr, 0)));
-    }
-    SetRandSeed(Seed);
-    SetDefaultSettings();
-    LoadSettings();
-    BindGLEntryPoints([](const char* name) -> void* {
-#define LUMIVEX_RECGL_FIND(ret, entry, params, args)                                               \
-    if (std::strcmp(name, #entry) == 0)                                                            \
-        return reinterpret_cast<void*>(&::entry);
-        LUMIVEX_GL_FUNCTIONS(LUMIVEX_RECGL_FIND)
-#undef LUMIVEX_RECGL_FIND
-        return nullptr;
-    });
+constexpr std::uint32_t MillisecondsOfDay = 43210123; // 12:00:10.123, the seed without options
+FakePlatform* platform = nullptr;
+int frames = 0;
 
-    // The saver window as RunSaverWindow makes it, then its idle passes, each after the paint the
-    // last one asked for.
+// The saver window as RunSaverWindow makes it, then its idle passes, each after the paint the
+// last one asked for.
+void DrawFrames() {
     TfrmCanvas form;
-    form.Handle = platform.CreateSaverWindow(&form);
+    form.Handle = platform->CreateSaverWindow(&form);
     form.ApplyDesignProperties();
     form.LumivexGL.InitRendering();
     form.FormCreate();
     int painted = 0;
-    const int frames = std::atoi(argv[2]);
     for (int frame = 1; frame <= frames; ++frame) {
-        if (platform.InvalidateCount != painted) {
-            painted = platform.InvalidateCount;
+        if (platform->InvalidateCount != painted) {
+            painted = platform->InvalidateCount;
             form.OnPaint();
         }
         recgl_note(("frame " + std::to_string(frame)).c_str());
         form.OnIdle();
     }
-    return 0;
+    platform->DestroySaverWindow();
+}
+
+// "?seed=7&tile" as the page hands it over: seed, 7, tile, "".
+std::vector<std::string> AddressPairs(const std::string& query) {
+    std::vector<std::string> pairs;
+    std::istringstream in(query.substr(1));
+    for (std::string option; std::getline(in, option, '&');) {
+        const std::size_t equals = option.find('=');
+        pairs.push_back(option.substr(0, equals));
+        pairs.push_back(equals == std::string::npos ? "" : option.substr(equals + 1));
+    }
+    return pairs;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int width = 0;
+    int height = 0;
+    if (argc < 4 || std::sscanf(argv[3], "%dx%d", &width, &height) != 2) {
+        std::fputs("usage: gl_stream OUTPUT FRAMES WIDTHxHEIGHT [Setting=dword ... | ?options]\n",
+                   stderr);
+        return 2;
+    }
+    setenv("LUMIVEX_RECGL_FILE", argv[1], 1);
+    FakePlatform fake;
+    platform = &fake;
+    SetPlatform(&fake);
+    fake.ScreenWidth = fake.ViewWidth = width;
+    fake.ScreenHeight = fake.ViewHeight = height;
+    fake.MillisecondsOfDay = MillisecondsOfDay;
+    std::map<std::string, void*> recgl;
+#define LUMIVEX_RECGL_FIND(ret, entry, params, args)                                               \
+    recgl[#entry] = reinterpret_cast<void*>(&::entry);
+    LUMIVEX_GL_FUNCTIONS(LUMIVEX_RECGL_FIND)
+#undef LUMIVEX_RECGL_FIND
+    fake.AddLibrary(DefaultOpenGLDLL, recgl);
+    fake.AddLibrary(DefaultOpenGLUDLL);
+
+    TRunOptions options;
+    for (int i = 4; i < argc; ++i) {
+        if (argv[i][0] == '?') {
+            const HostOptions read = ParseAddressOptions(AddressPairs(argv[i]));
+            if (!read.Error.empty()) {
+                std::fprintf(stderr, "gl_stream: %s\n", read.Error.c_str());
+                return 2;
+            }
+            options = read.Run;
+            continue;
+        }
+        const char* equals = std::strchr(argv[i], '=');
+        if (equals != nullptr)
+            fake.SetRegistryDword(SettingsKey,
+                                  std::string(argv[i], static_cast<std::size_t>(equals - argv[i])),
+                                  static_cast<std::int32_t>(std::strtol(equals + 1, nullptr, 0)));
+    }
+    frames = std::atoi(argv[2]);
+    SaverWindowRunner = &DrawFrames;
+    return RunWithOptions(options);
 }

@@ -1,6 +1,7 @@
 // The GL library's message in the page, in the desktop's words: while the browser has taken the
 // WebGL context away (the picture then comes back without a reload), and when there is no WebGL 2
-// at all. A bad option in the address is told the way lumivex-gl tells it, in the address's words.
+// at all. A bad option in the address (a bad seed, a NUL) is told the way lumivex-gl tells it, in
+// the address's words.
 "use strict";
 const { run, expect, coverage } = require("./page.js");
 
@@ -28,7 +29,12 @@ run(async (browser) => {
   for (const [query, told] of [["?count=many", "bad value 'many' for count"],
                                ["?tile&=&count=abc", "unknown option '' in the address"],
                                ["?window-id=1", "unknown option 'window-id' in the address"],
-                               ["?root", "unknown option 'root' in the address"]]) {
+                               ["?root", "unknown option 'root' in the address"],
+                               // A NUL is a value too, not the end of one.
+                               ["?delay=%00", "bad value '\u2400' for delay"],
+                               ["?seed=-1", "bad value '-1' for seed (0 to 4294967295)"],
+                               ["?seed=4294967296&count=4", "bad value '4294967296' for seed (0 to 4294967295)"],
+                               ["?count=4&seed", "seed needs a value"]]) {
     const typo = await browser.open(query);
     await typo.waitFor(`${MESSAGE} !== ""`);
     expect(await typo.evaluate(MESSAGE) === `lumivex-gl: ${told}`, `${query} is refused: ${told}`);

@@ -15,7 +15,63 @@ function redAtBottomLeft(shot) {
   return count;
 }
 
+// Before the page's own script: a hash of every vertex upload, in order.
+const RECORD_UPLOADS = `window.uploads = [];
+  const upload = WebGL2RenderingContext.prototype.bufferSubData;
+  WebGL2RenderingContext.prototype.bufferSubData = function (target, offset, data, from = 0, length) {
+    const bytes = new Uint8Array(data.buffer, data.byteOffset, data.byteLength)
+      .subarray(from, length === undefined ? undefined : from + length);
+    let hash = 2166136261;
+    for (const byte of bytes) hash = Math.imul(hash ^ byte, 16777619) >>> 0;
+    uploads.push(bytes.length + ":" + hash);
+    return upload.apply(this, arguments);
+  };`;
+const LINK = `document.getElementById("picture")`;
+const LINK_SHOWN = `(!${LINK}.hidden && getComputedStyle(${LINK}).visibility === "visible")`;
+const UPLOADS = 40;
+
+async function keptPicture(browser) {
+  const seed = 3141592653;
+  const page = await browser.open(`?seed=${seed}&count=7&reflections=24&tile`, { before: RECORD_UPLOADS });
+  await page.waitFor("uploads.length > 5");
+  expect(!(await page.evaluate(LINK_SHOWN)), "no link while the cursor is hidden");
+  for (const x of [100, 102])
+    await page.send("Input.dispatchMouseEvent", { type: "mouseMoved", x, y: 100 });
+  await page.waitFor(LINK_SHOWN);
+  const address = new URL(await page.evaluate(`${LINK}.href`));
+  const options = address.searchParams;
+  expect(address.pathname === "/index.html" && options.get("seed") === `${seed}` &&
+         options.get("count") === "7" && options.get("reflections") === "24" && options.has("tile") &&
+         !options.has("no-tile"), `a pointer move shows a link to the picture: ${address.search}`);
+  const title = await page.evaluate(`${LINK}.title`);
+  expect(title.startsWith(`lumivex-gl --seed ${seed} --count 7 --reflections 24 `) && / --tile( |$)/.test(title),
+         `its title is the same picture as a command line: ${title}`);
+  await page.waitFor(`!${LINK_SHOWN}`);
+  expect(true, "the link goes with the cursor");
+
+  await page.key("CapsLock", true);
+  await page.waitFor(`${LINK}.href !== ${JSON.stringify(address.href)}`);
+  const before = await page.evaluate(`${LINK}.href`);
+  // Marked in the same task as the key: every later upload is of the new picture.
+  await page.evaluate(`window.mark = uploads.length, dispatchEvent(new KeyboardEvent("keydown",
+    { code: "Delete", modifierCapsLock: true }))`);
+  await page.waitFor(`${LINK}.href !== ${JSON.stringify(before)} && uploads.length >= mark + ${UPLOADS}`);
+  const next = new URL(await page.evaluate(`${LINK}.href`));
+  const drawn = await page.evaluate(`uploads.slice(mark, mark + ${UPLOADS})`);
+  expect(next.searchParams.get("seed") !== options.get("seed") && next.searchParams.get("count") === "7",
+         `after Delete the link names the new picture: ${next.search}`);
+  await page.close();
+
+  const opened = await browser.open(next.search, { before: RECORD_UPLOADS });
+  await opened.waitFor(`uploads.length >= ${UPLOADS}`);
+  const again = await opened.evaluate(`uploads.slice(0, ${UPLOADS})`);
+  expect(JSON.stringify(again) === JSON.stringify(drawn),
+         `a new page at the link draws that picture's first ${UPLOADS} uploads again`);
+  await opened.close();
+}
+
 run(async (browser) => {
+  await keptPicture(browser);
   const page = await browser.open("", { width: 320, height: 240, scale: 2 });
   expect(await page.evaluate("[canvas.width, canvas.height].join()") === "640,480",
          "the canvas has the window's size in device pixels");

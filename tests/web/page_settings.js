@@ -3,7 +3,8 @@
 // keypad 6 with Num Lock, keypad minus and Up, as in the saver), and the picture starts tiled. A
 // second tab shows the picture and writes nothing, whatever it is told. What the stored text keeps
 // that is not the program's (a comment, another key's value, an item that is no registry text at
-// all) comes back character for character after a save, any character.
+// all) comes back character for character after a save, any character, and a mark U+FEFF at its
+// start stays one mark. Settings that a full storage could not keep are told in the message box.
 "use strict";
 const { run, expect, coverage } = require("./page.js");
 
@@ -55,4 +56,21 @@ run(async (browser) => {
   expect((await storeAndSave(foreign)).startsWith("REGEDIT4\n") &&
          await page.evaluate(`localStorage.getItem("lumivex-gl/registry.reg.unreadable")`) === foreign,
          "an item that is no registry text is kept aside unchanged");
+  const marked = await storeAndSave(`\uFEFF${kept}`);
+  expect(marked.startsWith(`\uFEFF${kept}`) && marked.split("REGEDIT4").length === 2,
+         "a text that begins with the mark U+FEFF keeps it, and one header");
+
+  // A full storage: the settings the page could not keep as it went away are told when it is back.
+  const MESSAGE = `document.getElementById("message").hidden ? "" : document.querySelector("#message p").textContent`;
+  expect(await page.evaluate(MESSAGE) === "", "no message while the settings are kept");
+  await page.evaluate(`(() => {
+    localStorage.removeItem("lumivex-gl/registry.reg");
+    for (let size = 1 << 20, i = 0; size > 0;)
+      try { localStorage.setItem("filler" + i++, "x".repeat(size)); } catch (e) { size >>= 1; }
+  })()`);
+  await page.reload();
+  const told = await page.evaluate(MESSAGE);
+  expect(told === "lumivex-gl: cannot save the settings to localStorage (lumivex-gl/registry.reg)" &&
+         await page.evaluate(STORED) === "", `a full storage is told in the message box: ${told}`);
+  await page.evaluate("localStorage.clear()");
 });

@@ -1,11 +1,14 @@
 // Options in the manner of xscreensaver's hacks (see hack_options.h), read and listed by one table.
 // Counts and the pause are clamped later with the stored settings; only text that is no number at
-// all is refused here.
+// all is refused here, and a seed out of range, which names no picture.
 #include "platform/options/hack_options.h"
+
+#include "view/LumivexGL_.h"
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -90,6 +93,7 @@ enum class Takes : std::uint8_t {
     Number,
     WindowId,
     Text,
+    Seed, // 0 to 4294967295, refused outside: a seed out of range is no picture's
 };
 
 template <std::optional<std::int32_t> TSettingsOverrides::*Field>
@@ -119,6 +123,14 @@ void SetWindow(Reading& reading, const Given& given) {
 void SetDelay(Reading& reading, const Given& given) {
     reading.Result.Run.Overrides.Rest =
         ToInt32((std::clamp<std::int64_t>(given.Number, 0, MaxDelayMicroseconds) + 500) / 1000);
+}
+
+void SetSeed(Reading& reading, const Given& given) {
+    reading.Result.Run.Seed = static_cast<std::uint32_t>(given.Number);
+}
+
+void SetAngle(Reading& reading, const Given& given) {
+    reading.Result.Run.Angle = ToInt32(given.Number);
 }
 
 void SetDisplay(Reading& reading, const Given& given) {
@@ -159,6 +171,11 @@ constexpr OptionRow Options[] = {
      "--delay", true},
     {"fps", "", Takes::Nothing, "", SetFlag<&HostOptions::FrameRate>,
      "the frame rate at the bottom left, once a second", "--fps", true},
+    {"seed", "", Takes::Seed, "N", SetSeed,
+     "start the generator at N, 0 to 4294967295, not at the\ntime of day: a kept picture's seed",
+     "", true},
+    {"angle", "", Takes::Number, "DEGREES", SetAngle, "the first picture turned, 0 to 359", "",
+     true},
     {"display", "", Takes::Text, "NAME", SetDisplay, "the X display (default $DISPLAY)", "", false},
     {"help", "", Takes::Nothing, "", SetFlag<&HostOptions::Help>, "", "", false},
     {"version", "", Takes::Nothing, "", SetFlag<&HostOptions::Version>, "", "", false},
@@ -174,7 +191,7 @@ constexpr std::string_view HelpTail =
 draws inside the host's window, takes no input, never writes the settings and
 ends on SIGTERM, SIGINT, SIGHUP or when its window goes. Without a host the
 options run the saver full screen as /s does. Either way they hold for that run
-only; values out of range are brought into range.
+only; values out of range are brought into range, but a seed is refused.
 )";
 // Where the help text of an option starts; the switches' long pairs have a column of their own.
 constexpr std::size_t HelpColumn = 25;
@@ -225,6 +242,19 @@ bool ReadValue(const std::vector<std::string>& arguments, std::size_t& i,
         given.Number = parsed.value_or(0);
         return parsed.has_value();
     }
+    if (row.Value == Takes::Seed) {
+        // Decimal digits only: a sign or a number beyond 32 bits names no picture.
+        std::uint32_t seed = 0;
+        const char* first = given.Text.data();
+        const char* last = first + given.Text.size();
+        const auto [end, parseError] = std::from_chars(first, last, seed);
+        const bool good = first != last && std::isdigit(static_cast<unsigned char>(*first)) != 0 &&
+                          parseError == std::errc() && end == last;
+        if (!good)
+            error = "bad value '" + given.Text + "' for " + shown + " (0 to 4294967295)";
+        given.Number = seed;
+        return good;
+    }
     if (row.Value == Takes::WindowId) {
         const std::optional<unsigned long> id = ParseWindowId(given.Text);
         if (!id)
@@ -259,6 +289,58 @@ void ReadOption(const std::vector<std::string>& arguments, std::size_t& i, Readi
 }
 
 } // namespace
+
+std::vector<PictureOption> PictureOptions(const PictureState& picture) {
+    int colour = 0;
+    if (picture.Monochrome && picture.MonoColor != clNone) {
+        const TColor* const end = MonoColors + MonoColorsLength;
+        const TColor* const found = std::find(MonoColors + 1, end, picture.MonoColor);
+        if (found == end)
+            return {};
+        colour = static_cast<int>(found - MonoColors);
+    }
+    const auto switched = [](bool on, std::string_view yes, std::string_view no) {
+        return PictureOption{on ? yes : no, ""};
+    };
+    std::vector<PictureOption> options{
+        {"seed", std::to_string(picture.Seed)},
+        {"count", std::to_string(picture.NumOfElements)},
+        {"reflections", std::to_string(picture.NumOfReflections)},
+        {"colour", std::to_string(colour)},
+        switched(picture.Alpha, "translucent", "no-translucent"),
+        switched(picture.Reflected, "mirror", "no-mirror"),
+        switched(picture.FullScreen, "tile", "no-tile"),
+        {"delay", std::to_string(static_cast<std::int64_t>(picture.Rest) * 1000)},
+    };
+    // Only a new random picture is turned; an unturned one needs no word of it.
+    const long angle = std::lround(picture.BaseAngle);
+    if (angle != 0)
+        options.push_back({"angle", std::to_string(angle)});
+    return options;
+}
+
+std::string PictureAddress(const PictureState& picture) {
+    std::string address;
+    for (const PictureOption& option : PictureOptions(picture)) {
+        address += (address.empty() ? "" : "&") + std::string(option.Name);
+        if (!option.Value.empty())
+            address += "=" + option.Value;
+    }
+    return address;
+}
+
+std::string PictureCommandLine(const PictureState& picture) {
+    const std::vector<PictureOption> options = PictureOptions(picture);
+    if (options.empty())
+        return {};
+    std::string line = "lumivex-gl";
+    for (const PictureOption& option : options) {
+        line += " --" + std::string(option.Name);
+        if (!option.Value.empty())
+            line += " " + option.Value;
+    }
+    return line;
+}
 
 std::string HostOptionsHelp() {
     std::string text(HelpHead);

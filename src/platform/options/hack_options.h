@@ -32,6 +32,22 @@ HostOptions ParseHostOptions(const std::vector<std::string>& arguments, const ch
 // refusal names them as the address does ("count", not "--count").
 HostOptions ParseAddressOptions(const std::vector<std::string>& pairs);
 
+// An option that makes a picture again: its name as the table spells it, and its value (empty for
+// a switch).
+struct PictureOption {
+    std::string_view Name;
+    std::string Value;
+};
+
+// The options that make the picture again, every one that decides it, so that nobody's stored
+// settings change it; none when options cannot give it (a colour of the stored settings that no
+// digit key gives).
+std::vector<PictureOption> PictureOptions(const PictureState& picture);
+// The same as the page's address takes them ("seed=4000000007&count=4&tile..."), and as a command
+// line ("lumivex-gl --seed 4000000007 --count 4 --tile ..."); empty when there are none.
+std::string PictureAddress(const PictureState& picture);
+std::string PictureCommandLine(const PictureState& picture);
+
 // What --help prints.
 std::string HostOptionsHelp();
 // Every spelling of every option, without dashes ("colour", "color", "no-tile", ...).

@@ -13,6 +13,16 @@ EM_JS(void, PageToggleFullscreen, (), {
 
 EM_JS(void, PageSetCursorHidden, (int hidden), {
     Module.canvas.style.cursor = hidden ? "none" : "";
+    document.getElementById("picture").classList.toggle("away", !!hidden);
+});
+
+EM_JS(void, PageSetPictureLink, (const char* address, const char* commandLine), {
+    const link = document.getElementById("picture");
+    const options = UTF8ToString(address);
+    link.hidden = options === "";
+    link.href = location.pathname + "?" + options;
+    link.title = UTF8ToString(commandLine);
+    link.querySelector("span").textContent = link.title;
 });
 
 EM_JS(void, PageSetBackground, (std::uint32_t color), {
@@ -30,6 +40,18 @@ EM_JS(void, PageShowMessage, (const char* caption, const char* text, const char*
 
 EM_JS(void, PageHideMessage, (), { document.getElementById("message").hidden = true; });
 
+EM_JS(void, PageShowLastingMessage, (const char* caption, const char* text, const char* detail), {
+    const message = [UTF8ToString(caption), UTF8ToString(text), UTF8ToString(detail)];
+    try {
+        sessionStorage.setItem("lumivex-gl/message", JSON.stringify(message));
+    } catch (e) {
+        // Told now only.
+    }
+    const box = document.getElementById("message");
+    ["h1", "p", "small"].forEach((part, i) => { box.querySelector(part).textContent = message[i]; });
+    box.hidden = false;
+});
+
 EM_JS(int, PageKeyLocks, (), {
     const e = window.event;
     if (!e || !e.getModifierState) return 0;
@@ -46,8 +68,15 @@ EM_JS(void, PageListenForHide, (), {
 // so that every string comes back as it was: any character, unpaired surrogates too.
 EM_JS(int, PageStorageLength, (const char* name), {
     try {
-        const text = localStorage.getItem(UTF8ToString(name));
+        let text = localStorage.getItem(UTF8ToString(name));
         if (text === null) return -1;
+        // A text that begins with the mark U+FEFF has it once, not a mark and a character after
+        // it; it goes back where it was when the item is written.
+        Module.markedItems = Module.markedItems || new Set();
+        if (text.startsWith("\uFEFF")) {
+            Module.markedItems.add(UTF8ToString(name));
+            text = text.substring(1);
+        }
         const bytes = new Uint8Array(text.length > 0 ? 2 + 2 * text.length : 0);
         bytes.set([0xFF, 0xFE].slice(0, bytes.length));
         for (let i = 0; i < text.length; i++) {
@@ -76,6 +105,8 @@ EM_JS(int, PageStorageWrite, (const char* name, const std::uint8_t* bytes, int s
             const units = new Uint16Array(data.slice(2, size - (size % 2)).buffer);
             for (let i = 0; i < units.length; i += 8192)
                 text += String.fromCharCode.apply(null, units.subarray(i, i + 8192));
+            if (Module.markedItems && Module.markedItems.has(UTF8ToString(name)))
+                text = "\uFEFF" + text;
         } else {
             text = new TextDecoder().decode(data);
         }

@@ -8,13 +8,19 @@ extern "C" {
 
 // Full screen on or off (the Fullscreen API); only inside a click's or a key's handler.
 void PageToggleFullscreen();
+// Hides or shows the cursor over the canvas, and the picture's link with it.
 void PageSetCursorHidden(int hidden);
+// The link to the current picture: the options of the address ("seed=7&count=4...") and the same
+// picture as a command line; an empty address takes the link away.
+void PageSetPictureLink(const char* address, const char* commandLine);
 // The page's own colour, a COLORREF (0x00BBGGRR), behind and around the canvas.
 void PageSetBackground(std::uint32_t color);
 // The message box of the page: a caption, the text and a line on what went wrong; shown until
 // PageHideMessage or its OK button.
 void PageShowMessage(const char* caption, const char* text, const char* detail);
 void PageHideMessage();
+// The same, also when this tab shows the page next (a message of a page that is going away).
+void PageShowLastingMessage(const char* caption, const char* text, const char* detail);
 // The lock keys of the keyboard event being handled: 1 Caps Lock, 2 Num Lock.
 int PageKeyLocks();
 // Calls lumivex_web_page_hide when the page goes away.

@@ -108,6 +108,9 @@ class WebPlatform final : public Platform {
     void SetFrameRateReport(bool on) { frameRateReport_ = on; }
     bool PresentView() override;
 
+    // web_picture.cpp
+    void PictureChanged(const PictureState& picture) override;
+
   protected:
     ModalLoop* SaverLoop() override;
 

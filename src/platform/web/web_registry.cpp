@@ -89,9 +89,13 @@ bool WebPlatform::RegCloseKey(KeyHandle key) {
     return store.CloseKey(key, lastError_);
 }
 
+// In the message box as the desktop tells it, and on the console. The page saves as it goes away,
+// so the box is shown again when this tab shows the page next (a reload).
 void WebPlatform::ReportSaveFailure(std::uint32_t error, bool) {
-    std::fprintf(stderr, "lumivex-gl: cannot save the settings to localStorage (%s): %s\n",
-                 ItemName, ErrorText(error).c_str());
+    const std::string text =
+        std::string("lumivex-gl: cannot save the settings to localStorage (") + ItemName + ")";
+    std::fprintf(stderr, "%s: %s\n", text.c_str(), ErrorText(error).c_str());
+    PageShowLastingMessage("Lumivex GL", text.c_str(), ErrorText(error).c_str());
 }
 
 } // namespace lumivex
