@@ -65,8 +65,7 @@ void RecordUniformMatrix(int location, int count, unsigned char transpose, const
 }
 
 // Swaps the system's function for the recording one, keeping the system's to call on.
-template <typename Function>
-void (*Wrap(void (*found)(), Function& real, Function recording))() {
+template <typename Function> void (*Wrap(void (*found)(), Function& real, Function recording))() {
     if (found == nullptr)
         return nullptr;
     real = reinterpret_cast<Function>(found);
