@@ -2,7 +2,10 @@
 # /s drawn natively on weston (headless, one output, no seat, no X server): a picture with the
 # symmetry of 12 mirrored reflections about the output's centre, the centre of what is drawn there
 # too (on an output this wide, a view of the wrong size or offset moves it); SIGTERM ends it with
-# 0. Then a compositor that accepts the connection and never answers: the start gives up after
+# 0. A kept picture, `--seed 4000000007 --count 4 --reflections 18`, hands the ES side, pass for
+# pass, the vertices and projection the page's start-up draws for the same options (the stream
+# comparison's driver, shown there to draw as the page under node and as the saver on X11),
+# however the frames group them. Then a compositor that accepts the connection and never answers: the start gives up after
 # 3 s with one line (falling back to X11, absent here, or ending with 1 where Wayland is asked
 # for), and SIGTERM ends the wait at once with 0, without a word.
 source "$(dirname "$0")/lib.sh"
@@ -19,6 +22,38 @@ awk -v c="$centre" 'BEGIN { split(c, p, " "); exit !(p[1] - 360 < 2 && 360 - p[1
 kill -TERM "$SAVER_PID"
 wait_for_saver_exit_within 2000
 [ "$SAVER_RC" -eq 0 ] || fail "SIGTERM ended the saver with code $SAVER_RC"
+
+note "a kept picture: the page's vertices"
+kept='?seed=4000000007&count=4&reflections=18'
+"${LUMIVEX_GL_STREAM:?the stream driver}" "$E2E_TMP/page.txt" 30 720x400 "$kept"
+write_settings
+LD_PRELOAD=${LUMIVEX_RECGLES:?the recording ES shim} LUMIVEX_RECGLES_FILE=$E2E_TMP/uploads.txt \
+    start_saver --seed 4000000007 --count 4 --reflections 18
+uploaded_over() { awk -v n="$1" '!/^transform/ { v++ } END { exit !(v >= n) }' "$E2E_TMP/uploads.txt" 2>/dev/null; }
+poll_until 20 uploaded_over "$(grep -c '^glVertex2f' "$E2E_TMP/page.txt")" ||
+    fail "the saver drew too little in 20 s (kept in $E2E_TMP)"
+kill -TERM "$SAVER_PID"
+wait_for_saver_exit 10
+python3 - "$E2E_TMP/uploads.txt" "$E2E_TMP/page.txt" <<'PY' || fail "the kept picture differs (kept in $E2E_TMP)"
+import struct, sys
+f32 = lambda v: struct.unpack("f", struct.pack("f", float(v)))[0]
+uploads = [l.split() for l in open(sys.argv[1])]
+page, colour, frame = [], None, 0
+for w in map(str.split, open(sys.argv[2])):
+    if w[0] == "frame": frame = int(w[1])
+    if w[0] == "glOrtho": l, r, b, t, n, f = map(float, w[1:])
+    if w[0] == "glColor4f": colour = w[1:]
+    if w[0] == "glVertex2f": page.append((frame, w[1:] + colour))
+ortho = [2 / (r - l), 0, 0, 0, 0, 2 / (t - b), 0, 0, 0, 0, -2 / (f - n), 0,
+         -(r + l) / (r - l), -(t + b) / (t - b), -(f + n) / (f - n), 1]
+transforms = {tuple(map(f32, w[1:])) for w in uploads if w[0] == "transform"}
+assert transforms == {tuple(map(f32, ortho))}, f"projections {transforms}, not {ortho}"
+vertices = [w for w in uploads if w[0] != "transform"]
+assert len(vertices) >= len(page), f"only {len(vertices)} of {len(page)} vertices"
+diff = next((i for i, (a, b) in enumerate(zip(vertices, page)) if a != b[1]), None)
+assert diff is None, f"pass {page[diff][0]}, vertex {diff}: {vertices[diff]} != {page[diff][1]}"
+print(f"the same {len(page)} vertices in {frame} passes")
+PY
 
 start_silent silent
 late='lumivex-gl: the Wayland compositor "silent" did not answer within 3 s'
