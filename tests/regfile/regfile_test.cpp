@@ -269,31 +269,24 @@ TEST(RegistryFileTest, CommentsAndLinesItCannotReadStayInPlaceWhenValuesChange) 
 // Text after a section's bracket, behind a lone CR or a blank, is no form the file has: the line
 // and the values under it are written back byte for byte, whatever else changes.
 TEST(RegistryFileTest, TextAfterASectionsBracketIsKeptByteForByte) {
-    const std::string test = "[HKEY_CURRENT_USER\\Software\\Test]";
-    const struct {
-        const char* foreign;
-        const char* newline;
-    } cases[] = {
-        {"[HKEY_CURRENT_USER\\Software\\Other]\r\"CR\"=\"only\"\r\n", "\r\n"},
-        {"[HKEY_CURRENT_USER\\Software\\Other] \"Kept\"=\"maybe\"\n\"Next\"=\"too\"\n", "\n"},
-        {"[HKEY_CURRENT_USER\\Software\\Other]\t\"Tab\"=dword:00000001\r\n", "\r\n"},
-        {"[-HKEY_CURRENT_USER\\Software\\Other] \"Gone\"=\"no\"\n", "\n"},
-        {"[HKEY_CURRENT_USER\\Software\\Other] \"A]B\"=\"c\"\n", "\n"},
-    };
-    for (const auto& c : cases) {
-        const std::string nl = c.newline;
-        const std::string file =
-            "REGEDIT4" + nl + nl + c.foreign + nl + test + nl + "\"Rest\"=dword:00000014" + nl + nl;
+    for (const auto& [foreign, nl] : std::vector<std::pair<std::string, std::string>>{
+             {"[HKEY_CURRENT_USER\\Software\\Other]\r\"CR\"=\"only\"\r\n", "\r\n"},
+             {"[HKEY_CURRENT_USER\\Software\\Other] \"Kept\"=\"maybe\"\n\"Next\"=\"too\"\n", "\n"},
+             {"[HKEY_CURRENT_USER\\Software\\Other]\t\"Tab\"=dword:00000001\r\n", "\r\n"},
+             {"[-HKEY_CURRENT_USER\\Software\\Other] \"Gone\"=\"no\"\n", "\n"},
+             {"[HKEY_CURRENT_USER\\Software\\Other] \"A]B\"=\"c\"\n", "\n"}}) {
+        const std::string file = "REGEDIT4" + nl + nl + foreign + nl +
+                                 "[HKEY_CURRENT_USER\\Software\\Test]" + nl +
+                                 "\"Rest\"=dword:00000014" + nl + nl;
         Document document = Parse(file);
-        EXPECT_FALSE(document.Foreign) << c.foreign;
+        EXPECT_FALSE(document.Foreign) << foreign;
         const std::uint8_t forty[4] = {40, 0, 0, 0};
         SetValue(*FindKey(document, "HKEY_CURRENT_USER\\Software\\Test"), "Rest", REG_DWORD, forty,
                  4);
         std::string expected = file;
         expected.replace(expected.find("00000014"), 8, "00000028");
-        const std::string text = Write(document);
-        EXPECT_EQ(text, expected) << c.foreign;
-        EXPECT_EQ(Write(Parse(text)), text) << c.foreign;
+        EXPECT_EQ(Write(document), expected) << foreign;
+        EXPECT_EQ(Write(Parse(expected)), expected) << foreign;
     }
 }
 

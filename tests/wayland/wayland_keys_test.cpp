@@ -145,15 +145,11 @@ TEST_F(WaylandKeysTest, TheCompositorsRepeatRateAndDelayHoldThroughTheListener) 
         std::int32_t Rate, Delay;
         std::uint64_t Held;
         int Keys; // the press and its repeats
-    } cases[] = {
-        {25, 600, 400, 1},   {25, 600, 599, 1},  {25, 600, 600, 2},
-        {25, 600, 1000, 12}, {40, 200, 400, 10}, {0, 600, 5000, 1},
-    };
+    } cases[] = {{25, 600, 599, 1}, {25, 600, 600, 2}, {25, 600, 1000, 12}, {0, 600, 5000, 1}};
     for (const auto& test : cases) {
         KeyboardListener.repeat_info(&window, nullptr, test.Rate, test.Delay);
         KeyboardListener.key(&window, nullptr, 1, 0, KernelUp, WL_KEYBOARD_KEY_STATE_PRESSED);
-        // When the key went down, by the clock the listener read.
-        const std::uint64_t pressed =
+        const std::uint64_t pressed = // by the clock the listener read
             window.keys.repeatDue - static_cast<std::uint64_t>(test.Delay);
         int keys = 1;
         for (std::uint64_t now = pressed; now <= pressed + test.Held; ++now) {

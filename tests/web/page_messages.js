@@ -30,11 +30,8 @@ run(async (browser) => {
                                ["?tile&=&count=abc", "unknown option '' in the address"],
                                ["?window-id=1", "unknown option 'window-id' in the address"],
                                ["?root", "unknown option 'root' in the address"],
-                               // A NUL is a value too, not the end of one.
                                ["?delay=%00", "bad value '\u2400' for delay"],
-                               ["?seed=-1", "bad value '-1' for seed (0 to 4294967295)"],
-                               ["?seed=4294967296&count=4", "bad value '4294967296' for seed (0 to 4294967295)"],
-                               ["?count=4&seed", "seed needs a value"]]) {
+                               ["?count=4&seed=-1", "bad value '-1' for seed (0 to 4294967295)"]]) {
     const typo = await browser.open(query);
     await typo.waitFor(`${MESSAGE} !== ""`);
     expect(await typo.evaluate(MESSAGE) === `lumivex-gl: ${told}`, `${query} is refused: ${told}`);

@@ -60,7 +60,6 @@ run(async (browser) => {
   expect(marked.startsWith(`\uFEFF${kept}`) && marked.split("REGEDIT4").length === 2,
          "a text that begins with the mark U+FEFF keeps it, and one header");
 
-  // A full storage: the settings the page could not keep as it went away are told when it is back.
   const MESSAGE = `document.getElementById("message").hidden ? "" : document.querySelector("#message p").textContent`;
   expect(await page.evaluate(MESSAGE) === "", "no message while the settings are kept");
   await page.evaluate(`(() => {

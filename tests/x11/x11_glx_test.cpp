@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 
 namespace lumivex {
 namespace {
@@ -22,22 +23,13 @@ namespace {
 // side by side): 16384 pixels on the longest side are drawn, one more is refused (the saver's
 // window) or cut (a host's window, the outputs), and the refusal names the size.
 TEST(ViewFitsGL, UpTo16384PixelsOnTheLongestSide) {
-    const struct {
-        int Width, Height;
-        bool Fits;
-        int FitWidth, FitHeight;
-    } cases[] = {
-        {1920, 1080, true, 1920, 1080},     {16383, 16383, true, 16383, 16383},
-        {16384, 1080, true, 16384, 1080},   {1080, 16384, true, 1080, 16384},
-        {16384, 16384, true, 16384, 16384}, {16385, 1080, false, 16384, 1080},
-        {1080, 16385, false, 1080, 16384},  {32767, 32767, false, 16384, 16384},
-    };
-    for (const auto& test : cases) {
-        EXPECT_EQ(ViewFitsGL(test.Width, test.Height), test.Fits)
-            << test.Width << "x" << test.Height;
-        EXPECT_EQ(FitViewSide(test.Width), test.FitWidth);
-        EXPECT_EQ(FitViewSide(test.Height), test.FitHeight);
-    }
+    for (const auto& [width, height, fits] : {std::tuple{16384, 1080, true},
+                                              {1080, 16384, true},
+                                              {16385, 1080, false},
+                                              {1080, 16385, false}})
+        EXPECT_EQ(ViewFitsGL(width, height), fits) << width << "x" << height;
+    EXPECT_TRUE(FitViewSide(16384) == 16384 && FitViewSide(16385) == 16384 &&
+                FitViewSide(32767) == 16384 && FitViewSide(1080) == 1080);
     EXPECT_EQ(ViewTooLargeProblem(16385, 1080),
               "the window is 16385x1080 pixels, more than the 16384x16384 the GL draws");
 }

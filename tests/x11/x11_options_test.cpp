@@ -100,19 +100,14 @@ TEST(HostOptions, RefusalsNameWhatWasWrong) {
                           // A seed out of range names no picture: refused, not brought in.
                           Case{{"--seed", "-1"}, nullptr, "'-1' for --seed (0 to 4294967295)"},
                           Case{{"--seed=4294967296"}, nullptr, "'4294967296' for --seed"},
-                          Case{{"--seed", "+7"}, nullptr, "'+7' for --seed"},
-                          Case{{"--seed", " 7"}, nullptr, "' 7' for --seed"},
                           Case{{"--seed", "0x10"}, nullptr, "'0x10' for --seed"},
-                          Case{{"--seed", ""}, nullptr, "'' for --seed"},
-                          Case{{"--count", "3", "--seed"}, nullptr, "--seed needs a value"}}) {
+                          Case{{"--seed", ""}, nullptr, "'' for --seed"}}) {
         const HostOptions options = ParseHostOptions(c.args, c.host);
         EXPECT_TRUE(options.UsesOptions);
         EXPECT_NE(options.Error.find(c.named), std::string::npos) << options.Error;
     }
     EXPECT_EQ(ParseHostOptions({"--count", "+5"}, nullptr).Run.Overrides.NumOfElements, 5);
-    for (const auto& [text, seed] : {std::pair{"0", 0u}, std::pair{"4294967295", 4294967295u},
-                                     std::pair{"0004000000007", 4000000007u}})
-        EXPECT_EQ(ParseHostOptions({"--seed", text}, nullptr).Run.Seed, seed) << text;
+    EXPECT_EQ(ParseHostOptions({"--seed", "4294967295"}, nullptr).Run.Seed, 4294967295u);
 }
 
 // The page's address: names and values in turn, only the options a page has, named as written.
@@ -126,16 +121,14 @@ TEST(HostOptions, ThePageReadsItsOwnOptionsAndNamesThemAsItsAddressDoes) {
     EXPECT_EQ(ParseAddressOptions({"tile", "1"}).Error, "tile takes no value");
     EXPECT_EQ(ParseAddressOptions({"seed", "-1"}).Error,
               "bad value '-1' for seed (0 to 4294967295)");
-    EXPECT_EQ(ParseAddressOptions({"seed", ""}).Error, "seed needs a value");
     EXPECT_EQ(ParseAddressOptions({"seed", "4000000007", "angle", "45"}).Run.Seed, 4000000007u);
 }
 
-// "lumivex-gl --seed 7 --count 4" as its words; "seed=7&count=4" as the page hands it over.
 Args Words(const std::string& line) {
     std::istringstream in(line);
     return {std::istream_iterator<std::string>(in), {}};
 }
-Args AddressPairs(const std::string& address) {
+Args AddressPairs(const std::string& address) { // "seed=7&tile" as the page hands it over
     Args pairs;
     std::istringstream in(address);
     for (std::string option; std::getline(in, option, '&');) {
@@ -149,29 +142,22 @@ Args AddressPairs(const std::string& address) {
 // Every option that decides a picture is in its link and its command line, so that the opener's
 // stored settings change nothing; both read back as the picture they came from.
 TEST(HostOptions, AKeptPictureReadsBackFromItsAddressAndItsCommandLine) {
-    const PictureState pictures[] = {
-        {4000000007u, 4, 18, false, true, false, false, clNone, 0.0f, 20},
-        {0u, 1, 2, true, false, true, true, MonoColors[6], 345.0f, 0},
-        {4294967295u, 10, 72, false, true, true, true, clNone, 15.0f, 2000},
-        {12345u, 3, 12, true, true, false, false, MonoColors[9], 90.0f, 37}};
+    const PictureState pictures[] = {{4000000007u, 4, 18, false, true, false, false, clNone, 0, 20},
+                                     {0u, 1, 2, true, false, true, true, MonoColors[6], 345, 0}};
     for (const PictureState& p : pictures) {
-        const std::string address = PictureAddress(p);
         const Args line = Words(PictureCommandLine(p));
-        ASSERT_FALSE(line.empty());
-        EXPECT_EQ(line[0], "lumivex-gl");
-        for (const HostOptions& read :
-             {ParseAddressOptions(AddressPairs(address)),
-              ParseHostOptions(Args(line.begin() + 1, line.end()), nullptr)}) {
-            ASSERT_EQ(read.Error, "") << address;
+        ASSERT_EQ(line.at(0), "lumivex-gl");
+        for (const HostOptions& read : {ParseAddressOptions(AddressPairs(PictureAddress(p))),
+                                        ParseHostOptions(Args(line.begin() + 1, line.end()), {})}) {
+            ASSERT_EQ(read.Error, "") << PictureAddress(p);
             const TSettingsOverrides& o = read.Run.Overrides;
-            const bool oneColour = p.Monochrome && p.MonoColor != clNone;
             EXPECT_TRUE(read.Run.Seed == p.Seed && o.NumOfElements == p.NumOfElements &&
                         o.NumOfReflections == p.NumOfReflections && o.Alpha == p.Alpha &&
                         o.Reflected == p.Reflected && o.FullScreen == p.FullScreen &&
                         o.Rest == p.Rest && o.Colour.has_value() &&
-                        (oneColour ? MonoColors[*o.Colour] == p.MonoColor : *o.Colour == 0))
-                << address;
-            EXPECT_EQ(read.Run.Angle.value_or(0), static_cast<int>(p.BaseAngle)) << address;
+                        MonoColors[*o.Colour] == (p.Monochrome ? p.MonoColor : MonoColors[0]) &&
+                        read.Run.Angle.value_or(0) == static_cast<int>(p.BaseAngle))
+                << PictureAddress(p);
         }
     }
     EXPECT_EQ(PictureAddress(pictures[0]),
@@ -180,21 +166,15 @@ TEST(HostOptions, AKeptPictureReadsBackFromItsAddressAndItsCommandLine) {
     // A colour of the stored settings that no digit gives: no link that would show another one.
     PictureState odd = pictures[1];
     odd.MonoColor = 0x00123456;
-    EXPECT_TRUE(PictureOptions(odd).empty() && PictureAddress(odd).empty() &&
-                PictureCommandLine(odd).empty());
+    EXPECT_TRUE(PictureAddress(odd).empty() && PictureCommandLine(odd).empty());
 }
 
 // --- a kept picture drawn again ---------------------------------------------------------------
 
-using testing::GLCall;
-using testing::RecordingGL;
-
 FakePlatform* fake = nullptr;
 std::vector<std::uint16_t> keysBeforeKeeping; // each after a few passes
 PictureState kept;
-std::vector<GLCall> drawn; // the picture's first passes, from its paint on
-
-constexpr int KeptPasses = 40;
+std::vector<testing::GLCall> drawn; // the kept picture's first passes, from its paint on
 
 void Passes(TfrmCanvas& form, int count) {
     for (int i = 0; i < count; ++i)
@@ -203,7 +183,7 @@ void Passes(TfrmCanvas& form, int count) {
 
 // The saver window as RunSaverWindow makes it; the keys, then the current picture's first passes.
 void DrawAndKeep() {
-    RecordingGL gl;
+    testing::RecordingGL gl;
     TfrmCanvas form;
     form.Handle = fake->CreateSaverWindow(&form);
     form.ApplyDesignProperties();
@@ -216,17 +196,16 @@ void DrawAndKeep() {
     }
     ASSERT_FALSE(fake->Pictures.empty());
     kept = fake->Pictures.back();
-    EXPECT_EQ(kept.Seed, form.LumivexGL.PictureSeed);
     gl.Clear();
     form.OnPaint();
-    Passes(form, KeptPasses);
+    Passes(form, 40);
     drawn = gl.Calls();
     fake->DestroySaverWindow();
 }
 
 // A picture after Backspace (new random settings, turned) and edits with Caps Lock on, kept from
-// the page's PictureChanged, is drawn again from its first pass by a run with its command line,
-// whatever the opener's stored settings say.
+// PictureChanged, is drawn again from its first pass by its command line, whatever the opener's
+// stored settings and time of day.
 TEST(HostOptions, AKeptPictureIsDrawnAgainPassForPassByItsCommandLine) {
     FakePlatform platform;
     fake = &platform;
@@ -237,10 +216,9 @@ TEST(HostOptions, AKeptPictureIsDrawnAgainPassForPassByItsCommandLine) {
     keysBeforeKeeping = {VK_BACK, VK_CAPITAL, VK_UP, 'T', VK_DELETE};
     ASSERT_EQ(RunWithOptions({}), 0);
     const PictureState first = kept;
-    const std::vector<GLCall> first_passes = drawn;
+    const std::vector<testing::GLCall> firstPasses = drawn;
     EXPECT_NE(first.BaseAngle, 0.0f) << "Backspace turned nothing: pick another time of day";
 
-    // Other stored settings, another time of day: the command line alone decides.
     for (const char* name : {"Alpha", "FullScreen", "Reflected", "Monochrome"})
         platform.SetRegistryDword("Software\\Orvantix\\Lumivex GL\\Version 3.0", name,
                                   first.Alpha ? 0 : 1);
@@ -250,18 +228,15 @@ TEST(HostOptions, AKeptPictureIsDrawnAgainPassForPassByItsCommandLine) {
     keysBeforeKeeping.clear();
     const Args line = Words(PictureCommandLine(first));
     const HostOptions options = ParseHostOptions(Args(line.begin() + 1, line.end()), nullptr);
-    ASSERT_EQ(options.Error, "");
-    ASSERT_EQ(RunWithOptions(options.Run), 0);
-    EXPECT_EQ(kept.Seed, first.Seed);
+    ASSERT_EQ(RunWithOptions(options.Run), 0) << options.Error;
     EXPECT_EQ(kept.BaseAngle, first.BaseAngle);
-    EXPECT_GT(first_passes.size(), 1000u);
-    EXPECT_EQ(drawn.size(), first_passes.size());
-    EXPECT_TRUE(testing::StreamAt(drawn, 0, first_passes));
+    EXPECT_GT(firstPasses.size(), 1000u);
+    EXPECT_EQ(drawn.size(), firstPasses.size());
+    EXPECT_TRUE(testing::StreamAt(drawn, 0, firstPasses));
 
     SaverWindowRunner = savedRunner;
     CloseOpenGL();
     SetPlatform(nullptr);
-    fake = nullptr;
 }
 
 // The settings dialog and the man page spell the options too: they must name exactly the ones the
