@@ -7,6 +7,7 @@
 #include "gl/BatchingGL.h"
 #include "gl/FrameRateOverlay.h"
 #include "platform/ModalLoop.h"
+#include "platform/PassPacer.h"
 #include "platform/SaverTimers.h"
 #include "platform/posix/posix_signals.h"
 #include "platform/wayland/wayland_platform.h"
@@ -97,8 +98,9 @@ struct WaylandSurface {
     int height = 0;
     double scale = 1; // device pixels a surface unit
     bool configured = false;
-    bool frameDue = true; // the compositor wants the next frame
-    ViewRect rect;        // where its picture is in the view
+    bool frameDue = true;           // the compositor wants the next frame
+    std::uint64_t shownPicture = 0; // the picture it shows, as PassPacer::Drawn counted it
+    ViewRect rect;                  // where its picture is in the view
 };
 
 // Input as the window system queues it, handed out one at a time by the modal loop.
@@ -153,6 +155,7 @@ struct WaylandPlatform::WindowState final : ModalLoop::Backend {
     ModalLoop loop;
     std::vector<std::unique_ptr<WaylandSurface>> surfaces;
     SaverTimers timers;
+    PassPacer pacer;
 
     wl_seat* seat = nullptr;
     wl_keyboard* keyboard = nullptr;
@@ -187,7 +190,7 @@ struct WaylandPlatform::WindowState final : ModalLoop::Backend {
     bool HandlePendingEvent() override;
     void WaitForEvent() override;
     bool IsSessionEnding() override;
-    void BeforeIdle() override;
+    bool IdleDue() override;
 };
 
 using WaylandWindow = WaylandPlatform::WindowState;
