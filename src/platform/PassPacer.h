@@ -41,8 +41,12 @@ class PassPacer {
     void Drew() { ++drawn_; }
     // Counts the picture drawn so far: a picture shown at another count has something new.
     std::uint64_t Drawn() const { return drawn_; }
-    // A picture was shown (for the meters).
-    void Shown() { ++shown_; }
+    // The picture drawn so far was shown (for the meters): once, on however many outputs.
+    void Shown() {
+        if (shownPicture_ != drawn_)
+            ++shown_;
+        shownPicture_ = drawn_;
+    }
     std::uint64_t PicturesShown() const { return shown_; }
 
     // The program's clock, for a host that cannot wait: the host's clock less how late the
@@ -84,6 +88,7 @@ class PassPacer {
     double asked_ = 0;
     std::uint64_t drawn_ = 0;
     std::uint64_t shown_ = 0;
+    std::uint64_t shownPicture_ = 0;
     double clock_ = 0;
     double lag_ = 0;
     double catchUp_ = 1000.0 / 60; // until two frames tell the display's pace

@@ -217,7 +217,8 @@ bool WaylandPlatform::PresentView() {
             drewText = true;
         }
     }
-    ShowPicture();
+    // Shown while the program rests or handles events, as soon as a frame is due (Sleep,
+    // HandlePendingEvent): the copy then takes from the rest, not from the pace.
     return drewText;
 }
 
@@ -251,8 +252,9 @@ void WaylandPlatform::ShowPicture() {
     }
     if (!resolved)
         return;
+    const std::uint64_t shown = window->pacer.PicturesShown();
     window->pacer.Shown();
-    if (frameRateReport_)
+    if (frameRateReport_ && window->pacer.PicturesShown() != shown)
         window->frameRate.CountShown(WaylandMilliseconds());
 }
 

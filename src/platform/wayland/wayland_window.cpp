@@ -193,6 +193,24 @@ bool WaylandPlatform::WindowState::IdleDue() {
     return pacer.PassesRun(static_cast<double>(WaylandMilliseconds()), AnyFrameDue(*this));
 }
 
+// The rest between two passes: the picture drawn goes to the outputs whose frame is due, at its
+// start or as their frames come, so that the copy takes from the rest and not from the pace.
+void WaylandPlatform::Sleep(std::uint32_t milliseconds) {
+    WindowState* window = window_.get();
+    if (window == nullptr || !window->modal) {
+        PosixPlatform::Sleep(milliseconds);
+        return;
+    }
+    const std::uint64_t end = WaylandMilliseconds() + milliseconds;
+    for (;;) {
+        ShowPicture();
+        const std::uint64_t now = WaylandMilliseconds();
+        if (now >= end || TerminationRequested())
+            return;
+        window->Pump(static_cast<int>(end - now));
+    }
+}
+
 WindowHandle WaylandPlatform::CreateSaverWindow(WindowEvents* events) {
     DestroySaverWindow();
     if (display_ == nullptr) {
