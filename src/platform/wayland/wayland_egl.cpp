@@ -178,6 +178,7 @@ RenderContext WaylandPlatform::CreateGLContext(DeviceContext dc, int, int, int, 
     // Pictures are shown when the compositor's frame callbacks ask, not by a swap that waits.
     eglSwapInterval(egl_->display, 0);
     BindES();
+    egl_->flush = reinterpret_cast<void (*)()>(eglGetProcAddress("glFlush"));
     InstallBatchingGL(egl_->layer);
     // The context outlives the saver window: a later window keeps its objects, at its own size.
     if (egl_->created)
@@ -209,6 +210,12 @@ bool WaylandPlatform::PresentView() {
     if (window == nullptr)
         return false;
     window->pacer.Drew();
+    // A software rasterizer draws only when told to: each pass is drawn now, at the pace's cost,
+    // not all of them at the next copy to the outputs, which would then come late.
+    if (egl_ != nullptr && egl_->created && egl_->flush != nullptr) {
+        egl_->layer.Submit();
+        egl_->flush();
+    }
     bool drewText = false;
     if (frameRateReport_ && egl_ != nullptr && egl_->created) {
         window->frameRate.Count(WaylandMilliseconds());

@@ -201,7 +201,8 @@ struct WaylandPlatform::EglState {
     EGLConfig config = nullptr;
     EGLContext context = EGL_NO_CONTEXT;
     BatchingGL layer;
-    bool created = false; // the layer has its objects
+    void (*flush)() = nullptr; // the context's glFlush
+    bool created = false;      // the layer has its objects
 };
 
 std::uint64_t WaylandMilliseconds();
