@@ -6,11 +6,13 @@
 #   bench/fps.sh [lumivex-gl binary]   (default build/native/lumivex-gl, built if missing)
 #   bench/fps.sh --wine [LMVXSVGL.SCR] (default build/windows/LMVXSVGL.SCR, built if missing;
 #                                       settings in the Wine prefix of the Windows tests)
-#   bench/fps.sh --wayland [lumivex-gl] the default and the heavy picture drawn natively on sway
-#                                       headless (pixman), each beside the same run on Xvfb, at
-#                                       the same size
+#   bench/fps.sh --wayland [lumivex-gl] the default picture at Rest 0, 5 and 20 and the heavy one
+#                                       at Rest 0, drawn natively on sway headless (pixman), each
+#                                       beside the same run on Xvfb, at the same size; passes and
+#                                       pictures shown a second, and the CPU time at Rest 20
 #
-# Runs, each FPS_SECONDS long (default 10), with settings of their own:
+# Runs, each FPS_SECONDS long (default 10), at FPS_GEOMETRY (default 1920x1080), with settings of
+# their own:
 #   default picture, Rest 0      3 elements, 12 reflections, no tiling
 #   heavy picture, Rest 0        10 elements, 72 reflections, full-screen tiling
 #   default picture, Rest 20     CPU time and memory from /usr/bin/time -v
@@ -40,7 +42,7 @@ else
     [ -z "$wayland_mode" ] || source tests/e2e/lib.sh
 fi
 seconds=${FPS_SECONDS:-10}
-geometry=1920x1080
+geometry=${FPS_GEOMETRY:-1920x1080}
 key='HKEY_CURRENT_USER\Software\Orvantix\Lumivex GL\Version 3.0'
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/lumivex-fps.XXXXXX")"
@@ -112,10 +114,18 @@ run() {
     "${prefix[@]}" "${program[@]}" /s >"$work/$name.out" 2>&1 &
     saver_pid=$!
     local shown=saver_shown
-    [[ $name != wayland* ]] || { SAVER_PID=$saver_pid && shown=wayland_saver_ready; }
+    if [[ $name == wayland* ]]; then
+        # sway knows the saver by its own process, under /usr/bin/time a child of it.
+        SAVER_PID=$saver_pid
+        if [[ " ${prefix[*]} " == *" /usr/bin/time "* ]]; then
+            poll_until 10 bash -c "pgrep -P $saver_pid >/dev/null"
+            SAVER_PID=$(pgrep -P "$saver_pid")
+        fi
+        shown=wayland_saver_ready
+    fi
     poll_until 60 $shown || { echo "$name: no saver window" >&2; cat "$work/$name.out" >&2; exit 1; }
     sleep "$seconds"
-    if [[ $name == wayland* ]]; then kill -TERM "$saver_pid"; else timeout 10 xdotool key Escape; fi
+    if [[ $name == wayland* ]]; then kill -TERM "$SAVER_PID"; else timeout 10 xdotool key Escape; fi
     # A heavy frame takes a while on a software rasterizer; Escape is read between frames.
     poll_until 60 bash -c "! kill -0 $saver_pid 2>/dev/null" || { echo "$name: no exit" >&2; exit 1; }
     wait "$saver_pid" || true
@@ -123,11 +133,21 @@ run() {
     echo "== $name (${where}${wine_mode:+, Wine}): $(grep -ah '^lumivex-gl: .* frames in' "$work/$name.out" || echo 'no frame count')"
 }
 
+cpu_time() {
+    grep -aE 'User time|System time|Percent of CPU' "$work/$1.out" | sed 's/^\s*/   /'
+}
+
 if [ -n "$wayland_mode" ]; then
-    for picture in "default NumOfElements=3 NumOfReflections=12 FullScreen=0" \
-        "heavy NumOfElements=10 NumOfReflections=72 FullScreen=1"; do
-        run "x11-${picture%% *}-rest0" -- ${picture#* } Rest=0
-        run "wayland-${picture%% *}-rest0" -- ${picture#* } Rest=0
+    default="NumOfElements=3 NumOfReflections=12 FullScreen=0"
+    for rest in 0 5 20; do
+        for where in x11 wayland; do
+            # shellcheck disable=SC2086  # one argument a setting
+            run "$where-default-rest$rest" /usr/bin/time -v -- $default Rest=$rest
+            [ "$rest" != 20 ] || cpu_time "$where-default-rest$rest"
+        done
+    done
+    for where in x11 wayland; do
+        run "$where-heavy-rest0" -- NumOfElements=10 NumOfReflections=72 FullScreen=1 Rest=0
     done
     exit 0
 fi

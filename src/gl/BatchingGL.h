@@ -182,6 +182,12 @@ class BatchingGL {
     // part lies outside the picture shows the clear colour.
     void Resolve();
     void Present(int left, int bottom, int width, int height);
+    // Draws what is pending into the picture now (outside glBegin/glEnd), for a caller that has
+    // the system draw each frame as it comes rather than all at the next Resolve.
+    void Submit() {
+        if (!inBegin_)
+            Flush();
+    }
     // The context is gone with every object in it: forget them; nothing is drawn until
     // ContextRestored makes them again (as Create did, at the current size).
     void ContextLost();

@@ -14,7 +14,7 @@ constexpr GLenum GL_TRIANGLES = 0x0004;
 constexpr int Margin = 3;    // around the text, inside the box
 constexpr int Advance = 6;   // a glyph and the column between two
 constexpr int GlyphRows = 9; // 7 above the baseline, 2 below it for the p
-constexpr std::string_view GlyphChars = "0123456789. fps";
+constexpr std::string_view GlyphChars = "0123456789. fps/,aehnow";
 
 // Five columns a row, the leftmost pixel in bit 4, rows from the top down.
 constexpr std::array<std::array<std::uint8_t, GlyphRows>, GlyphChars.size()> Glyphs = {{
@@ -33,6 +33,14 @@ constexpr std::array<std::array<std::uint8_t, GlyphRows>, GlyphChars.size()> Gly
     {0x06, 0x09, 0x08, 0x1C, 0x08, 0x08, 0x08, 0x00, 0x00}, // f
     {0x00, 0x00, 0x1E, 0x11, 0x11, 0x11, 0x1E, 0x10, 0x10}, // p
     {0x00, 0x00, 0x0F, 0x10, 0x0E, 0x01, 0x1E, 0x00, 0x00}, // s
+    {0x01, 0x01, 0x02, 0x04, 0x08, 0x10, 0x10, 0x00, 0x00}, // /
+    {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C, 0x04, 0x08}, // ,
+    {0x00, 0x00, 0x0E, 0x01, 0x0F, 0x11, 0x0F, 0x00, 0x00}, // a
+    {0x00, 0x00, 0x0E, 0x11, 0x1F, 0x10, 0x0E, 0x00, 0x00}, // e
+    {0x10, 0x10, 0x16, 0x19, 0x11, 0x11, 0x11, 0x00, 0x00}, // h
+    {0x00, 0x00, 0x16, 0x19, 0x11, 0x11, 0x11, 0x00, 0x00}, // n
+    {0x00, 0x00, 0x0E, 0x11, 0x11, 0x11, 0x0E, 0x00, 0x00}, // o
+    {0x00, 0x00, 0x11, 0x11, 0x15, 0x15, 0x0A, 0x00, 0x00}, // w
 }};
 
 void Rectangle(const GLEntryPoints& gl, int left, int bottom, int width, int height) {
@@ -63,6 +71,11 @@ void DrawGlyph(const GLEntryPoints& gl, std::size_t glyph, int left, int bottom)
 
 } // namespace
 
+void FrameRateOverlay::CountShown(std::uint64_t now) {
+    countsShown_ = true;
+    shown_.Count(now);
+}
+
 int FrameRateOverlay::BoxHeight() {
     return GlyphRows + 2 * Margin;
 }
@@ -70,7 +83,11 @@ int FrameRateOverlay::BoxHeight() {
 bool FrameRateOverlay::Count(std::uint64_t now) {
     if (!meter_.Count(now))
         return false;
-    std::snprintf(text_, sizeof text_, "%.1f fps", meter_.Rate());
+    if (countsShown_)
+        std::snprintf(text_, sizeof text_, "%.1f passes/s, %.1f shown/s", meter_.Rate(),
+                      shown_.Rate());
+    else
+        std::snprintf(text_, sizeof text_, "%.1f fps", meter_.Rate());
     const auto length = static_cast<int>(std::string_view(text_).size());
     boxWidth_ = std::max(boxWidth_, length * Advance - 1 + 2 * Margin);
     return true;

@@ -1,7 +1,9 @@
 // The frame rate of --fps (and of the page's ?fps) on the picture: "N.N fps" at the bottom left,
-// measured once a second, on a small box of the background colour so that the trails elsewhere
-// stay. Drawn after each frame with the fifteen functions of the GL table, as triangles in the
-// view's pixels from glyphs of its own, so every back end draws the same text the same way.
+// measured once a second (where pictures are shown at the display's pace rather than one a frame
+// drawn, "N.N passes/s, N.N shown/s"), on a small box of the background colour so that the
+// trails elsewhere stay. Drawn after each frame with the fifteen functions of the GL table, as
+// triangles in the view's pixels from glyphs of its own, so every back end draws the same text the
+// same way.
 #pragma once
 
 #include "gl/OpenGL12.h"
@@ -15,6 +17,9 @@ class FrameRateOverlay {
   public:
     // Counts a frame drawn at `now`; true when a second has been measured and the text changed.
     bool Count(std::uint64_t now);
+    // Counts a picture shown at `now`, where the back end shows them apart from the frames drawn.
+    void CountShown(std::uint64_t now);
+    const FrameRateMeter& ShownMeter() const { return shown_; }
     // Nothing to show before the first second has been measured.
     bool HasText() const { return text_[0] != '\0'; }
     const char* Text() const { return text_; }
@@ -31,6 +36,8 @@ class FrameRateOverlay {
 
   private:
     FrameRateMeter meter_;
+    FrameRateMeter shown_;
+    bool countsShown_ = false;
     char text_[32] = {};
     int boxWidth_ = 0; // only grows, so a shorter rate leaves no digit of a longer one behind
 };

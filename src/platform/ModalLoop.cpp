@@ -9,7 +9,7 @@ ModalLoop::Turn ModalLoop::Step() {
     backend_.BeforeEvents();
     if (backend_.HandlePendingEvent())
         return CloseQuery(Turn::Event);
-    if (!idleInstalled_)
+    if (!idleInstalled_ || !backend_.IdleDue())
         return CloseQuery(Turn::Waiting);
     backend_.BeforeIdle();
     events_->OnIdle();
@@ -28,7 +28,7 @@ bool ModalLoop::RunFrame() {
     if (ended_)
         return false;
     Turn turn = Step();
-    while (turn == Turn::Event)
+    while (turn == Turn::Event || turn == Turn::Idle)
         turn = Step();
     return turn != Turn::Ended;
 }

@@ -3,7 +3,8 @@
 //
 //   each turn:  the session is ending?  -> OnEndSession, OnClose; the loop ends
 //               one pending event?      -> handle it, then the close query
-//               else, idle handler on?  -> OnIdle, then the close query
+//               else, idle handler on
+//               and an idle pass due?   -> OnIdle, then the close query
 //               else                    -> the close query, then wait for an event or a deadline
 //
 // The close query (OnCloseQuery, and OnClose when it allows) runs once for all the close
@@ -12,10 +13,11 @@
 // Two ways to drive it:
 // - Run() blocks until the loop ends (X11, Windows, the test fake).
 // - RunFrame() never blocks, for a host that calls back once a frame and must return (a browser's
-//   requestAnimationFrame): it runs turns until one finds no event, so every event queued since
-//   the last frame is handled, one at a time, and then one idle pass runs (without an idle
-//   handler, the close query alone). It answers false once the loop has ended, and from then on;
-//   the host then stops asking for frames and tears the window down.
+//   requestAnimationFrame): it runs turns until one finds neither an event nor an idle pass due,
+//   so every event queued since the last frame is handled, one at a time, and the idle passes
+//   the back end says are due run, each after the events before it (without an idle handler,
+//   the close query alone). It answers false once the loop has ended, and from then on; the host
+//   then stops asking for frames and tears the window down.
 // Step() is one turn, for a driver that bounds the loop itself (the test fake); it runs a turn
 // whether or not the loop has ended.
 #pragma once
@@ -38,6 +40,9 @@ class ModalLoop {
         virtual bool IsSessionEnding() = 0;
         // Before each turn looks for events, and before ProcessMessages does.
         virtual void BeforeEvents() {}
+        // Whether an idle pass runs now (the pace of a back end that sets it); when not, the turn
+        // waits. A back end driven by RunFrame must say no once its frame has had its passes.
+        virtual bool IdleDue() { return true; }
         // Around each idle pass.
         virtual void BeforeIdle() {}
         virtual void AfterIdle() {}
@@ -59,7 +64,8 @@ class ModalLoop {
 
     // Until the loop ends. A window may run its loop again after it ended.
     void Run();
-    // The turns of one frame; never waits. False once the loop has ended.
+    // The turns of one frame: its events and its idle passes; never waits. False once the loop
+    // has ended.
     bool RunFrame();
     Turn Step();
     // Ends the loop as a turn does when the session is ending (for a back end that looks before

@@ -250,6 +250,9 @@ class Platform {
     // may add to the picture here (the frame rate the user asked for). True when it drew with a
     // viewport and projection of its own, which the view then sets again.
     virtual bool PresentView() { return false; }
+    // The pictures the saver window has shown, where the back end shows them at the display's
+    // pace rather than one a frame drawn; false where every frame drawn is what is shown.
+    virtual bool PicturesShown(std::uint64_t& /*shown*/) { return false; }
     // The monitors the view spans, each to show a kaleidoscope of its own; empty (or one) when
     // the view shows one picture, as it does wherever the system has no say.
     virtual std::vector<ViewRect> GetViewMonitors() { return {}; }

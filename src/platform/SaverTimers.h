@@ -1,6 +1,7 @@
 // The saver window's two timers, for back ends whose system gives the loop no timers of its own
 // (X11, the browser): due times on the back end's millisecond clock, fired as Windows fires
-// WM_TIMER - the one due first, and a late timer once, not once for every period it missed.
+// WM_TIMER - the one due first, and a late timer once, not once for every period it missed -
+// unless it keeps count.
 #pragma once
 
 #include "platform/Platform.h"
@@ -25,6 +26,11 @@ class SaverTimers {
 
     bool IsEnabled(TimerId id) const { return For(id).Enabled; }
 
+    // A timer that keeps count fires once for every period it missed, one after the other, so
+    // that counting its firings keeps the time where the back end may not run for a long while
+    // (a hidden page gets no frames): the tick's count of seconds then stays true.
+    void KeepCount(TimerId id) { For(id).KeepsCount = true; }
+
     // The timer due first at `now`, with its next due time set; false when none is due.
     bool TakeDue(std::uint64_t now, TimerId& id) {
         Timer* due = nullptr;
@@ -38,7 +44,7 @@ class SaverTimers {
         if (due == nullptr)
             return false;
         due->Due += due->Interval;
-        if (due->Due <= now)
+        if (due->Due <= now && !due->KeepsCount)
             due->Due = now + due->Interval;
         return true;
     }
@@ -55,6 +61,7 @@ class SaverTimers {
     struct Timer {
         std::uint64_t Interval = 0;
         bool Enabled = false;
+        bool KeepsCount = false;
         std::uint64_t Due = 0;
     };
 

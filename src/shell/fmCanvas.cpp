@@ -336,11 +336,19 @@ void TfrmCanvas::OnEndSession() {
 
 namespace {
 
-void ReportFrameRate(std::uint64_t frames, std::uint32_t milliseconds) {
+// Where the back end shows pictures at the display's pace, how many it showed too.
+void ReportFrameRate(std::uint64_t frames, std::uint32_t milliseconds, bool countsShown,
+                     std::uint64_t shown) {
     const double seconds = milliseconds / 1000.0;
-    const double fps = milliseconds > 0 ? static_cast<double>(frames) / seconds : 0.0;
-    std::fprintf(stderr, "lumivex-gl: %llu frames in %.2f s (%.1f fps)\n",
-                 static_cast<unsigned long long>(frames), seconds, fps);
+    const auto rate = [&](std::uint64_t count) {
+        return milliseconds > 0 ? static_cast<double>(count) / seconds : 0.0;
+    };
+    std::fprintf(stderr, "lumivex-gl: %llu frames in %.2f s (%.1f fps)",
+                 static_cast<unsigned long long>(frames), seconds, rate(frames));
+    if (countsShown)
+        std::fprintf(stderr, ", %llu shown (%.1f shown/s)", static_cast<unsigned long long>(shown),
+                     rate(shown));
+    std::fprintf(stderr, "\n");
 }
 
 } // namespace
@@ -350,6 +358,8 @@ void RunSaverWindow() {
     TfrmCanvas form;
     std::uint32_t started = 0;
     std::uint32_t ended = 0;
+    std::uint64_t shown = 0;
+    bool countsShown = false;
     {
         form.Handle = platform.CreateSaverWindow(&form);
         const ScopeExit destroy([&platform] { platform.DestroySaverWindow(); });
@@ -359,9 +369,10 @@ void RunSaverWindow() {
         started = platform.GetTickCount();
         platform.RunModal();
         ended = platform.GetTickCount();
+        countsShown = platform.PicturesShown(shown);
     }
     if (std::getenv("LUMIVEX_FPS") != nullptr)
-        ReportFrameRate(form.FramesDrawn, ended - started);
+        ReportFrameRate(form.FramesDrawn, ended - started, countsShown, shown);
 }
 
 } // namespace lumivex

@@ -219,3 +219,30 @@ wait_for_saver_exit_within() {
     [ "$took" -le "$1" ] || fail "the saver took $took ms to end"
     note "ended $took ms later"
 }
+
+# The saver's own count of a run of SECONDS, ended by SIGTERM: passes a second in PASSES, and on
+# Wayland pictures shown a second in SHOWN. With "x11 WxH" the run is on an Xvfb of that size: the
+# desktop's pace, to compare with.
+measure_passes_and_shown() {
+    local report
+    if [ "${2:-}" = x11 ]; then
+        start_xvfb "$3"
+        LUMIVEX_BACKEND=x11 LUMIVEX_FPS=1 start_saver /s
+        wait_for_saver_ready
+    else
+        LUMIVEX_FPS=1 start_saver /s
+        wait_for_wayland_saver
+    fi
+    sleep "$1"
+    kill -TERM "$SAVER_PID"
+    wait_for_saver_exit 10
+    if [ "${2:-}" = x11 ]; then
+        stop_xvfb
+        unset DISPLAY
+    fi
+    report=$(grep -a '^lumivex-gl: .* frames in' "$SAVER_OUT") || fail "no frame count: $(cat "$SAVER_OUT")"
+    note "${2:-wayland}: $report"
+    PASSES=$(sed -nE 's/.*\(([0-9.]+) fps\).*/\1/p' <<<"$report")
+    SHOWN=$(sed -nE 's/.*\(([0-9.]+) shown\/s\).*/\1/p' <<<"$report")
+    [ -n "$PASSES" ] && { [ -n "$SHOWN" ] || [ "${2:-}" = x11 ]; } || fail "not counted: $report"
+}

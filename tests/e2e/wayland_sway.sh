@@ -5,6 +5,7 @@
 # its trails build up. A key, a click and SIGTERM each end the saver with 0 within 2 s, the
 # settings as they were (SIGTERM also at moments of the start, before the surfaces have sizes); with Caps Lock on the keys edit them, and Escape saves the edits. An
 # output that comes while the saver runs is covered too, and one that goes leaves it drawing.
+# The passes keep the desktop's pace at Rest 20, whatever the outputs' refresh.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 layout=(640x480+0+0 400x400+640+40)
@@ -72,6 +73,15 @@ for delay in 0 0.05 0.15 0.25; do
         fail "SIGTERM $delay s after the start: code $SAVER_RC"
     for pair in $stored; do expect_setting "${pair%%=*}" "${pair#*=}"; done
 done
+# At Rest 20 the passes keep the desktop's pace (as on an X server of the outputs' size), not one
+# every frame or two of the outputs' 60 Hz; no more pictures are shown than passes drawn.
+write_settings NumOfReflections=12 NumOfElements=3 FullScreen=0 Rest=20
+measure_passes_and_shown 4 x11 1040x480
+desktop=$PASSES
+measure_passes_and_shown 4
+awk -v p="$PASSES" -v d="$desktop" -v s="$SHOWN" \
+    'BEGIN { exit !(p >= 0.65 * d && p <= 1.5 * d && s <= p + 1) }' ||
+    fail "at Rest 20: $PASSES passes/s ($desktop on X11), $SHOWN shown/s"
 
 first=1
 for row in "${cases[@]}"; do

@@ -21,6 +21,7 @@ class Script : public ModalLoop::Backend, public WindowEvents {
     std::function<void()> OnWait = [] {};
     std::function<void()> IdleAction = [] {};
     int AllowFromQuery = 0; // the close queries before it refuse
+    int IdlePassesDue = 1 << 30;
     bool Ending = false;
     ModalLoop Loop{*this, this};
 
@@ -38,6 +39,7 @@ class Script : public ModalLoop::Backend, public WindowEvents {
         OnWait();
     }
     bool IsSessionEnding() override { return Ending; }
+    bool IdleDue() override { return IdlePassesDue-- > 0; }
     void BeforeIdle() override { Entries.push_back("before idle"); }
     void AfterIdle() override { Entries.push_back("after idle"); }
     void OnKeyDown(std::uint16_t) override {}
@@ -83,19 +85,32 @@ TEST(ModalLoop, TheRequestsOfAnIdlePassMeetOneQueryRightAfterIt) {
               (Log{"before idle", "idle", "event", "after idle", "query", "close"}));
 }
 
-// As a browser drives it: every queued event, then one idle pass, never a wait.
-TEST(ModalLoop, AFrameHandlesThePendingEventsAndOneIdlePassAndSaysWhenTheLoopEnded) {
+// As a browser drives it: every queued event, then the idle passes due, each after the events
+// queued before it, never a wait; the close query after each.
+TEST(ModalLoop, AFrameHandlesThePendingEventsAndTheIdlePassesDueAndSaysWhenTheLoopEnded) {
     Script script;
     script.Loop.SetIdleHandler(true);
+    script.IdlePassesDue = 2;
     script.Pending = {[] {}, [] {}};
+    script.IdleAction = [&] { script.Pending.push_back([] {}); };
     EXPECT_TRUE(script.Loop.RunFrame());
-    EXPECT_EQ(script.Entries, (Log{"event", "event", "before idle", "idle", "after idle"}));
+    EXPECT_EQ(script.Entries, (Log{"event", "event", "before idle", "idle", "after idle", "event",
+                                   "before idle", "idle", "after idle", "event"}));
+    // A close asked for by a pass is queried before the next pass is due.
     script.Entries.clear();
-    script.Ending = true;
-    script.Pending = {[] {}};
+    script.IdlePassesDue = 2;
+    script.IdleAction = [&] { script.Loop.RequestClose(); };
+    script.AllowFromQuery = 0;
     EXPECT_FALSE(script.Loop.RunFrame());
-    EXPECT_FALSE(script.Loop.RunFrame());
-    EXPECT_EQ(script.Entries, (Log{"end session", "close"}));
+    EXPECT_EQ(script.Entries, (Log{"before idle", "idle", "after idle", "query", "close"}));
+
+    Script ending;
+    ending.Loop.SetIdleHandler(true);
+    ending.Ending = true;
+    ending.Pending = {[] {}};
+    EXPECT_FALSE(ending.Loop.RunFrame());
+    EXPECT_FALSE(ending.Loop.RunFrame());
+    EXPECT_EQ(ending.Entries, (Log{"end session", "close"}));
 }
 
 } // namespace

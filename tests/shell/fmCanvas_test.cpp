@@ -376,6 +376,9 @@ TEST_F(CanvasTest, TheFrameRateIsReportedOnRequest) {
     };
     EXPECT_EQ(report(true), "lumivex-gl: 3 frames in 0.06 s (50.0 fps)\n");
     EXPECT_EQ(report(false), "");
+    // Where pictures are shown at the display's pace, how many too.
+    fake.PicturesShownCount = 2;
+    EXPECT_EQ(report(true), "lumivex-gl: 3 frames in 0.06 s (50.0 fps), 2 shown (33.3 shown/s)\n");
 }
 
 } // namespace

@@ -137,6 +137,8 @@ class FakePlatform : public Platform, private ModalLoop::Backend {
     bool SessionEnding = false;
 
     int MaxIdlePasses = 3;
+    // Pictures shown apart from the frames drawn, as Wayland and the page count them; -1: none.
+    std::int64_t PicturesShownCount = -1;
     bool CloseWhenIdle = true;
     // Called once at the start of RunModal; may post events or throw to model a failing loop.
     std::function<void(FakePlatform&)> OnRunModal;
@@ -205,6 +207,10 @@ class FakePlatform : public Platform, private ModalLoop::Backend {
     void RequestClose() override;
     void ProcessMessages() override;
     bool IsSessionEnding() override { return SessionEnding; } // the modal loop asks it too
+    bool PicturesShown(std::uint64_t& shown) override {
+        shown = static_cast<std::uint64_t>(PicturesShownCount);
+        return PicturesShownCount >= 0;
+    }
     void InvalidateView() override;
     void FillViewRect(std::uint32_t color, int width, int height) override;
     void GetViewSize(int& width, int& height) override;

@@ -3,8 +3,9 @@
 // reflections maps onto itself turned by 60 degrees about the canvas centre. A click and F (real
 // input, as the Fullscreen API asks) toggle full screen, and the saver goes on. With ?fps the
 // frame rate is at the bottom left of the picture, as --fps shows it on Linux; without, nothing.
+// At Rest 20 the passes keep the desktop's pace, not the animation frames'.
 "use strict";
-const { run, expect, coverage, symmetric } = require("./page.js");
+const { run, expect, coverage, symmetric, sleep } = require("./page.js");
 
 // Pixels with red in them at the bottom left of a 320x240 shot: in the blue shades of colour 6,
 // only the text of the frame rate has red.
@@ -100,4 +101,17 @@ run(async (browser) => {
   expect(later !== null, "the picture without ?fps goes on as long");
   console.log(`coverage ${coverage(rated).toFixed(4)} with the rate, ${coverage(later).toFixed(4)} without`);
   expect(redAtBottomLeft(later) === 0, "without ?fps nothing is there");
+  await plain.close();
+
+  // A pass at Rest 20 takes 20 ms and a few of drawing: 40 to 50 a second, as on the desktop, not
+  // one every animation frame (60) nor one every other (30); no more pictures shown than passes.
+  const paced = await browser.open("?fps&delay=20000&count=3&reflections=12&no-tile");
+  const reports = () => paced.console.map((line) => line.match(/([\d.]+) fps, .*, ([\d.]+) shown/))
+    .filter(Boolean).slice(1).map((m) => [Number(m[1]), Number(m[2])]);
+  for (let waited = 0; reports().length < 4 && waited < 30000; waited += 250) await sleep(250);
+  const rates = reports();
+  const mean = (i) => rates.reduce((sum, r) => sum + r[i], 0) / Math.max(rates.length, 1);
+  console.log(`Rest 20: ${mean(0).toFixed(1)} passes/s, ${mean(1).toFixed(1)} shown/s`);
+  expect(rates.length >= 4 && mean(0) >= 32 && mean(0) <= 51, "at Rest 20 the desktop's pace");
+  expect(mean(1) <= mean(0) + 1, "no more pictures shown than passes drawn");
 });

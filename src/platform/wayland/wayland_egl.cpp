@@ -185,9 +185,10 @@ RenderContext WaylandPlatform::CreateGLContext(DeviceContext dc, int, int, int, 
                                  ViewTooLargeProblem(window_->layoutWidth, window_->layoutHeight));
     if (eglMakeCurrent(egl_->display, surface, surface, egl_->context) != EGL_TRUE)
         throw EPlatformError(lastError_ = EIO, EglProblem("cannot use the OpenGL ES context"));
-    // Frames are paced by the compositor's frame callbacks, not by a swap that waits.
+    // Pictures are shown when the compositor's frame callbacks ask, not by a swap that waits.
     eglSwapInterval(egl_->display, 0);
     BindES();
+    egl_->flush = reinterpret_cast<void (*)()>(eglGetProcAddress("glFlush"));
     InstallBatchingGL(egl_->layer);
     // The context outlives the saver window: a later window keeps its objects, at its own size.
     if (egl_->created)
@@ -216,37 +217,69 @@ void WaylandPlatform::DeleteGLContext(RenderContext) {}
 
 bool WaylandPlatform::PresentView() {
     WindowState* window = window_.get();
+    if (window == nullptr)
+        return false;
+    window->pacer.Drew();
+    // A software rasterizer draws only when told to: each pass is drawn now, at the pace's cost,
+    // not all of them at the next copy to the outputs, which would then come late.
+    if (egl_ != nullptr && egl_->created && egl_->flush != nullptr) {
+        egl_->layer.Submit();
+        egl_->flush();
+    }
     bool drewText = false;
-    if (frameRateReport_ && window != nullptr && egl_ != nullptr && egl_->created) {
+    if (frameRateReport_ && egl_ != nullptr && egl_->created) {
         window->frameRate.Count(WaylandMilliseconds());
         if (window->frameRate.HasText()) {
             window->frameRate.Draw(GL, window->width, window->height, background_);
             drewText = true;
         }
     }
-    ShowPicture();
+    // Shown while the program rests or handles events, as soon as a frame is due (Sleep,
+    // HandlePendingEvent): the copy then takes from the rest, not from the pace.
     return drewText;
 }
 
+// Once for each frame the compositor asked for, and only with something new: the passes drawn
+// since are resolved once for the outputs whose frame is due, whatever their number.
 void WaylandPlatform::ShowPicture() {
     WindowState* window = window_.get();
     if (window == nullptr || egl_ == nullptr || !egl_->created)
         return;
-    egl_->layer.Resolve();
+    const std::uint64_t picture = window->pacer.Drawn();
+    bool resolved = false;
     for (auto& surface : window->surfaces) {
-        if (!surface->frameDue || surface->eglSurface == EGL_NO_SURFACE)
+        if (!surface->frameDue || surface->eglSurface == EGL_NO_SURFACE ||
+            surface->shownPicture == picture)
             continue;
+        if (!resolved) {
+            egl_->layer.Resolve();
+            resolved = true;
+        }
         if (eglMakeCurrent(egl_->display, surface->eglSurface, surface->eglSurface,
                            egl_->context) != EGL_TRUE)
             continue;
         const ViewRect& rect = surface->rect;
         egl_->layer.Present(rect.Left, window->height - rect.Top - rect.Height, rect.Width,
                             rect.Height);
+        surface->shownPicture = picture;
         RequestFrame(*surface);
         if (eglSwapBuffers(egl_->display, surface->eglSurface) != EGL_TRUE &&
             wl_display_get_error(display_->display) != 0)
             LoseDisplay();
     }
+    if (!resolved)
+        return;
+    const std::uint64_t shown = window->pacer.PicturesShown();
+    window->pacer.Shown();
+    if (frameRateReport_ && window->pacer.PicturesShown() != shown)
+        window->frameRate.CountShown(WaylandMilliseconds());
+}
+
+bool WaylandPlatform::PicturesShown(std::uint64_t& shown) {
+    if (window_ == nullptr)
+        return false;
+    shown = window_->pacer.PicturesShown();
+    return true;
 }
 
 } // namespace lumivex

@@ -49,13 +49,17 @@ class WaylandPlatform final : public PosixPlatform {
     void ActivateGLContext(DeviceContext dc, RenderContext rc) override;
     void DeactivateGLContext() override;
     void DeleteGLContext(RenderContext rc) override;
-    // The frame rate on the picture (with --fps), then the picture on every output whose
-    // compositor asked for a frame.
+    // After a pass: the frame rate on the picture (with --fps).
     bool PresentView() override;
-    // The picture on every output whose compositor asked for a frame.
+    // The picture on every output whose compositor asked for a frame since it was last shown, if
+    // anything was drawn since.
     void ShowPicture();
+    bool PicturesShown(std::uint64_t& shown) override;
 
     // wayland_window.cpp
+    // While the saver window runs, a sleep shows the picture when a frame is due and wakes for
+    // the compositor's messages.
+    void Sleep(std::uint32_t milliseconds) override;
     WindowHandle CreateSaverWindow(WindowEvents* events) override;
     void RunModal() override;
     void DestroySaverWindow() override;

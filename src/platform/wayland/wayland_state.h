@@ -7,6 +7,7 @@
 #include "gl/BatchingGL.h"
 #include "gl/FrameRateOverlay.h"
 #include "platform/ModalLoop.h"
+#include "platform/PassPacer.h"
 #include "platform/SaverTimers.h"
 #include "platform/posix/posix_signals.h"
 #include "platform/posix/posix_view_limit.h"
@@ -98,8 +99,9 @@ struct WaylandSurface {
     int height = 0;
     double scale = 1; // device pixels a surface unit
     bool configured = false;
-    bool frameDue = true; // the compositor wants the next frame
-    ViewRect rect;        // where its picture is in the view
+    bool frameDue = true;           // the compositor wants the next frame
+    std::uint64_t shownPicture = 0; // the picture it shows, as PassPacer::Drawn counted it
+    ViewRect rect;                  // where its picture is in the view
 };
 
 // Input as the window system queues it, handed out one at a time by the modal loop.
@@ -154,6 +156,7 @@ struct WaylandPlatform::WindowState final : ModalLoop::Backend {
     ModalLoop loop;
     std::vector<std::unique_ptr<WaylandSurface>> surfaces;
     SaverTimers timers;
+    PassPacer pacer;
 
     wl_seat* seat = nullptr;
     wl_keyboard* keyboard = nullptr;
@@ -191,7 +194,7 @@ struct WaylandPlatform::WindowState final : ModalLoop::Backend {
     bool HandlePendingEvent() override;
     void WaitForEvent() override;
     bool IsSessionEnding() override;
-    void BeforeIdle() override;
+    bool IdleDue() override;
 };
 
 using WaylandWindow = WaylandPlatform::WindowState;
@@ -202,7 +205,8 @@ struct WaylandPlatform::EglState {
     EGLConfig config = nullptr;
     EGLContext context = EGL_NO_CONTEXT;
     BatchingGL layer;
-    bool created = false; // the layer has its objects
+    void (*flush)() = nullptr; // the context's glFlush
+    bool created = false;      // the layer has its objects
 };
 
 std::uint64_t WaylandMilliseconds();

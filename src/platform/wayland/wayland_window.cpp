@@ -1,6 +1,7 @@
 // The saver window on Wayland: its surfaces (one per output), the view they show, and the modal
-// loop's side: the input queue handed out one event at a time, a paint, the timers, and the wait,
-// which before each frame lasts until the compositor asks for one.
+// loop's side: the input queue handed out one event at a time, a paint, the timers, and the wait.
+// Idle passes keep the pace of Rest and of the drawing, whatever the outputs' refresh; each
+// output is shown the picture when the compositor asks for a frame (PassPacer).
 #include "platform/wayland/wayland_state.h"
 
 #include "platform/ScopeExit.h"
@@ -14,9 +15,6 @@
 namespace lumivex {
 
 namespace {
-
-// Never longer than this without a frame, even where no output wants one (all hidden).
-constexpr std::uint64_t FrameWaitMilliseconds = 250;
 
 void ReportSize(WaylandWindow& window) {
     if (!window.shown || window.events == nullptr ||
@@ -152,6 +150,8 @@ bool WaylandPlatform::WindowState::HandlePendingEvent() {
     if (events == nullptr)
         return false;
     Pump(0);
+    // The frames asked for since get the passes drawn since.
+    platform.ShowPicture();
     RepeatHeldKey(*this, WaylandMilliseconds(), 0);
     if (display.outputsChanged)
         FollowOutputs(*this);
@@ -164,6 +164,7 @@ bool WaylandPlatform::WindowState::HandlePendingEvent() {
     if (paintPending && shown) {
         paintPending = false;
         events->OnPaint();
+        pacer.Drew();
         platform.ShowPicture();
         return true;
     }
@@ -187,18 +188,28 @@ bool WaylandPlatform::WindowState::IsSessionEnding() {
     return TerminationRequested();
 }
 
-// A frame is drawn when the compositor asks for one: drawing more would only be thrown away.
-void WaylandPlatform::WindowState::BeforeIdle() {
-    const std::uint64_t deadline = WaylandMilliseconds() + FrameWaitMilliseconds;
-    while (!AnyFrameDue(*this) && input.Empty() && !display.outputsChanged &&
-           !TerminationRequested()) {
+// Passes go on without waiting for a frame: each adds to the picture, which the next frame shows.
+// Only when no output has asked for one in a while (all off or hidden) do they stop, and the loop
+// waits for a frame, an event or a timer instead.
+bool WaylandPlatform::WindowState::IdleDue() {
+    return pacer.PassesRun(static_cast<double>(WaylandMilliseconds()), AnyFrameDue(*this));
+}
+
+// The rest between two passes: the picture drawn goes to the outputs whose frame is due, at its
+// start or as their frames come, so that the copy takes from the rest and not from the pace.
+void WaylandPlatform::Sleep(std::uint32_t milliseconds) {
+    WindowState* window = window_.get();
+    if (window == nullptr || !window->modal) {
+        PosixPlatform::Sleep(milliseconds);
+        return;
+    }
+    const std::uint64_t end = WaylandMilliseconds() + milliseconds;
+    for (;;) {
+        ShowPicture();
         const std::uint64_t now = WaylandMilliseconds();
-        if (now >= deadline)
-            break;
-        const std::uint64_t wait = std::min(deadline - now, timers.Until(now, deadline - now));
-        if (wait == 0)
-            break;
-        Pump(static_cast<int>(wait));
+        if (now >= end || TerminationRequested())
+            return;
+        window->Pump(static_cast<int>(end - now));
     }
 }
 
@@ -217,6 +228,7 @@ WindowHandle WaylandPlatform::CreateSaverWindow(WindowEvents* events) {
     }
     AwaitConfigures(window);
     LayOutSurfaces(window);
+    window.pacer.Asked(static_cast<double>(WaylandMilliseconds()));
     SetTimerEnabled(TimerTick, true);
     return 1;
 }

@@ -159,20 +159,30 @@ void WebPlatform::ResizeGL(int width, int height) {
 }
 
 void WebPlatform::PresentGL() {
-    if (gl.created && !gl.lost)
-        gl.layer->EndFrame();
+    if (!gl.created || gl.lost)
+        return;
+    gl.layer->EndFrame();
+    pacer_.Shown();
+    if (frameRateReport_)
+        gl.frameRate.CountShown(static_cast<std::uint64_t>(emscripten_get_now()));
 }
 
-// ?fps: the rate on the picture as on Linux, and on the console (which takes what standard error
-// is on Linux) with the vertices drawn, from one measure.
+bool WebPlatform::PicturesShown(std::uint64_t& shown) {
+    shown = pacer_.PicturesShown();
+    return true;
+}
+
+// ?fps: the rate of passes and of pictures shown on the picture as on Wayland, and on the console
+// (which takes what standard error is on Linux) with the vertices drawn, from one measure.
 bool WebPlatform::PresentView() {
     if (!frameRateReport_ || !gl.created || gl.lost)
         return false;
     if (gl.frameRate.Count(static_cast<std::uint64_t>(emscripten_get_now()))) {
         const FrameRateMeter& meter = gl.frameRate.Meter();
-        std::printf("lumivex-gl: %.1f fps, %.0f vertices/s\n", meter.Rate(),
+        std::printf("lumivex-gl: %.1f fps, %.0f vertices/s, %.1f shown/s\n", meter.Rate(),
                     static_cast<double>(gl.vertices) * 1000.0 /
-                        static_cast<double>(meter.Elapsed()));
+                        static_cast<double>(meter.Elapsed()),
+                    gl.frameRate.ShownMeter().Rate());
         gl.vertices = 0;
     }
     if (!gl.frameRate.HasText())

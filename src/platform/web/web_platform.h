@@ -9,6 +9,7 @@
 // clock the program sees ahead instead of waiting (see web_system.cpp).
 #pragma once
 
+#include "platform/PassPacer.h"
 #include "platform/Platform.h"
 
 #include <cstdint>
@@ -47,11 +48,8 @@ class WebPlatform final : public Platform {
     std::uint32_t GetLastError() override { return lastError_; }
     std::string ErrorText(std::uint32_t code) override;
     void MaskFloatingPointExceptions() override {} // WebAssembly raises no floating-point traps
-    // True once the program's clock, moved on by Sleep, is no longer ahead of the browser's.
-    bool Rested();
-    // Before an idle pass: its clock starts where the pass was due.
-    void BeginPass();
-    double Now(); // milliseconds, the program's clock
+    // The program's clock and the pace of its passes and pictures.
+    PassPacer& Pacer() { return pacer_; }
 
     // web_registry.cpp
     KeyHandle RegOpenKey(const std::string& path, RegAccess access) override;
@@ -79,6 +77,7 @@ class WebPlatform final : public Platform {
     void ResizeGL(int width, int height);
     // Shows what the idle passes and paints drew since the last call.
     void PresentGL();
+    bool PicturesShown(std::uint64_t& shown) override;
 
     // web_window.cpp
     WindowHandle CreateSaverWindow(WindowEvents* events) override;
@@ -116,8 +115,7 @@ class WebPlatform final : public Platform {
 
   private:
     // A page holds one platform, so each concern keeps its state in its own file.
-    double clock_ = 0; // the program's clock: the browser's, or ahead of it by what Sleep asked
-    double lag_ = 0;   // how late the running idle pass started
+    PassPacer pacer_;
     bool frameRateReport_ = false;
     std::uint32_t background_ = 0; // the window's colour, which the frame rate's box takes
     std::uint32_t lastError_ = 0;

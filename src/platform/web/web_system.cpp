@@ -1,12 +1,12 @@
 // The guard, the clock, messages and system facts of the page.
 //
 // The clock: the browser's thread cannot wait, so Sleep moves the program's clock ahead by what
-// was asked and returns at once. A pause of Rest milliseconds (RestPause, which sleeps and reads
-// the clock until the time is up) thus ends at once with the clock Rest ahead, and the animation
-// loop runs no idle pass until the browser's clock has caught up: the pause happens between
-// animation frames, where the page goes on taking input. A pass that starts late because frames
-// come only so often starts on the program's clock where it was due (up to a frame late), so that
-// the passes keep the pace of Rest on average, as on the desktop, and not a whole frame more.
+// was asked and returns at once (PassPacer). A pause of Rest milliseconds (RestPause, which sleeps
+// and reads the clock until the time is up) thus ends at once with the clock Rest ahead, and the
+// animation loop runs no idle pass until the browser's clock has caught up: the pause happens
+// between passes, or between animation frames, where the page goes on taking input. A pass that
+// starts late because frames come only so often starts on the program's clock where it was due
+// (up to a frame late), so that the passes keep the pace of Rest on average, as on the desktop.
 #include "platform/web/web_platform.h"
 
 #include "platform/web/web_page.h"
@@ -22,7 +22,6 @@ namespace lumivex {
 
 namespace {
 constexpr double MillisecondsPerDay = 86400000.0;
-constexpr double MaxCatchUp = 17; // a display frame at 60 Hz
 // The tab that holds the page's lock (see index.html) is the one instance; no other asks.
 constexpr GuardHandle PageGuard = 1;
 } // namespace
@@ -47,25 +46,12 @@ PlatformVersion WebPlatform::GetVersion() {
     return PlatformVersion{2, 0, 0};
 }
 
-double WebPlatform::Now() {
-    clock_ = std::max(clock_, emscripten_get_now() - lag_);
-    return clock_;
-}
-
-void WebPlatform::BeginPass() {
-    lag_ = std::clamp(emscripten_get_now() - clock_, 0.0, MaxCatchUp);
-}
-
 void WebPlatform::Sleep(std::uint32_t milliseconds) {
-    clock_ = Now() + milliseconds;
-}
-
-bool WebPlatform::Rested() {
-    return emscripten_get_now() >= clock_;
+    pacer_.Sleep(emscripten_get_now(), milliseconds);
 }
 
 std::uint32_t WebPlatform::GetTickCount() {
-    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(Now()));
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(pacer_.Now(emscripten_get_now())));
 }
 
 std::uint32_t WebPlatform::MillisecondsSinceMidnightUTC() {

@@ -3,10 +3,11 @@
 // on the browser's clock; and the modal loop, run from requestAnimationFrame.
 //
 // Each animation frame runs the modal loop's frame (ModalLoop::RunFrame: what is pending - input,
-// a resize, a paint, due timers - then one idle pass) once the pause of the last pass is over, and
-// only the pending events before that; then it shows what was drawn. One pass a frame: the GL
-// work of a pass is done by the time the browser shows the frame, and more passes would only make
-// the frame later. The page is never closed by the saver: close requests are dropped.
+// a resize, a paint, due timers - and the idle passes due on the program's clock, each after the
+// events before it), then shows what was drawn, once. The passes keep the pace of Rest and of the
+// drawing, not the display's: as many as are due, at Rest 0 as many as fit in a share of the frame
+// (PassPacer). A hidden tab gets no frames and so draws nothing; its timers keep count and catch up
+// when it is shown again. The page is never closed by the saver: close requests are dropped.
 #include "platform/web/web_platform.h"
 
 #include "platform/ModalLoop.h"
@@ -54,8 +55,8 @@ struct WindowState {
     int reportedHeight = -1;
     bool shown = false; // the bounds are not empty
     SaverTimers timers;
-    std::optional<ModalLoop> loop; // with the saver window
-    bool drew = false;             // since the last presentation
+    std::optional<ModalLoop> loop;  // with the saver window
+    std::uint64_t shownPicture = 0; // as PassPacer::Drawn counted it
     bool modal = false;
     bool ending = false;
     bool capsLock = false;       // as the last handled event had it
@@ -206,7 +207,7 @@ bool HandleOne() {
     if (window.paintPending && window.shown) {
         window.paintPending = false;
         window.events->OnPaint();
-        window.drew = true;
+        window.platform->Pacer().Drew();
         return true;
     }
     return FireDueTimer();
@@ -218,8 +219,9 @@ class PageLoop final : public ModalLoop::Backend {
     bool HandlePendingEvent() override { return HandleOne(); }
     void WaitForEvent() override {}
     bool IsSessionEnding() override { return window.ending; }
-    void BeforeIdle() override { window.platform->BeginPass(); }
-    void AfterIdle() override { window.drew = true; }
+    bool IdleDue() override { return window.platform->Pacer().PassDue(emscripten_get_now()); }
+    void BeforeIdle() override { window.platform->Pacer().BeginPass(emscripten_get_now()); }
+    void AfterIdle() override { window.platform->Pacer().Drew(); }
 };
 
 PageLoop pageLoop;
@@ -227,15 +229,14 @@ PageLoop pageLoop;
 EM_BOOL AnimationFrame(double, void*) {
     if (!window.loop || !window.modal || window.ending)
         return EM_FALSE;
-    if (window.platform->Rested()) {
-        if (!window.loop->RunFrame())
-            return EM_FALSE;
-    } else {
-        window.loop->ProcessMessages();
-    }
-    if (window.drew)
+    PassPacer& pacer = window.platform->Pacer();
+    pacer.BeginFrame(emscripten_get_now());
+    if (!window.loop->RunFrame())
+        return EM_FALSE;
+    if (pacer.Drawn() != window.shownPicture) {
+        window.shownPicture = pacer.Drawn();
         window.platform->PresentGL();
-    window.drew = false;
+    }
     return EM_TRUE;
 }
 
@@ -248,6 +249,7 @@ WindowHandle WebPlatform::CreateSaverWindow(WindowEvents* events) {
     window.loop.emplace(pageLoop, events);
     MeasureCanvas(window.width, window.height);
     ResizeGL(window.width, window.height);
+    window.timers.KeepCount(TimerTick);
     window.timers.SetEnabled(TimerTick, true, Milliseconds());
     const char* target = EMSCRIPTEN_EVENT_TARGET_WINDOW;
     emscripten_set_keydown_callback(target, nullptr, EM_FALSE, &OnKeyDown);
