@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace lumivex {
@@ -107,8 +108,9 @@ class Saver final : public ModalLoop::Backend, public WindowEvents {
         pacer_.Drew();
         if (host_ == Waits)
             Show();
-        const double start = Clock();
-        while (Clock() - start < rest_) {
+        // Whole milliseconds, as the core's tick count gives them (and no x87 excess precision).
+        const auto start = static_cast<std::int64_t>(Clock());
+        while (static_cast<std::int64_t>(Clock()) - start < rest_) {
             if (host_ == Waits)
                 Now += 5;
             else
