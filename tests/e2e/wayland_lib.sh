@@ -163,10 +163,12 @@ coverage() {
     python3 "$E2E_DIR/symmetry_check.py" "$1.ppm" 0 0 0 | sed -n 's/^coverage \([0-9.]*\),.*/\1/p'
 }
 
-# True when a new capture of OUTPUT (kept as FILE) has more than MIN of its pixels drawn.
+# True when a new capture of OUTPUT (kept as FILE) has more than MIN of its pixels drawn (and less
+# than MAX: weston's wallpaper, before the saver covers it, is all drawn).
 drawn_over() {
     capture "$1" "$2"
-    awk -v drawn="$(coverage "$2")" -v min="$3" 'BEGIN { exit !(drawn > min) }'
+    awk -v drawn="$(coverage "$2")" -v min="$3" -v max="${4:-2}" \
+        'BEGIN { exit !(drawn > min && drawn < max) }'
 }
 
 wait_for_drawing() {
