@@ -63,10 +63,10 @@ class PassPacer {
     bool ShowFits(double now) const {
         return !rests_ || now + showCost_ <= restEnd_ || now - shownAt_ >= StaleAfter;
     }
-    // A showing ran from `start` to `end`: its cost, averaged over the last few.
+    // A showing ran from `start` to `end`: its cost, averaged over the last few so that one
+    // slow showing (the first, which sets the outputs' buffers up) does not hold the rest back.
     void ShowTook(double start, double end) {
-        showCost_ = showsTimed_ ? showCost_ + (end - start - showCost_) / 8 : end - start;
-        showsTimed_ = true;
+        showCost_ += (end - start - showCost_) / 8;
         shownAt_ = end;
     }
 
@@ -119,7 +119,6 @@ class PassPacer {
     double restEnd_ = 0;
     bool rests_ = false;
     double showCost_ = 0;
-    bool showsTimed_ = false;
     double shownAt_ = 0;
 };
 
