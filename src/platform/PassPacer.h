@@ -49,6 +49,27 @@ class PassPacer {
     }
     std::uint64_t PicturesShown() const { return shown_; }
 
+    // For a host whose showing takes the program's own time (Wayland: the resolve, copy and swap
+    // run on its one thread): a picture is shown only in what is left of the rest after a pass,
+    // so that showing never slows the pace, or once the picture shown is StaleAfter old, so that
+    // a showing longer than the whole rest still shows several pictures a second. Without a rest
+    // (Rest 0) nothing is gained by waiting: a picture is shown whenever a frame is due.
+    static constexpr double StaleAfter = 100;
+    // A pass ended at `now` and the program rests `rest` ms.
+    void Resting(double now, double rest) {
+        restEnd_ = now + rest;
+        rests_ = rest > 0;
+    }
+    bool ShowFits(double now) const {
+        return !rests_ || now + showCost_ <= restEnd_ || now - shownAt_ >= StaleAfter;
+    }
+    // A showing ran from `start` to `end`: its cost, averaged over the last few so that one
+    // slow showing (the first, which sets the outputs' buffers up) does not hold the rest back.
+    void ShowTook(double start, double end) {
+        showCost_ += (end - start - showCost_) / 8;
+        shownAt_ = end;
+    }
+
     // The program's clock, for a host that cannot wait: the host's clock less how late the
     // running pass started, and ahead of it by what the program slept.
     double Now(double real) {
@@ -95,6 +116,10 @@ class PassPacer {
     double frameStart_ = 0;
     bool framesBegun_ = false;
     int framePasses_ = 0;
+    double restEnd_ = 0;
+    bool rests_ = false;
+    double showCost_ = 0;
+    double shownAt_ = 0;
 };
 
 } // namespace lumivex

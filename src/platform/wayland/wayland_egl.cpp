@@ -8,6 +8,7 @@
 #include <wayland-egl.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <string_view>
 
@@ -20,6 +21,13 @@ namespace {
 constexpr int PictureSamples = 4;
 
 char batchingLibrary; // the handle of the one GL library: its address
+
+// Milliseconds on the monotonic clock, finer than the tick: a showing may take well under one.
+double ShowClock() {
+    return std::chrono::duration<double, std::milli>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 std::string EglProblem(const char* what) {
     char code[16];
@@ -234,8 +242,9 @@ bool WaylandPlatform::PresentView() {
             drewText = true;
         }
     }
-    // Shown while the program rests or handles events, as soon as a frame is due (Sleep,
-    // HandlePendingEvent): the copy then takes from the rest, not from the pace.
+    // Shown while the program rests or handles events, as soon as a frame is due and the showing
+    // fits in the rest (Sleep, HandlePendingEvent): it then takes from the rest, not from the pace.
+    window->pacer.Resting(ShowClock(), rest_);
     return drewText;
 }
 
@@ -244,6 +253,9 @@ bool WaylandPlatform::PresentView() {
 void WaylandPlatform::ShowPicture() {
     WindowState* window = window_.get();
     if (window == nullptr || egl_ == nullptr || !egl_->created)
+        return;
+    const double start = ShowClock();
+    if (!window->pacer.ShowFits(start))
         return;
     const std::uint64_t picture = window->pacer.Drawn();
     bool resolved = false;
@@ -269,6 +281,7 @@ void WaylandPlatform::ShowPicture() {
     }
     if (!resolved)
         return;
+    window->pacer.ShowTook(start, ShowClock());
     const std::uint64_t shown = window->pacer.PicturesShown();
     window->pacer.Shown();
     if (frameRateReport_ && window->pacer.PicturesShown() != shown)

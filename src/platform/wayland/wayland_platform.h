@@ -52,9 +52,11 @@ class WaylandPlatform final : public PosixPlatform {
     // After a pass: the frame rate on the picture (with --fps).
     bool PresentView() override;
     // The picture on every output whose compositor asked for a frame since it was last shown, if
-    // anything was drawn since.
+    // anything was drawn since and the showing fits in the rest (PassPacer::ShowFits).
     void ShowPicture();
     bool PicturesShown(std::uint64_t& shown) override;
+    // The rest after each pass, which the pictures are shown in.
+    void PictureChanged(const PictureState& picture) override { rest_ = picture.Rest; }
 
     // wayland_window.cpp
     // While the saver window runs, a sleep shows the picture when a frame is due and wakes for
@@ -111,6 +113,7 @@ class WaylandPlatform final : public PosixPlatform {
     bool frameRateReport_ = false;
     bool unanswered_ = false;
     std::uint32_t background_ = 0; // 0x00BBGGRR, under the frame rate's text
+    std::int32_t rest_ = 0;        // ms, the view's Rest
 };
 
 } // namespace lumivex

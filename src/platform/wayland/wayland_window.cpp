@@ -196,7 +196,7 @@ bool WaylandPlatform::WindowState::IdleDue() {
 }
 
 // The rest between two passes: the picture drawn goes to the outputs whose frame is due, at its
-// start or as their frames come, so that the copy takes from the rest and not from the pace.
+// start or as their frames come, while the showing fits in what is left of the rest.
 void WaylandPlatform::Sleep(std::uint32_t milliseconds) {
     WindowState* window = window_.get();
     if (window == nullptr || !window->modal) {
