@@ -11,7 +11,9 @@
 //   off, the tab hidden), the passes stop until something asks again.
 // - A host that cannot wait (the page) moves the program's clock ahead when the program sleeps,
 //   and at each frame runs the passes due on that clock, up to a share of the frame, never more
-//   than a frame's worth late (a long gap is not caught up in a burst).
+//   than a frame's worth late (a long gap is not caught up in a burst). The share is also a number
+//   of passes that halves when a frame comes late and grows by one when a full frame came on time:
+//   drawing is done by the browser after the frame, so only the frames' pace tells its cost.
 //
 // Milliseconds on the back end's clock, as doubles so that the page's fine clock keeps its pace.
 #pragma once
@@ -63,19 +65,28 @@ class PassPacer {
     // passes start again from now, as if nothing had been missed.
     void BeginFrame(double real) {
         const double interval = real - frameStart_;
-        if (framesBegun_ && interval < StopAfter)
+        if (framesBegun_ && interval < StopAfter) {
             catchUp_ = std::min(interval, MaxCatchUp);
-        else
+            // The display's own interval is the shortest lately seen; it may drift up slowly, for
+            // a display slower than the first frames told.
+            displayInterval_ = std::min(displayInterval_ * 1.01, interval);
+            if (interval > displayInterval_ * 1.5)
+                framePassLimit_ = std::max(1, framePasses_ / 2);
+            else if (framePasses_ >= framePassLimit_)
+                ++framePassLimit_;
+        } else {
             clock_ = std::max(clock_, real);
+        }
         framesBegun_ = true;
         frameStart_ = real;
         framePasses_ = 0;
         Asked(real);
     }
     // Another pass in this frame: one is due, and it is the frame's first or the frame's budget
-    // is not spent.
+    // is not spent, in time and in passes.
     bool PassDue(double real) const {
-        return Rested(real) && (framePasses_ == 0 || real - frameStart_ < FrameBudget);
+        return Rested(real) && (framePasses_ == 0 || (real - frameStart_ < FrameBudget &&
+                                                      framePasses_ < framePassLimit_));
     }
     // A pass starts on the program's clock where it was due: up to a frame late, so that passes
     // keep the pace of Rest on average, but no later.
@@ -95,6 +106,8 @@ class PassPacer {
     double frameStart_ = 0;
     bool framesBegun_ = false;
     int framePasses_ = 0;
+    double displayInterval_ = 1000.0 / 60;
+    int framePassLimit_ = 1 << 20; // the time budget alone, until a frame comes late
 };
 
 } // namespace lumivex
