@@ -12,8 +12,8 @@
 // - A host that cannot wait (the page) moves the program's clock ahead when the program sleeps,
 //   and at each frame runs the passes due on that clock, up to a share of the frame, never more
 //   than a frame's worth late (a long gap is not caught up in a burst). The share is also a number
-//   of passes that halves when a frame comes late and grows by one when a full frame came on time:
-//   drawing is done by the browser after the frame, so only the frames' pace tells its cost.
+//   of passes that halves when a frame comes late and grows by one after a full frame on time: the
+//   browser draws after the frame, so only the frames' pace tells what the passes cost.
 //
 // Milliseconds on the back end's clock, as doubles so that the page's fine clock keeps its pace.
 #pragma once
@@ -32,6 +32,10 @@ class PassPacer {
     // How late a pass may start on the program's clock: a frame's worth, where frames come at
     // least this often; a slower display catches up no more.
     static constexpr double MaxCatchUp = 50;
+    // A frame this long after the last came late: the browser could not draw what the last one
+    // carried in time. Two refreshes of a 60 Hz display and a half: over 24 pictures a second stay
+    // responsive, and a 30 Hz display's frames are on time.
+    static constexpr double LateFrame = 2.5 * 1000 / 60;
 
     // The display asks for a picture.
     void Asked(double now) { asked_ = now; }
@@ -67,10 +71,7 @@ class PassPacer {
         const double interval = real - frameStart_;
         if (framesBegun_ && interval < StopAfter) {
             catchUp_ = std::min(interval, MaxCatchUp);
-            // The display's own interval is the shortest lately seen; it may drift up slowly, for
-            // a display slower than the first frames told.
-            displayInterval_ = std::min(displayInterval_ * 1.01, interval);
-            if (interval > displayInterval_ * 1.5)
+            if (interval > LateFrame)
                 framePassLimit_ = std::max(1, framePasses_ / 2);
             else if (framePasses_ >= framePassLimit_)
                 ++framePassLimit_;
@@ -106,7 +107,6 @@ class PassPacer {
     double frameStart_ = 0;
     bool framesBegun_ = false;
     int framePasses_ = 0;
-    double displayInterval_ = 1000.0 / 60;
     int framePassLimit_ = 1 << 20; // the time budget alone, until a frame comes late
 };
 

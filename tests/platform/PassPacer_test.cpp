@@ -190,13 +190,14 @@ TEST(PassPacer, AtRestZeroSeveralPassesRunInAFrameWithinItsBudget) {
     EXPECT_NEAR(waits.Shown / 2.0, 60, 1);
 }
 
-// A display slowed by the passes a frame carries still shows near its refresh, and passes go on.
-TEST(PassPacer, AtRestZeroASlowDisplayKeepsItsPace) {
+// A display slowed by the passes a frame carries still shows a responsive number of pictures,
+// and the passes neither swamp it nor fall to one a frame.
+TEST(PassPacer, AtRestZeroASlowDisplayKeepsShowing) {
     Saver saver(Saver::Frames, 0);
-    saver.ShowPerPass = 4;
+    saver.ShowPerPass = 6;
     saver.RunUntil(10000);
-    EXPECT_GE(saver.Shown / 10.0, 40);
-    EXPECT_GE(saver.PassStarts.size() / 10.0, 120);
+    EXPECT_GE(saver.Shown / 10.0, 1000 / PassPacer::LateFrame);
+    EXPECT_GE(saver.PassStarts.size() / 10.0, 90);
 }
 
 // Hidden for ten seconds, the page shows a frame's worth of passes, then the pace again.
