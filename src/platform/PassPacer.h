@@ -107,7 +107,7 @@ class PassPacer {
     double frameStart_ = 0;
     bool framesBegun_ = false;
     int framePasses_ = 0;
-    int framePassLimit_ = 1 << 20; // the time budget alone, until a frame comes late
+    int framePassLimit_ = 8; // a budget of millisecond passes, until the frames tell more
 };
 
 } // namespace lumivex
