@@ -71,8 +71,11 @@ class PassPacer {
         const double interval = real - frameStart_;
         if (framesBegun_ && interval < StopAfter) {
             catchUp_ = std::min(interval, MaxCatchUp);
+            // Never below the few passes a frame that Rest 5 takes: a frame late for another
+            // reason (a loaded machine) must not slow a pace the display keeps up with.
+            constexpr int FewPasses = 4;
             if (interval > LateFrame)
-                framePassLimit_ = std::max(1, framePasses_ / 2);
+                framePassLimit_ = std::max(FewPasses, framePasses_ / 2);
             else if (framePasses_ >= framePassLimit_)
                 ++framePassLimit_;
         } else {
