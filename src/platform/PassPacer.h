@@ -11,7 +11,9 @@
 //   off, the tab hidden), the passes stop until something asks again.
 // - A host that cannot wait (the page) moves the program's clock ahead when the program sleeps,
 //   and at each frame runs the passes due on that clock, up to a share of the frame, never more
-//   than a frame's worth late (a long gap is not caught up in a burst).
+//   than a frame's worth late (a long gap is not caught up in a burst). The share is also a number
+//   of passes that halves when a frame comes late and grows by one after a full frame on time: the
+//   browser draws after the frame, so only the frames' pace tells what the passes cost.
 //
 // Milliseconds on the back end's clock, as doubles so that the page's fine clock keeps its pace.
 #pragma once
@@ -30,6 +32,10 @@ class PassPacer {
     // How late a pass may start on the program's clock: a frame's worth, where frames come at
     // least this often; a slower display catches up no more.
     static constexpr double MaxCatchUp = 50;
+    // A frame this long after the last came late: the browser could not draw what the last one
+    // carried in time. Two refreshes of a 60 Hz display and a half: over 24 pictures a second stay
+    // responsive, and a 30 Hz display's frames are on time.
+    static constexpr double LateFrame = 2.5 * 1000 / 60;
 
     // The display asks for a picture.
     void Asked(double now) { asked_ = now; }
@@ -84,19 +90,28 @@ class PassPacer {
     // passes start again from now, as if nothing had been missed.
     void BeginFrame(double real) {
         const double interval = real - frameStart_;
-        if (framesBegun_ && interval < StopAfter)
+        if (framesBegun_ && interval < StopAfter) {
             catchUp_ = std::min(interval, MaxCatchUp);
-        else
+            // Never below the few passes a frame that Rest 5 takes: a frame late for another
+            // reason (a loaded machine) must not slow a pace the display keeps up with.
+            constexpr int FewPasses = 4;
+            if (interval > LateFrame)
+                framePassLimit_ = std::max(FewPasses, framePasses_ / 2);
+            else if (framePasses_ >= framePassLimit_)
+                ++framePassLimit_;
+        } else {
             clock_ = std::max(clock_, real);
+        }
         framesBegun_ = true;
         frameStart_ = real;
         framePasses_ = 0;
         Asked(real);
     }
     // Another pass in this frame: one is due, and it is the frame's first or the frame's budget
-    // is not spent.
+    // is not spent, in time and in passes.
     bool PassDue(double real) const {
-        return Rested(real) && (framePasses_ == 0 || real - frameStart_ < FrameBudget);
+        return Rested(real) && (framePasses_ == 0 || (real - frameStart_ < FrameBudget &&
+                                                      framePasses_ < framePassLimit_));
     }
     // A pass starts on the program's clock where it was due: up to a frame late, so that passes
     // keep the pace of Rest on average, but no later.
@@ -120,6 +135,7 @@ class PassPacer {
     bool rests_ = false;
     double showCost_ = 0;
     double shownAt_ = 0;
+    int framePassLimit_ = 8; // a budget of millisecond passes, until the frames tell more
 };
 
 } // namespace lumivex

@@ -37,7 +37,8 @@ class Saver final : public ModalLoop::Backend, public WindowEvents {
     double Now = 0;               // the back end's clock
     double DisplayOffFrom = 1e18; // the display asks for nothing from then
     double DisplayOffUntil = 0;
-    double CloseAt = 1e18; // a key that ends the saver arrives then
+    double CloseAt = 1e18;  // a key that ends the saver arrives then
+    double ShowPerPass = 0; // the page's display takes this long a pass drawn to show them
     std::vector<double> PassStarts;
     std::vector<int> PassesPerFrame; // the page's
     int Shown = 0;
@@ -67,6 +68,8 @@ class Saver final : public ModalLoop::Backend, public WindowEvents {
             Loop.RunFrame();
             PassesPerFrame.push_back(static_cast<int>(PassStarts.size() - before));
             Show();
+            Now += ShowPerPass * PassesPerFrame.back();
+            index = std::max(index, static_cast<long>(std::ceil(Now / Refresh)) - 1);
         }
     }
 
@@ -211,6 +214,16 @@ TEST(PassPacer, AtRestZeroSeveralPassesRunInAFrameWithinItsBudget) {
     waits.RunUntil(2000);
     EXPECT_NEAR(waits.PassStarts.size() / 2.0, 1000 / 1.2, 1);
     EXPECT_NEAR(waits.Shown / 2.0, 60, 1);
+}
+
+// A display slowed by the passes a frame carries still shows a responsive number of pictures,
+// and the passes neither swamp it nor fall to one a frame.
+TEST(PassPacer, AtRestZeroASlowDisplayKeepsShowing) {
+    Saver saver(Saver::Frames, 0);
+    saver.ShowPerPass = 6;
+    saver.RunUntil(10000);
+    EXPECT_GE(saver.Shown / 10.0, 1000 / PassPacer::LateFrame);
+    EXPECT_GE(saver.PassStarts.size() / 10.0, 90);
 }
 
 // Hidden for ten seconds, the page shows a frame's worth of passes, then the pace again.
