@@ -215,7 +215,6 @@ TEST(HostOptions, AKeptPictureIsDrawnAgainPassForPassByItsCommandLine) {
         platform.SetRegistryDword("Software\\Orvantix\\Lumivex GL\\Version 3.0", name,
                                   first.Alpha ? 0 : 1);
     platform.MillisecondsOfDay = 999;
-    platform.CapsLock = false;
     platform.Pictures.clear();
     keysBeforeKeeping.clear();
     const Args line = Words(PictureCommandLine(first));
