@@ -119,19 +119,14 @@ start_weston() {
     OUTPUTS="output $size+0+0"
 }
 
-# start_silent NAME: a "compositor" that accepts connections on the socket NAME and never says a
-# word, as one that hangs or is stopped does.
+# start_silent NAME: a "compositor" on the socket NAME that accepts and never says a word.
 start_silent() {
     stop_compositor
     COMPOSITOR=silent
     compositor_prepare
     compositor_run python3 -c 'import socket, sys
-server = socket.socket(socket.AF_UNIX)
-server.bind(sys.argv[1])
-server.listen(8)
-held = []
-while True:
-    held.append(server.accept()[0])' "$COMPOSITOR_DIR/$1"
+s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(8); held = []
+while True: held.append(s.accept()[0])' "$COMPOSITOR_DIR/$1"
     poll_until 10 test -S "$COMPOSITOR_DIR/$1" || compositor_failed
     export WAYLAND_DISPLAY=$1
 }
@@ -222,29 +217,20 @@ wait_for_saver_exit_within() {
     note "ended $took ms later"
 }
 
-# The saver's own count of a run of SECONDS, ended by SIGTERM: passes a second in PASSES, and on
-# Wayland pictures shown a second in SHOWN. With "x11 WxH" the run is on an Xvfb of that size: the
-# desktop's pace, to compare with.
+# The saver's own count of a run of SECONDS ended by SIGTERM, a second: passes in PASSES, pictures
+# shown (Wayland only) in SHOWN. With "x11 WxH" the run is on an Xvfb of that size.
 measure_passes_and_shown() {
-    local report
-    if [ "${2:-}" = x11 ]; then
-        start_xvfb "$3"
-        LUMIVEX_BACKEND=x11 LUMIVEX_FPS=1 start_saver /s
-        wait_for_saver_ready
-    else
-        LUMIVEX_FPS=1 start_saver /s
-        wait_for_wayland_saver
-    fi
+    local report x11=${2:-}
+    [ -z "$x11" ] || start_xvfb "$3"
+    LUMIVEX_BACKEND=${x11:+x11} LUMIVEX_FPS=1 start_saver /s
+    if [ -n "$x11" ]; then wait_for_saver_ready; else wait_for_wayland_saver; fi
     sleep "$1"
     kill -TERM "$SAVER_PID"
     wait_for_saver_exit 10
-    if [ "${2:-}" = x11 ]; then
-        stop_xvfb
-        unset DISPLAY
-    fi
+    [ -z "$x11" ] || { stop_xvfb && unset DISPLAY; }
     report=$(grep -a '^lumivex-gl: .* frames in' "$SAVER_OUT") || fail "no frame count: $(cat "$SAVER_OUT")"
-    note "${2:-wayland}: $report"
+    note "${x11:-wayland}: $report"
     PASSES=$(sed -nE 's/.*\(([0-9.]+) fps\).*/\1/p' <<<"$report")
     SHOWN=$(sed -nE 's/.*\(([0-9.]+) shown\/s\).*/\1/p' <<<"$report")
-    [ -n "$PASSES" ] && { [ -n "$SHOWN" ] || [ "${2:-}" = x11 ]; } || fail "not counted: $report"
+    [ -n "$PASSES" ] && [ -n "$SHOWN$x11" ] || fail "not counted: $report"
 }

@@ -132,33 +132,25 @@ TEST_F(WaylandKeysTest, AHeldKeyRepeatsAtTheCompositorsRateUntilReleased) {
     EXPECT_FALSE(repeatsAt(20000, 1000));
 }
 
-// The compositor's repeat info (a rate a second, then a delay in milliseconds) through the
-// keyboard's listener: a press of Up shorter than the delay is one key, a longer one repeats at
-// the rate from the delay on, and rate 0 repeats nothing.
+// The compositor's repeat info (a rate a second, then a delay in ms) through the keyboard's
+// listener.
 TEST_F(WaylandKeysTest, TheCompositorsRepeatRateAndDelayHoldThroughTheListener) {
-    constexpr std::uint32_t KernelUp = 103;
     WaylandPlatform platform;
     WaylandPlatform::DisplayState display;
     WaylandWindow window(platform, display, nullptr);
     ASSERT_TRUE(LoadKeymap(window.keys, keymapText.c_str()));
-    const struct {
-        std::int32_t Rate, Delay;
-        std::uint64_t Held;
-        int Keys; // the press and its repeats
-    } cases[] = {{25, 600, 599, 1}, {25, 600, 600, 2}, {25, 600, 1000, 12}, {0, 600, 5000, 1}};
-    for (const auto& test : cases) {
-        KeyboardListener.repeat_info(&window, nullptr, test.Rate, test.Delay);
-        KeyboardListener.key(&window, nullptr, 1, 0, KernelUp, WL_KEYBOARD_KEY_STATE_PRESSED);
-        const std::uint64_t pressed = // by the clock the listener read
-            window.keys.repeatDue - static_cast<std::uint64_t>(test.Delay);
+    // rate, delay, milliseconds held, keys (the press and its repeats)
+    const int cases[][4] = {
+        {25, 600, 599, 1}, {25, 600, 600, 2}, {25, 600, 1000, 12}, {0, 600, 5000, 1}};
+    for (const auto& [rate, delay, held, expected] : cases) {
+        KeyboardListener.repeat_info(&window, nullptr, rate, delay);
+        KeyboardListener.key(&window, nullptr, 1, 0, 103, WL_KEYBOARD_KEY_STATE_PRESSED); // Up
+        const std::uint64_t pressed = window.keys.repeatDue - delay; // by the listener's clock
         int keys = 1;
-        for (std::uint64_t now = pressed; now <= pressed + test.Held; ++now) {
-            std::uint64_t wait = 1000;
+        for (std::uint64_t now = pressed, wait = 1000; now <= pressed + held; ++now)
             keys += TakeRepeat(window.keys, now, wait) ? 1 : 0;
-        }
-        KeyboardListener.key(&window, nullptr, 2, 0, KernelUp, WL_KEYBOARD_KEY_STATE_RELEASED);
-        EXPECT_EQ(keys, test.Keys)
-            << "rate " << test.Rate << ", delay " << test.Delay << ", held " << test.Held << " ms";
+        KeyboardListener.key(&window, nullptr, 2, 0, 103, WL_KEYBOARD_KEY_STATE_RELEASED);
+        EXPECT_EQ(keys, expected) << rate << "/s after " << delay << " ms, held " << held << " ms";
     }
 }
 

@@ -1,5 +1,4 @@
-// The size each output's picture is drawn at: device pixels of the configured size; and the
-// view the outputs' pictures make side by side.
+// The size each output's picture is drawn at, and the view the outputs make side by side.
 #include "platform/wayland/wayland_state.h"
 
 #include <gtest/gtest.h>
@@ -41,9 +40,8 @@ TEST(PixelsOf, TheOutputsScaleOrTheFractionalOneWhereAViewportShowsIt) {
     }
 }
 
-// Outputs together wider or taller than the GL draws (16384 pixels a side) make a view cut to
-// that size: the outputs within it draw (one across the edge, its part inside), those beyond it
-// are left out, and only the uncut layout tells the start-up that it is too large.
+// Outputs beyond the 16384 pixels a side the GL draws are cut off the view (one across the edge
+// keeps its part inside); only the uncut layout tells the start-up that it is too large.
 TEST(LayOutSurfaces, TheViewIsCutToWhatTheGLDrawsAndTheOutputsWithinItDraw) {
     const struct {
         std::vector<std::array<int, 2>> Outputs;

@@ -1,7 +1,7 @@
 // The GL call stream of the saver's first frames for a fixed seed and settings, written by the
 // end-to-end tests' recording library (one line a call) with a line "frame N" before each idle
-// pass. Built natively and by the web build for node, the two streams must be the same. Given the
-// options of the page's address instead of settings, it starts as the page does, from them.
+// pass. Built natively and by the web build for node, the two streams must be the same. Given a
+// page's address instead of settings, it starts from its options as the page does.
 //
 //   gl_stream OUTPUT FRAMES WIDTHxHEIGHT [Setting=dword ... | ?name=value&name...]
 #include "gl/OpenGL12.h"
@@ -31,12 +31,10 @@ void recgl_note(const char* text);
 
 namespace {
 
-constexpr std::uint32_t MillisecondsOfDay = 43210123; // 12:00:10.123, the seed without options
 FakePlatform* platform = nullptr;
 int frames = 0;
 
-// The saver window as RunSaverWindow makes it, then its idle passes, each after the paint the
-// last one asked for.
+// The saver window as RunSaverWindow makes it, then its passes, each after any paint asked for.
 void DrawFrames() {
     TfrmCanvas form;
     form.Handle = platform->CreateSaverWindow(&form);
@@ -83,7 +81,7 @@ int main(int argc, char** argv) {
     SetPlatform(&fake);
     fake.ScreenWidth = fake.ViewWidth = width;
     fake.ScreenHeight = fake.ViewHeight = height;
-    fake.MillisecondsOfDay = MillisecondsOfDay;
+    fake.MillisecondsOfDay = 43210123; // 12:00:10.123, the seed without options
     std::map<std::string, void*> recgl;
 #define LUMIVEX_RECGL_FIND(ret, entry, params, args)                                               \
     recgl[#entry] = reinterpret_cast<void*>(&::entry);

@@ -320,8 +320,8 @@ TEST_F(X11SystemTest, TheGuardIsOnlyHadInAFolderNobodyElseMayWriteTo) {
     EXPECT_NE(access((root + "/elsewhere").c_str(), F_OK), 0);
 }
 
-// An access list entry that lets anyone but the owner write (within its mask) makes the settings,
-// and the folder that holds the guard, ones others may change: the mode's group bits show the mask.
+// An access list entry letting another write (within its mask) is seen on the settings and on the
+// folder of the guard, though the mode's group bits show only the mask.
 TEST_F(X11SystemTest, AnAccessListLettingOthersWriteIsSeenOnTheSettingsAndTheirFolder) {
     MakeDir();
     WriteFile(file, "REGEDIT4\n");
@@ -365,8 +365,8 @@ TEST_F(X11SystemTest, AGroupIsTheOwnersAloneOnlyWhileNoOtherAccountLogsInWithIt)
     }
 }
 
-// Root in another user's folder (with the user's HOME) gives the user no file it did not make
-// there itself: neither a lock file nor the kept copy of a file that is a second name of root's.
+// Root in another user's folder gives the user no second name of root's own files (lock, kept
+// copy).
 TEST_F(X11SystemTest, RootGivesAnotherUsersFolderNoSecondNameOfItsOwnFiles) {
     if (geteuid() != 0)
         GTEST_SKIP() << "skipped: root with another user's settings (the tests do not run as root)";
@@ -389,8 +389,7 @@ TEST_F(X11SystemTest, RootGivesAnotherUsersFolderNoSecondNameOfItsOwnFiles) {
         EXPECT_TRUE(stat(path.c_str(), &info) == 0 && info.st_uid == owner) << path;
 }
 
-// Where the settings folder cannot be made, the guard still keeps a second saver out from the
-// runtime folder, or else a private folder in the temporary folder; only the save fails.
+// Without a settings folder the guard is in the runtime folder, or else a private one in TMPDIR.
 TEST_F(X11SystemTest, WhereTheSettingsFolderCannotBeMadeTheGuardIsInAPrivateFolder) {
     WriteFile(root + "/home", "a file where the folders would be");
     setenv("XDG_CONFIG_HOME", (root + "/home/config").c_str(), 1);
@@ -401,8 +400,9 @@ TEST_F(X11SystemTest, WhereTheSettingsFolderCannotBeMadeTheGuardIsInAPrivateFold
         bool first = true, second = false;
         const GuardHandle guard = platform.CreateInstanceGuard("LumivexGLSemaphore", first);
         platform.CloseInstanceGuard(platform.CreateInstanceGuard("LumivexGLSemaphore", second));
-        EXPECT_TRUE(guard != 0 && !first && second) << platform.ErrorText(platform.GetLastError());
-        EXPECT_EQ(access((where + "/LumivexGLSemaphore.lock").c_str(), F_OK), 0) << where;
+        EXPECT_TRUE(guard != 0 && !first && second &&
+                    access((where + "/LumivexGLSemaphore.lock").c_str(), F_OK) == 0)
+            << where << ": " << platform.ErrorText(platform.GetLastError());
         platform.CloseInstanceGuard(guard);
     }
     unsetenv("TMPDIR");
@@ -410,8 +410,8 @@ TEST_F(X11SystemTest, WhereTheSettingsFolderCannotBeMadeTheGuardIsInAPrivateFold
     EXPECT_FALSE(SaveSettings());
 }
 
-// A save replaces only the file it read: one renamed into its place between its read and its write
-// (the same folder and device, another file) is left as it is, and the save says so.
+// A save replaces only the file it read: one renamed over it meanwhile is left, and the save says
+// so.
 TEST_F(X11SystemTest, AFileRenamedOverTheSettingsBetweenReadAndWriteIsLeftAlone) {
     MakeDir();
     WriteFile(file, "REGEDIT4\n");
@@ -420,8 +420,7 @@ TEST_F(X11SystemTest, AFileRenamedOverTheSettingsBetweenReadAndWriteIsLeftAlone)
     ASSERT_EQ(rename((dir + "/other.reg").c_str(), file.c_str()), 0);
     const std::uint8_t forty[4] = {40, 0, 0, 0};
     EXPECT_TRUE(platform.RegSetValue(key, "Rest", REG_DWORD, forty, 4));
-    EXPECT_FALSE(platform.RegCloseKey(key));
-    EXPECT_EQ(platform.GetLastError(), ErrorFileReplaced);
+    EXPECT_TRUE(!platform.RegCloseKey(key) && platform.GetLastError() == ErrorFileReplaced);
     EXPECT_EQ(ReadFile(file), "REGEDIT4\n; put in its place meanwhile\n");
 }
 
