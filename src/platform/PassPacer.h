@@ -54,6 +54,8 @@ class PassPacer {
         shownPicture_ = drawn_;
     }
     std::uint64_t PicturesShown() const { return shown_; }
+    // Something was drawn since the last picture shown.
+    bool Unshown() const { return drawn_ != shownPicture_; }
 
     // For a host whose showing takes the program's own time (Wayland: the resolve, copy and swap
     // run on its one thread): a picture is shown only in what is left of the rest after a pass,

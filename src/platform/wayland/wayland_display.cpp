@@ -149,27 +149,6 @@ const wl_callback_listener SyncListener = {&OnSyncDone};
 
 enum class Answer { Given, Lost, Late, Ended };
 
-// What the compositor sent within `timeout` milliseconds, read and dispatched; a termination
-// signal ends the wait at once.
-Answer ReadAnswer(wl_display* display, int timeout) {
-    while (wl_display_prepare_read(display) != 0)
-        if (wl_display_dispatch_pending(display) < 0)
-            return Answer::Lost;
-    if (wl_display_flush(display) < 0 && errno != EAGAIN) {
-        wl_display_cancel_read(display);
-        return Answer::Lost;
-    }
-    pollfd sources[2] = {{wl_display_get_fd(display), POLLIN, 0}, {TerminationPipe(), POLLIN, 0}};
-    const int ready = poll(sources, sources[1].fd >= 0 ? 2 : 1, timeout);
-    if (ready > 0 && (sources[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-        if (wl_display_read_events(display) < 0)
-            return Answer::Lost;
-    } else {
-        wl_display_cancel_read(display);
-    }
-    return wl_display_dispatch_pending(display) < 0 ? Answer::Lost : Answer::Given;
-}
-
 // wl_display_roundtrip, but given up at `deadline` or on a termination signal.
 Answer RoundTrip(wl_display* display, std::uint64_t deadline) {
     bool done = false;
@@ -183,13 +162,35 @@ Answer RoundTrip(wl_display* display, std::uint64_t deadline) {
         else if (now >= deadline)
             answer = Answer::Late;
         else
-            answer = ReadAnswer(display, static_cast<int>(deadline - now));
+            answer = ReadCompositor(display, static_cast<int>(deadline - now)) ? Answer::Given
+                                                                               : Answer::Lost;
     }
     wl_callback_destroy(sync);
     return answer;
 }
 
 } // namespace
+
+// What the compositor sent within `timeout` milliseconds, read and dispatched; a termination
+// signal ends the wait at once. False when the connection is lost.
+bool ReadCompositor(wl_display* display, int timeout) {
+    while (wl_display_prepare_read(display) != 0)
+        if (wl_display_dispatch_pending(display) < 0)
+            return false;
+    if (wl_display_flush(display) < 0 && errno != EAGAIN) {
+        wl_display_cancel_read(display);
+        return false;
+    }
+    pollfd sources[2] = {{wl_display_get_fd(display), POLLIN, 0}, {TerminationPipe(), POLLIN, 0}};
+    const int ready = poll(sources, sources[1].fd >= 0 ? 2 : 1, timeout);
+    if (ready > 0 && (sources[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+        if (wl_display_read_events(display) < 0)
+            return false;
+    } else {
+        wl_display_cancel_read(display);
+    }
+    return wl_display_dispatch_pending(display) >= 0;
+}
 
 WaylandOutput::~WaylandOutput() {
     if (xdgOutput != nullptr)

@@ -8,7 +8,6 @@
 #include <wayland-egl.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <string_view>
 
@@ -21,13 +20,6 @@ namespace {
 constexpr int PictureSamples = 4;
 
 char batchingLibrary; // the handle of the one GL library: its address
-
-// Milliseconds on the monotonic clock, finer than the tick: a showing may take well under one.
-double ShowClock() {
-    return std::chrono::duration<double, std::milli>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 std::string EglProblem(const char* what) {
     char code[16];
@@ -244,7 +236,7 @@ bool WaylandPlatform::PresentView() {
     }
     // Shown while the program rests or handles events, as soon as a frame is due and the showing
     // fits in the rest (Sleep, HandlePendingEvent): it then takes from the rest, not from the pace.
-    window->pacer.Resting(ShowClock(), rest_);
+    window->pacer.Resting(WaylandClock(), rest_);
     return drewText;
 }
 
@@ -254,7 +246,7 @@ void WaylandPlatform::ShowPicture() {
     WindowState* window = window_.get();
     if (window == nullptr || egl_ == nullptr || !egl_->created)
         return;
-    const double start = ShowClock();
+    const double start = WaylandClock();
     if (!window->pacer.ShowFits(start))
         return;
     const std::uint64_t picture = window->pacer.Drawn();
@@ -281,7 +273,7 @@ void WaylandPlatform::ShowPicture() {
     }
     if (!resolved)
         return;
-    window->pacer.ShowTook(start, ShowClock());
+    window->pacer.ShowTook(start, WaylandClock());
     const std::uint64_t shown = window->pacer.PicturesShown();
     window->pacer.Shown();
     if (frameRateReport_ && window->pacer.PicturesShown() != shown)

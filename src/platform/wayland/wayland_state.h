@@ -210,6 +210,11 @@ struct WaylandPlatform::EglState {
 };
 
 std::uint64_t WaylandMilliseconds();
+// The same monotonic clock in fractions of a millisecond: a showing may take well under one.
+double WaylandClock();
+// Reads and dispatches what the compositor sends within `timeout` ms (a termination signal ends
+// the wait); false when the connection is lost.
+bool ReadCompositor(wl_display* display, int timeout);
 
 // wayland_surface.cpp
 // A surface's size in device pixels and the device pixels of one surface unit, from its

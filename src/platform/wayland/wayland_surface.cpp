@@ -86,7 +86,7 @@ void OnFrameDone(void* data, wl_callback* callback, std::uint32_t) {
     wl_callback_destroy(callback);
     surface->frame = nullptr;
     surface->frameDue = true;
-    surface->window->pacer.Asked(static_cast<double>(WaylandMilliseconds()));
+    surface->window->pacer.Asked(WaylandClock());
 }
 
 const wl_callback_listener FrameListener = {&OnFrameDone};

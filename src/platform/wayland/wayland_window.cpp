@@ -6,10 +6,8 @@
 
 #include "platform/ScopeExit.h"
 
-#include <poll.h>
 #include <time.h>
 
-#include <cerrno>
 #include <stdexcept>
 
 namespace lumivex {
@@ -69,11 +67,14 @@ bool AnyFrameDue(const WaylandWindow& window) {
 
 } // namespace
 
-std::uint64_t WaylandMilliseconds() {
+double WaylandClock() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-           static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+std::uint64_t WaylandMilliseconds() {
+    return static_cast<std::uint64_t>(WaylandClock());
 }
 
 WaylandPlatform::WindowState::WindowState(WaylandPlatform& platform, DisplayState& display,
@@ -124,24 +125,7 @@ void WaylandPlatform::WindowState::Queue(const WaylandInput& next) {
 }
 
 void WaylandPlatform::WindowState::Pump(int timeout) {
-    wl_display* connection = display.display;
-    while (wl_display_prepare_read(connection) != 0)
-        if (wl_display_dispatch_pending(connection) < 0)
-            platform.LoseDisplay();
-    if (wl_display_flush(connection) < 0 && errno != EAGAIN) {
-        wl_display_cancel_read(connection);
-        platform.LoseDisplay();
-    }
-    pollfd sources[2] = {{wl_display_get_fd(connection), POLLIN, 0},
-                         {TerminationPipe(), POLLIN, 0}};
-    const int ready = poll(sources, sources[1].fd >= 0 ? 2 : 1, timeout);
-    if (ready > 0 && (sources[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-        if (wl_display_read_events(connection) < 0)
-            platform.LoseDisplay();
-    } else {
-        wl_display_cancel_read(connection);
-    }
-    if (wl_display_dispatch_pending(connection) < 0)
+    if (!ReadCompositor(display.display, timeout))
         platform.LoseDisplay();
 }
 
@@ -192,7 +176,7 @@ bool WaylandPlatform::WindowState::IsSessionEnding() {
 // Only when no output has asked for one in a while (all off or hidden) do they stop, and the loop
 // waits for a frame, an event or a timer instead.
 bool WaylandPlatform::WindowState::IdleDue() {
-    return pacer.PassesRun(static_cast<double>(WaylandMilliseconds()), AnyFrameDue(*this));
+    return pacer.PassesRun(WaylandClock(), AnyFrameDue(*this));
 }
 
 // The rest between two passes: the picture drawn goes to the outputs whose frame is due, at its
@@ -228,7 +212,7 @@ WindowHandle WaylandPlatform::CreateSaverWindow(WindowEvents* events) {
     }
     AwaitConfigures(window);
     LayOutSurfaces(window);
-    window.pacer.Asked(static_cast<double>(WaylandMilliseconds()));
+    window.pacer.Asked(WaylandClock());
     SetTimerEnabled(TimerTick, true);
     return 1;
 }

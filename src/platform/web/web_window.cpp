@@ -55,8 +55,7 @@ struct WindowState {
     int reportedHeight = -1;
     bool shown = false; // the bounds are not empty
     SaverTimers timers;
-    std::optional<ModalLoop> loop;  // with the saver window
-    std::uint64_t shownPicture = 0; // as PassPacer::Drawn counted it
+    std::optional<ModalLoop> loop; // with the saver window
     bool modal = false;
     bool ending = false;
     bool capsLock = false;       // as the last handled event had it
@@ -233,10 +232,8 @@ EM_BOOL AnimationFrame(double, void*) {
     pacer.BeginFrame(emscripten_get_now());
     if (!window.loop->RunFrame())
         return EM_FALSE;
-    if (pacer.Drawn() != window.shownPicture) {
-        window.shownPicture = pacer.Drawn();
+    if (pacer.Unshown())
         window.platform->PresentGL();
-    }
     return EM_TRUE;
 }
 
