@@ -38,21 +38,6 @@ TEST(SaverTimers, ALateTimerFiresOnceNotOnceForEveryPeriodItMissed) {
     }
 }
 
-// A timer that keeps count fires for every period it missed, each once, then keeps its rhythm.
-TEST(SaverTimers, ATimerThatKeepsCountFiresOnceForEveryPeriodItMissed) {
-    SaverTimers timers;
-    timers.KeepCount(TimerTick);
-    timers.SetEnabled(TimerTick, true, 0);
-    timers.SetEnabled(TimerHideMouse, true, 0);
-    int ticks = 0;
-    int hides = 0;
-    for (TimerId id = TimerTick; timers.TakeDue(10500, id);)
-        ++(id == TimerTick ? ticks : hides);
-    EXPECT_EQ(ticks, 10);
-    EXPECT_EQ(hides, 1);
-    EXPECT_EQ(timers.Until(10500, 100000), 500u);
-}
-
 // Each report covers the frames since the one before: the second starts again when it is told.
 TEST(FrameRateMeter, EachSecondIsMeasuredFromTheReportBefore) {
     struct Case {

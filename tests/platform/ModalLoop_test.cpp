@@ -100,10 +100,8 @@ TEST(ModalLoop, AFrameHandlesThePendingEventsAndTheIdlePassesDueAndSaysWhenTheLo
     script.Entries.clear();
     script.IdlePassesDue = 2;
     script.IdleAction = [&] { script.Loop.RequestClose(); };
-    script.AllowFromQuery = 0;
     EXPECT_FALSE(script.Loop.RunFrame());
     EXPECT_EQ(script.Entries, (Log{"before idle", "idle", "after idle", "query", "close"}));
-
     Script ending;
     ending.Loop.SetIdleHandler(true);
     ending.Ending = true;

@@ -1,6 +1,4 @@
-// Idle passes and pictures over a fake clock and 60 Hz display: Wayland's loop waits and gets frame
-// callbacks as events; the page's runs from each animation frame and sleeps by moving the program's
-// clock. A pass draws Draw ms, then rests Rest ms in 5-ms steps, handling messages between steps.
+// One host waits for frame callbacks as events; the page runs from each frame, moving the clock.
 #include "platform/ModalLoop.h"
 #include "platform/PassPacer.h"
 #include "platform/SaverTimers.h"
@@ -10,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -25,41 +22,46 @@ int Count(const std::vector<double>& times, double from, double to) {
 }
 const auto DesktopPace = [](int rest) { return 1000.0 / (Draw + 5.0 * std::ceil(rest / 5.0)); };
 
+// A showing's cost (the page's: per pass); the display off, on; passes and pictures a second
+// from `on` to `end`; passes in each of the page's frames.
+struct Case {
+    Host host;
+    int rest;
+    double cost, off, on, end, pace, slack, shown;
+    int fewest;
+};
+
 class Saver final : public ModalLoop::Backend, public WindowEvents {
   public:
-    Saver(Host host, int rest) : host_(host), rest_(rest) {
+    explicit Saver(const Case& c) : c_(c) {
         Loop.SetIdleHandler(true);
         timers_.SetEnabled(TimerTick, true, 0);
-        if (host == Frames)
+        if (c.host == Frames)
             timers_.KeepCount(TimerTick);
     }
     ModalLoop Loop{*this, this};
     double Now = 0, CloseAt = Never;
-    std::pair<double, double> DisplayOff{Never, Never}; // from, until
-    double ShowCost = 0; // Wayland's a showing; the page's display's a pass it carries
     std::vector<double> PassStarts, ShownAt;
-    std::vector<int> PassesPerFrame; // the page's
+    std::vector<int> PassesPerFrame;
     int Ticks = 0;
-
-    void RunUntil(double end) {
-        end_ = end;
-        if (host_ == Waits)
+    void Run() {
+        CloseAt = c_.end + 3.5;
+        if (c_.host == Waits)
             return Loop.Run();
-        for (auto index = static_cast<long>(std::ceil(Now / Refresh));
-             index * Refresh < end && !Loop.Ended(); ++index) {
+        for (auto index = 0L; !Loop.Ended(); ++index) {
             if (!DisplayOn(static_cast<double>(index) * Refresh))
                 continue;
             pacer_.BeginFrame(Now = std::max(Now, static_cast<double>(index) * Refresh));
             const std::size_t before = PassStarts.size();
-            Loop.RunFrame();
-            PassesPerFrame.push_back(static_cast<int>(PassStarts.size() - before));
+            if (Loop.RunFrame())
+                PassesPerFrame.push_back(static_cast<int>(PassStarts.size() - before));
             Show();
-            Now += ShowCost * PassesPerFrame.back();
+            Now += c_.cost * static_cast<double>(PassStarts.size() - before);
             index = std::max(index, static_cast<long>(std::ceil(Now / Refresh)) - 1);
         }
     }
     bool HandlePendingEvent() override {
-        if (host_ == Waits) {
+        if (c_.host == Waits) {
             if (callbackAt_ <= Now) {
                 frameDue_ = true;
                 pacer_.Asked(std::exchange(callbackAt_, Never));
@@ -78,24 +80,24 @@ class Saver final : public ModalLoop::Backend, public WindowEvents {
     }
     void WaitForEvent() override {
         const double timer = timers_.Until(static_cast<std::uint64_t>(Now), 1000);
-        Now = std::max(Now, std::min({end_, CloseAt, callbackAt_, Now + timer}));
+        Now = std::max(Now, std::min({CloseAt, callbackAt_, Now + timer}));
     }
-    bool IsSessionEnding() override { return Now >= end_; }
+    bool IsSessionEnding() override { return false; }
     bool IdleDue() override {
-        return host_ == Waits ? pacer_.PassesRun(Now, frameDue_) : pacer_.PassDue(Now);
+        return c_.host == Waits ? pacer_.PassesRun(Now, frameDue_) : pacer_.PassDue(Now);
     }
     void BeforeIdle() override {
-        if (host_ == Frames)
+        if (c_.host == Frames)
             pacer_.BeginPass(Now);
     }
     void OnIdle() override {
         PassStarts.push_back(Now);
         pacer_.Drew();
-        pacer_.Resting(Now += Draw, rest_);
+        pacer_.Resting(Now += Draw, c_.rest);
         // Whole milliseconds, as the core's tick count gives them (and no x87 excess precision).
         const auto start = static_cast<std::int64_t>(Clock());
-        while (static_cast<std::int64_t>(Clock()) - start < rest_) {
-            if (host_ == Waits) {
+        while (static_cast<std::int64_t>(Clock()) - start < c_.rest) {
+            if (c_.host == Waits) {
                 const double wake = Now + 5;
                 Show();
                 Now = std::max(Now, wake);
@@ -114,93 +116,69 @@ class Saver final : public ModalLoop::Backend, public WindowEvents {
     void OnClose() override {}
 
   private:
-    bool DisplayOn(double t) const { return t < DisplayOff.first || t >= DisplayOff.second; }
-    double Clock() { return host_ == Waits ? Now : pacer_.Now(Now); }
-    // What was drawn since the last picture, once a frame asked for (on Wayland, when it fits);
+    bool DisplayOn(double t) const { return t < c_.off || t >= c_.on; }
+    double Clock() { return c_.host == Waits ? Now : pacer_.Now(Now); }
+    // What was drawn since the last picture, once a frame asked for (when waiting, if it fits);
     // the display asks for the next at its next refresh.
     void Show() {
-        const bool waits = host_ == Waits;
+        const bool waits = c_.host == Waits;
         if (pacer_.Drawn() == shownPicture_ || (waits && (!frameDue_ || !pacer_.ShowFits(Now))))
             return;
-        pacer_.ShowTook(Now, Now + (waits ? ShowCost : 0));
-        ShownAt.push_back(Now += waits ? ShowCost : 0);
+        pacer_.ShowTook(Now, Now + (waits ? c_.cost : 0));
+        ShownAt.push_back(Now += waits ? c_.cost : 0);
         shownPicture_ = pacer_.Drawn();
         frameDue_ = false;
         callbackAt_ = std::floor(Now / Refresh + 1) * Refresh;
         if (!DisplayOn(callbackAt_))
-            callbackAt_ = std::ceil(DisplayOff.second / Refresh) * Refresh;
+            callbackAt_ = std::ceil(c_.on / Refresh) * Refresh;
     }
 
-    Host host_;
-    int rest_;
-    double end_ = 0, callbackAt_ = Never;
+    Case c_;
+    double callbackAt_ = Never;
     PassPacer pacer_;
     SaverTimers timers_;
     bool frameDue_ = true;
     std::uint64_t shownPicture_ = 0;
 };
 
-// Passes keep the desktop's pace whatever the display's (on Wayland at Rest 0, back to back), each
-// picture holds every pass since the last, and a key ending the saver stops them before the next.
-TEST(PassPacer, PassesKeepTheDesktopsPaceUntilAKeyEndsThem) {
-    for (const Host host : {Waits, Frames})
-        for (const int rest : {0, 5, 20, 2000}) {
-            SCOPED_TRACE(testing::Message() << "host " << host << ", Rest " << rest);
-            Saver s(host, rest);
-            constexpr double Close = 20003.5;
-            s.CloseAt = Close;
-            s.RunUntil(21000);
-            const double passes = Count(s.PassStarts, 0, 20000) / 20.0;
-            const double shown = Count(s.ShownAt, 0, 20000) / 20.0;
-            EXPECT_TRUE(s.Loop.Ended());
-            EXPECT_EQ(Count(s.PassStarts, Close, Never), 0);
-            EXPECT_GE(Count(s.PassStarts, Close - Draw - rest - 5 - Refresh, Close), 1);
-            if (host == Frames && rest == 0) // its frame budget holds it back: below
-                continue;
-            EXPECT_NEAR(passes, DesktopPace(rest), std::min(1.0, DesktopPace(rest) * 0.005));
-            EXPECT_LE(shown, std::min(passes, 60.0) + 0.1);
-            EXPECT_GE(shown, std::min(passes, 60.0) * 0.99);
-        }
-}
-
-// The page at Rest 0 runs several passes a frame within its budget, and pictures keep coming on a
-// display they slow; on Wayland a showing takes from the rest, not the pace, until it is stale.
-TEST(PassPacer, CostlyShowingsKeepThePaceAndPicturesComing) {
-    for (const auto& [host, rest, cost, fewest, passesPerSecond, shownPerSecond] :
-         {std::tuple{Frames, 0, 0.0, 5, 300.0, 59.0},
-          {Frames, 0, 6.0, 1, 90.0, 1000 / PassPacer::LateFrame},
-          {Waits, 5, 11.0, 0, DesktopPace(5) * 0.85, 8.0},
-          {Waits, 20, 1.0, 0, DesktopPace(20) * 0.85, 45.0}}) {
-        SCOPED_TRACE(testing::Message() << "host " << host << ", cost " << cost);
-        Saver s(host, rest);
-        s.ShowCost = cost;
-        s.RunUntil(10000);
-        EXPECT_GE(s.PassStarts.size() / 10.0, passesPerSecond);
-        EXPECT_GE(s.ShownAt.size() / 10.0, shownPerSecond);
-        for (const int passes : s.PassesPerFrame)
-            ASSERT_TRUE(passes >= fewest && passes <= PassPacer::FrameBudget / Draw + 1) << passes;
-        for (std::size_t i = 1; i < s.ShownAt.size(); ++i)
-            ASSERT_LE(s.ShownAt[i] - s.ShownAt[i - 1], PassPacer::StaleAfter + cost + 10);
-    }
-}
-
-// With no picture asked for (the display off, the tab hidden) the passes stop within a second;
-// they resume at the pace, a frame's worth first and no burst to catch up; the tick counts on.
-TEST(PassPacer, NothingAskedForStopsThePassesButNotTheTick) {
-    for (const auto& [host, rest, from, until, end] :
-         {std::tuple{Waits, 20, 2000.0, 400000.0, 400500.0},
-          {Frames, 20, 2000.0, 400000.0, 400500.0},
-          {Frames, 20, 1000.0, 11000.0, 13500.0},
-          {Frames, 5, 1000.0, 11000.0, 13500.0}}) {
-        SCOPED_TRACE(testing::Message() << "host " << host << ", Rest " << rest << ", " << from);
-        Saver s(host, rest);
-        s.DisplayOff = {from, until};
-        s.RunUntil(end);
-        const double pace = DesktopPace(rest);
-        EXPECT_EQ(Count(s.PassStarts, from + (host == Waits ? 1100 : Refresh), until), 0);
-        EXPECT_LE(Count(s.PassStarts, until, until + Refresh / 2), std::ceil(pace / 60));
-        EXPECT_NEAR(Count(s.PassStarts, until, end) / (end - until) * 1000, pace, pace * 0.05);
-        EXPECT_EQ(s.Ticks, static_cast<int>(end / 1000));
+// Passes keep their pace and each picture holds every pass since the last; with nothing asked for
+// they stop, then resume with no burst to catch up; a key stops them before the next pass.
+TEST(PassPacer, PassesKeepTheirPaceAndPicturesComeUntilAKeyEndsThem) {
+    const std::vector<Case> rows{
+        {Waits, 20, 0, 0, 0, 20500, DesktopPace(20), 0.005, 46.7, 0},
+        {Frames, 20, 0, 0, 0, 20500, DesktopPace(20), 0.005, 46.7, 0},
+        {Waits, 5, 0, 0, 0, 20500, DesktopPace(5), 0.005, 59.4, 0},
+        {Frames, 5, 0, 0, 0, 20500, DesktopPace(5), 0.005, 59.4, 0},
+        // The page at Rest 0: several passes a frame; a slow display still gets frames.
+        {Frames, 0, 0, 0, 0, 10500, 420, 0.02, 59, 5},
+        {Frames, 0, 6, 0, 0, 10500, 108, 0.1, 1000 / PassPacer::LateFrame, 1},
+        // A showing costlier than the rest takes from the rest, not the pace.
+        {Waits, 5, 11, 0, 0, 10500, DesktopPace(5), 0.1, 8, 0},
+        {Waits, 20, 0, 2000, 400000, 400500, DesktopPace(20), 0.05, 45, 0},
+        {Frames, 20, 0, 2000, 400000, 400500, DesktopPace(20), 0.05, 45, 0},
+        {Frames, 20, 0, 1000, 11000, 13500, DesktopPace(20), 0.05, 45, 0}};
+    for (const Case& c : rows) {
+        SCOPED_TRACE(testing::Message() << "row " << &c - rows.data());
+        Saver s(c);
+        s.Run();
+        const double passes = Count(s.PassStarts, c.on, c.end) * 1000 / (c.end - c.on);
+        const double shown = Count(s.ShownAt, c.on, c.end) * 1000 / (c.end - c.on);
+        EXPECT_NEAR(passes, c.pace, c.pace * c.slack);
+        EXPECT_GE(shown, c.shown);
+        EXPECT_LE(shown, 60.1);
+        EXPECT_LE(s.ShownAt.size(), s.PassStarts.size());
+        EXPECT_EQ(Count(s.PassStarts, c.off + (c.host == Waits ? 1100 : Refresh), c.on), 0);
+        const double resumed = c.on > 0 ? c.on + Refresh / 2 : 0; // the first half frame back on
+        EXPECT_LE(Count(s.PassStarts, c.on, resumed), std::ceil(c.pace / 60));
+        EXPECT_EQ(s.Ticks, static_cast<int>(c.end / 1000));
+        EXPECT_TRUE(s.Loop.Ended());
+        EXPECT_EQ(Count(s.PassStarts, c.end + 3.5, Never), 0);
+        EXPECT_GE(Count(s.PassStarts, c.end + 3.5 - Draw - c.rest - 5 - Refresh, Never), 1);
+        for (const int n : s.PassesPerFrame)
+            ASSERT_TRUE(n >= c.fewest && n <= PassPacer::FrameBudget / Draw + 1) << n;
+        for (auto i = static_cast<std::size_t>(Count(s.ShownAt, 0, c.on)) + 1; i < s.ShownAt.size();
+             ++i)
+            ASSERT_LE(s.ShownAt[i] - s.ShownAt[i - 1], PassPacer::StaleAfter + c.cost + 10);
     }
 }
 
