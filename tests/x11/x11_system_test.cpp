@@ -337,20 +337,19 @@ TEST_F(X11SystemTest, OthersWhoMayWriteAreSeenThroughAccessListsLoginGroupsAndHa
         {"setfacl -m u:nobody:rwx,m::r-x" + paths, "", ""},
         {"chown " + owner + ": '" + dir + "' && chmod 770 '" + dir + "'", "", "group " + owner},
         {"chown " + owner + ": '" + dir + "' && ln " + secret + " " + lock, "", "one name"}};
+    const auto names = [](const std::string& why, const std::string& who) {
+        return why.empty() == who.empty() && why.find(who) != std::string::npos;
+    };
     for (const auto& c : cases) {
         if (!accounts && c.Make.find(owner) != std::string::npos)
             continue; // only root can make accounts
         EXPECT_EQ(Shell(c.Make), 0) << c.Make;
         LoadSettings();
         const std::string settings = platform.SettingsWritableByOthers(), guard = GuardRefusal();
-        EXPECT_TRUE(settings.empty() == c.Settings.empty() &&
-                    settings.find(c.Settings) != std::string::npos)
-            << c.Make << ": " << settings;
-        EXPECT_TRUE(guard.empty() == c.Guard.empty() && guard.find(c.Guard) != std::string::npos)
-            << c.Make << ": " << guard;
-        EXPECT_EQ(Shell("setfacl -b" + paths + " && chown 0:0 '" + dir + "' && chmod 700 '" + dir +
-                        "' && rm -f " + lock),
-                  0);
+        EXPECT_TRUE(names(settings, c.Settings) && names(guard, c.Guard))
+            << c.Make << ": " << settings << " / " << guard;
+        Shell("setfacl -b" + paths + "; chown 0:0 '" + dir + "'; chmod 700 '" + dir + "'; rm -f " +
+              lock);
     }
     struct stat info {};
     EXPECT_TRUE(stat(secret.c_str(), &info) == 0 && info.st_uid == geteuid());
@@ -371,8 +370,7 @@ TEST_F(X11SystemTest, WhereTheSettingsFolderCannotBeMadeTheGuardIsInAPrivateFold
     unsetenv("TMPDIR");
 }
 
-// A save replaces only the file it read: one renamed over it meanwhile is left, and the save says
-// so.
+// A save replaces only the file it read, and says so when another was renamed over it meanwhile.
 TEST_F(X11SystemTest, AFileRenamedOverTheSettingsBetweenReadAndWriteIsLeftAlone) {
     MakeDir();
     WriteFile(file, "REGEDIT4\n");
