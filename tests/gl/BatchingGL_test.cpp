@@ -267,7 +267,6 @@ TEST_F(BatchingGLTest, APartBeyondThePictureIsClearedAndARefusedSizeIsTriedAgain
     es.Clear();
     layer.Present(0, 0, 1024, 768);
     layer.Present(824, 0, 400, 768);
-    layer.Present(1024, 0, 800, 600);
     layer.Present(0, -100, 1024, 868);
     const GLCall color = {"glClearColor", {0.25, 0.5, 0.75, 1}},
                  clear = {"glClear", {es::COLOR_BUFFER_BIT}};
@@ -278,15 +277,13 @@ TEST_F(BatchingGLTest, APartBeyondThePictureIsClearedAndARefusedSizeIsTriedAgain
     const GLCall whole = blit({0, 0, 1024, 768, 0, 0, 1024, 768}),
                  part = blit({824, 0, 1024, 768, 0, 0, 200, 768}),
                  lower = blit({0, 0, 1024, 768, 0, 100, 1024, 868});
-    const std::vector<GLCall> expected = {whole, color, clear, part, color,
-                                          clear, color, clear, lower};
+    const std::vector<GLCall> expected = {whole, color, clear, part, color, clear, lower};
     const std::vector<GLCall> calls = es.Of({"glClearColor", "glClear", "glBlitFramebuffer"});
     EXPECT_TRUE(calls.size() == expected.size() && StreamAt(calls, 0, expected));
 
-    es.MaxSize = 16384;
     BatchingGL picture;
     Start(picture, 4);
-    picture.Resize(16385, 768);
+    picture.Resize(16385, 768); // one more than the recorder makes
     EXPECT_EQ(picture.Error(), "The offscreen picture could not be made.");
     // The target before and the refused one: textures, and the multisampled one's framebuffer too.
     EXPECT_TRUE(es.Of({"glDeleteTextures"}).size() == 2u &&

@@ -69,6 +69,8 @@ TEST(LayOutSurfaces, TheViewIsCutToWhatTheGLDrawsAndTheOutputsWithinItDraw) {
         EXPECT_EQ(view.str(), expected);
         window.surfaces.clear(); // nothing of the window system was made for them
     }
+    EXPECT_EQ(ViewTooLargeProblem(800, 16385),
+              "the window is 800x16385 pixels, more than the 16384x16384 the GL draws");
 }
 
 } // namespace

@@ -18,12 +18,6 @@
 namespace lumivex {
 namespace {
 
-// A view larger than the GL draws is refused with its size named (where it is cut: LayOutSurfaces).
-TEST(ViewFitsGL, ARefusalNamesTheSize) {
-    EXPECT_EQ(ViewTooLargeProblem(16385, 1080),
-              "the window is 16385x1080 pixels, more than the 16384x16384 the GL draws");
-}
-
 // A visual as Mesa offers them on a 24-bit screen: RGBA, 8 bits a channel and 8 of alpha.
 GLVisualTraits Visual(int depthBits, int stencilBits = 0, bool doubleBuffered = false) {
     GLVisualTraits visual;

@@ -152,8 +152,7 @@ void DrawAndKeep() {
 // whatever the stored settings and time of day.
 TEST(HostOptions, AKeptPictureIsDrawnAgainPassForPassByItsCommandLine) {
     FakePlatform platform;
-    fake = &platform;
-    SetPlatform(&platform);
+    SetPlatform(fake = &platform);
     void (*const savedRunner)() = SaverWindowRunner;
     SaverWindowRunner = &DrawAndKeep;
     platform.MillisecondsOfDay = 43210123;
@@ -176,9 +175,8 @@ TEST(HostOptions, AKeptPictureIsDrawnAgainPassForPassByItsCommandLine) {
     const Args line{std::istream_iterator<std::string>(words), {}};
     const HostOptions options = ParseHostOptions(Args(line.begin() + 1, line.end()), nullptr);
     ASSERT_EQ(RunWithOptions(options.Run), 0) << options.Error;
-    EXPECT_EQ(kept.BaseAngle, first.BaseAngle);
-    EXPECT_TRUE(firstPasses.size() > 1000u && drawn.size() == firstPasses.size() &&
-                testing::StreamAt(drawn, 0, firstPasses));
+    EXPECT_TRUE(kept.BaseAngle == first.BaseAngle && firstPasses.size() > 1000u &&
+                drawn.size() == firstPasses.size() && testing::StreamAt(drawn, 0, firstPasses));
 
     SaverWindowRunner = savedRunner;
     CloseOpenGL();
