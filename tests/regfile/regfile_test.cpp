@@ -242,7 +242,12 @@ TEST(RegistryFileTest, CommentsAndLinesItCannotReadStayInPlaceWhenValuesChange) 
     const std::string keyless = "[HKEY_CURRENT_USER\\Software\\Cut\n"
                                 "\"Orphan\"=\"belongs nowhere\"\n"
                                 "[-HKEY_CURRENT_USER\\Software\\Gone]\n"
-                                "\"AfterDeletion\"=\"nowhere too\"\n";
+                                "\"AfterDeletion\"=\"nowhere too\"\n"
+                                // text after a bracket, behind a blank or a lone CR, is no header
+                                "[HKEY_CURRENT_USER\\Software\\Other] \"Kept\"=\"maybe\"\n"
+                                "\"Next\"=\"too\"\n"
+                                "[HKEY_CURRENT_USER\\Software\\Other]\r\"CR\"=\"only\"\n"
+                                "[HKEY_CURRENT_USER\\Software\\Other] \"A]B\"=\"c\"\n";
     const std::string other = "\n"
                               "[HKEY_CURRENT_USER\\Software\\Other]\n"
                               "\"Keep\"=\"me\"\n"
@@ -264,30 +269,6 @@ TEST(RegistryFileTest, CommentsAndLinesItCannotReadStayInPlaceWhenValuesChange) 
     Document again = Parse(text);
     EXPECT_EQ(FindKey(again, "HKEY_CURRENT_USER\\Software\\Test")->Values.size(), 3u);
     EXPECT_EQ(Write(again), text);
-}
-
-// Text after a section's bracket, behind a lone CR or a blank, is no form the file has: the line
-// and the values under it are written back byte for byte, whatever else changes.
-TEST(RegistryFileTest, TextAfterASectionsBracketIsKeptByteForByte) {
-    for (const auto& [foreign, nl] : std::vector<std::pair<std::string, std::string>>{
-             {"[HKEY_CURRENT_USER\\Software\\Other]\r\"CR\"=\"only\"\r\n", "\r\n"},
-             {"[HKEY_CURRENT_USER\\Software\\Other] \"Kept\"=\"maybe\"\n\"Next\"=\"too\"\n", "\n"},
-             {"[HKEY_CURRENT_USER\\Software\\Other]\t\"Tab\"=dword:00000001\r\n", "\r\n"},
-             {"[-HKEY_CURRENT_USER\\Software\\Other] \"Gone\"=\"no\"\n", "\n"},
-             {"[HKEY_CURRENT_USER\\Software\\Other] \"A]B\"=\"c\"\n", "\n"}}) {
-        const std::string file = "REGEDIT4" + nl + nl + foreign + nl +
-                                 "[HKEY_CURRENT_USER\\Software\\Test]" + nl +
-                                 "\"Rest\"=dword:00000014" + nl + nl;
-        Document document = Parse(file);
-        EXPECT_FALSE(document.Foreign) << foreign;
-        const std::uint8_t forty[4] = {40, 0, 0, 0};
-        SetValue(*FindKey(document, "HKEY_CURRENT_USER\\Software\\Test"), "Rest", REG_DWORD, forty,
-                 4);
-        std::string expected = file;
-        expected.replace(expected.find("00000014"), 8, "00000028");
-        EXPECT_EQ(Write(document), expected) << foreign;
-        EXPECT_EQ(Write(Parse(expected)), expected) << foreign;
-    }
 }
 
 // A key opened by two sections keeps each value, and the lines between them, under the section it

@@ -137,8 +137,7 @@ class FakePlatform : public Platform, private ModalLoop::Backend {
     bool SessionEnding = false;
 
     int MaxIdlePasses = 3;
-    // Pictures shown apart from the frames drawn, as Wayland and the page count them; -1: none.
-    std::int64_t PicturesShownCount = -1;
+    std::int64_t PicturesShownCount = -1; // apart from frames drawn (Wayland, the page); -1: none
     bool CloseWhenIdle = true;
     // Called once at the start of RunModal; may post events or throw to model a failing loop.
     std::function<void(FakePlatform&)> OnRunModal;

@@ -1,8 +1,7 @@
 // A stand-in for the ES functions of the batching layer: while a RecordingES is alive, every entry
 // point of `ES` appends {name, numeric arguments} to Calls (pointers as 0). Object names are 1, 2,
 // 3... in order of creation; shaders compile unless told otherwise; framebuffers are complete up to
-// MaxSamples samples and MaxSize pixels a side; vertex uploads and the last matrix are kept. One
-// recorder at a time.
+// MaxSamples samples and MaxSize a side; vertex uploads and the last matrix kept. One at a time.
 #pragma once
 
 #include "gl/BatchingGL.h"

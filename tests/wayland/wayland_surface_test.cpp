@@ -6,6 +6,7 @@
 #include <array>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lumivex {
@@ -43,21 +44,18 @@ TEST(PixelsOf, TheOutputsScaleOrTheFractionalOneWhereAViewportShowsIt) {
 // Outputs beyond the 16384 pixels a side the GL draws are cut off the view (one across the edge
 // keeps its part inside); only the uncut layout tells the start-up that it is too large.
 TEST(LayOutSurfaces, TheViewIsCutToWhatTheGLDrawsAndTheOutputsWithinItDraw) {
-    const struct {
-        std::vector<std::array<int, 2>> Outputs;
-        std::string View; // its size, whether the uncut layout fits, its monitors
-    } cases[] = {
+    // The outputs' sizes; the view's size, whether the uncut layout fits, its monitors.
+    const std::pair<std::vector<std::array<int, 2>>, std::string> cases[] = {
         {{{8192, 4320}, {8192, 4320}}, "16384x4320 fits: 0,0,8192,4320 8192,0,8192,4320"},
         {{{8192, 4320}, {8193, 4320}}, "16384x4320 cut: 0,0,8192,4320 8192,0,8192,4320"},
         {{{600, 16384}}, "600x16384 fits: 0,0,600,16384"},
         {{{800, 16385}}, "800x16384 cut: 0,0,800,16384"},
-        {{{16384, 600}, {640, 480}}, "16384x600 cut: 0,0,16384,600"},
-    };
+        {{{16384, 600}, {640, 480}}, "16384x600 cut: 0,0,16384,600"}};
     WaylandPlatform platform;
     WaylandPlatform::DisplayState display;
     WaylandWindow window(platform, display, nullptr);
-    for (const auto& test : cases) {
-        for (const auto& [width, height] : test.Outputs) {
+    for (const auto& [outputs, expected] : cases) {
+        for (const auto& [width, height] : outputs) {
             window.surfaces.push_back(std::make_unique<WaylandSurface>());
             window.surfaces.back()->width = width;
             window.surfaces.back()->height = height;
@@ -68,9 +66,11 @@ TEST(LayOutSurfaces, TheViewIsCutToWhatTheGLDrawsAndTheOutputsWithinItDraw) {
              << (ViewFitsGL(window.layoutWidth, window.layoutHeight) ? " fits:" : " cut:");
         for (const ViewRect& r : ViewMonitors(window))
             view << " " << r.Left << "," << r.Top << "," << r.Width << "," << r.Height;
-        EXPECT_EQ(view.str(), test.View);
+        EXPECT_EQ(view.str(), expected);
         window.surfaces.clear(); // nothing of the window system was made for them
     }
+    EXPECT_EQ(ViewTooLargeProblem(800, 16385),
+              "the window is 800x16385 pixels, more than the 16384x16384 the GL draws");
 }
 
 } // namespace

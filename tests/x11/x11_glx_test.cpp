@@ -14,25 +14,9 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <tuple>
 
 namespace lumivex {
 namespace {
-
-// The largest view the GL draws, on X11 (a screen, a host's window) as on Wayland (the outputs
-// side by side): 16384 pixels on the longest side are drawn, one more is refused (the saver's
-// window) or cut (a host's window, the outputs), and the refusal names the size.
-TEST(ViewFitsGL, UpTo16384PixelsOnTheLongestSide) {
-    for (const auto& [width, height, fits] : {std::tuple{16384, 1080, true},
-                                              {1080, 16384, true},
-                                              {16385, 1080, false},
-                                              {1080, 16385, false}})
-        EXPECT_EQ(ViewFitsGL(width, height), fits) << width << "x" << height;
-    EXPECT_TRUE(FitViewSide(16384) == 16384 && FitViewSide(16385) == 16384 &&
-                FitViewSide(32767) == 16384 && FitViewSide(1080) == 1080);
-    EXPECT_EQ(ViewTooLargeProblem(16385, 1080),
-              "the window is 16385x1080 pixels, more than the 16384x16384 the GL draws");
-}
 
 // A visual as Mesa offers them on a 24-bit screen: RGBA, 8 bits a channel and 8 of alpha.
 GLVisualTraits Visual(int depthBits, int stencilBits = 0, bool doubleBuffered = false) {

@@ -98,9 +98,7 @@ TEST(HostOptions, RefusalsNameWhatWasWrong) {
                           Case{{"--count", "+-5"}, nullptr, "'+-5' for --count"},
                           Case{{"--delay", "+"}, nullptr, "'+' for --delay"},
                           Case{{"--seed", "-1"}, nullptr, "'-1' for --seed (0 to 4294967295)"},
-                          Case{{"--seed=4294967296"}, nullptr, "'4294967296' for --seed"},
-                          Case{{"--seed", "0x10"}, nullptr, "'0x10' for --seed"},
-                          Case{{"--seed", ""}, nullptr, "'' for --seed"}}) {
+                          Case{{"--seed=4294967296"}, nullptr, "'4294967296' for --seed"}}) {
         const HostOptions options = ParseHostOptions(c.args, c.host);
         EXPECT_TRUE(options.UsesOptions);
         EXPECT_NE(options.Error.find(c.named), std::string::npos) << options.Error;
@@ -118,53 +116,7 @@ TEST(HostOptions, ThePageReadsItsOwnOptionsAndNamesThemAsItsAddressDoes) {
     // The page's own tests refuse unknown options and bad values in the browser.
     EXPECT_EQ(ParseAddressOptions({"count", ""}).Error, "count needs a value");
     EXPECT_EQ(ParseAddressOptions({"tile", "1"}).Error, "tile takes no value");
-    EXPECT_EQ(ParseAddressOptions({"seed", "-1"}).Error,
-              "bad value '-1' for seed (0 to 4294967295)");
     EXPECT_EQ(ParseAddressOptions({"seed", "4000000007", "angle", "45"}).Run.Seed, 4000000007u);
-}
-
-Args Words(const std::string& line) {
-    std::istringstream in(line);
-    return {std::istream_iterator<std::string>(in), {}};
-}
-Args AddressPairs(const std::string& address) { // "seed=7&tile" as the page hands it over
-    Args pairs;
-    std::istringstream in(address);
-    for (std::string option; std::getline(in, option, '&');) {
-        const std::size_t equals = option.find('=');
-        pairs.push_back(option.substr(0, equals));
-        pairs.push_back(equals == std::string::npos ? "" : option.substr(equals + 1));
-    }
-    return pairs;
-}
-
-// A picture's link and command line name every option that decides it, and read back as it.
-TEST(HostOptions, AKeptPictureReadsBackFromItsAddressAndItsCommandLine) {
-    const PictureState pictures[] = {{4000000007u, 4, 18, false, true, false, false, clNone, 0, 20},
-                                     {0u, 1, 2, true, false, true, true, MonoColors[6], 345, 0}};
-    for (const PictureState& p : pictures) {
-        const Args line = Words(PictureCommandLine(p));
-        ASSERT_EQ(line.at(0), "lumivex-gl");
-        for (const HostOptions& read : {ParseAddressOptions(AddressPairs(PictureAddress(p))),
-                                        ParseHostOptions(Args(line.begin() + 1, line.end()), {})}) {
-            ASSERT_EQ(read.Error, "") << PictureAddress(p);
-            const TSettingsOverrides& o = read.Run.Overrides;
-            EXPECT_TRUE(read.Run.Seed == p.Seed && o.NumOfElements == p.NumOfElements &&
-                        o.NumOfReflections == p.NumOfReflections && o.Alpha == p.Alpha &&
-                        o.Reflected == p.Reflected && o.FullScreen == p.FullScreen &&
-                        o.Rest == p.Rest && o.Colour.has_value() &&
-                        MonoColors[*o.Colour] == (p.Monochrome ? p.MonoColor : MonoColors[0]) &&
-                        read.Run.Angle.value_or(0) == static_cast<int>(p.BaseAngle))
-                << PictureAddress(p);
-        }
-    }
-    EXPECT_EQ(PictureAddress(pictures[0]),
-              "seed=4000000007&count=4&reflections=18&colour=0&no-translucent&mirror&no-tile&"
-              "delay=20000");
-    // A colour of the stored settings that no digit gives: no link that would show another one.
-    PictureState odd = pictures[1];
-    odd.MonoColor = 0x00123456;
-    EXPECT_TRUE(PictureAddress(odd).empty() && PictureCommandLine(odd).empty());
 }
 
 FakePlatform* fake = nullptr;
@@ -200,8 +152,7 @@ void DrawAndKeep() {
 // whatever the stored settings and time of day.
 TEST(HostOptions, AKeptPictureIsDrawnAgainPassForPassByItsCommandLine) {
     FakePlatform platform;
-    fake = &platform;
-    SetPlatform(&platform);
+    SetPlatform(fake = &platform);
     void (*const savedRunner)() = SaverWindowRunner;
     SaverWindowRunner = &DrawAndKeep;
     platform.MillisecondsOfDay = 43210123;
@@ -210,6 +161,9 @@ TEST(HostOptions, AKeptPictureIsDrawnAgainPassForPassByItsCommandLine) {
     const PictureState first = kept;
     const std::vector<testing::GLCall> firstPasses = drawn;
     EXPECT_NE(first.BaseAngle, 0.0f) << "Backspace turned nothing: pick another time of day";
+    EXPECT_EQ(PictureAddress({4000000007u, 4, 18, false, true, false, false, clNone, 0, 20}),
+              "seed=4000000007&count=4&reflections=18&colour=0&no-translucent&mirror&no-tile&"
+              "delay=20000");
 
     for (const char* name : {"Alpha", "FullScreen", "Reflected", "Monochrome"})
         platform.SetRegistryDword("Software\\Orvantix\\Lumivex GL\\Version 3.0", name,
@@ -217,12 +171,12 @@ TEST(HostOptions, AKeptPictureIsDrawnAgainPassForPassByItsCommandLine) {
     platform.MillisecondsOfDay = 999;
     platform.Pictures.clear();
     keysBeforeKeeping.clear();
-    const Args line = Words(PictureCommandLine(first));
+    std::istringstream words(PictureCommandLine(first));
+    const Args line{std::istream_iterator<std::string>(words), {}};
     const HostOptions options = ParseHostOptions(Args(line.begin() + 1, line.end()), nullptr);
     ASSERT_EQ(RunWithOptions(options.Run), 0) << options.Error;
-    EXPECT_EQ(kept.BaseAngle, first.BaseAngle);
-    EXPECT_TRUE(firstPasses.size() > 1000u && drawn.size() == firstPasses.size() &&
-                testing::StreamAt(drawn, 0, firstPasses));
+    EXPECT_TRUE(kept.BaseAngle == first.BaseAngle && firstPasses.size() > 1000u &&
+                drawn.size() == firstPasses.size() && testing::StreamAt(drawn, 0, firstPasses));
 
     SaverWindowRunner = savedRunner;
     CloseOpenGL();
