@@ -46,8 +46,6 @@ async function keptPicture(browser) {
     dispatchEvent(new KeyboardEvent("keydown", { code: "Delete", modifierCapsLock: true }))`);
   await page.waitFor(`${LINK}.href !== before && hashed >= ${BYTES}`);
   const [next, drawn] = await page.evaluate(`[${LINK}.href, hash]`);
-  const o2 = new URL(next).searchParams;
-  expect(o2.get("seed") !== `${seed}` && o2.get("count") === "7", `after Delete the link names the new picture: ${next}`);
   await page.close();
 
   const opened = await browser.open(new URL(next).search, { before: RECORD_UPLOADS });
