@@ -11,8 +11,8 @@ write_settings NumOfReflections=12 Reflected=1 FullScreen=0 NumOfElements=3 Rest
 start_saver /s
 wait_for_drawing output "$E2E_TMP/picture.png" 0.005 0.5
 result=$(symmetric "$E2E_TMP/picture.png") || fail "no picture with 12 mirrored reflections: $result"
-centre=$(echo "$result" | sed -n 's/.*centre \([0-9.]*\) \([0-9.]*\)$/\1 \2/p')
-awk -v c="$centre" 'BEGIN { split(c, p, " "); exit !((p[1] - 360)^2 < 4 && (p[2] - 200)^2 < 4) }' || fail "the picture's centre is at ($centre), not (360 200)"
+awk '/centre [0-9.]+ [0-9.]+$/ { on = ($(NF - 1) - 360)^2 < 4 && ($NF - 200)^2 < 4 } END { exit !on }' \
+    <<<"$result" || fail "the picture's centre is not at (360 200): $result"
 kill -TERM "$SAVER_PID"
 wait_for_saver_exit_within 2000
 [ "$SAVER_RC" -eq 0 ] || fail "SIGTERM ended the saver with code $SAVER_RC"
