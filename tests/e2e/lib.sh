@@ -370,3 +370,19 @@ expect_drawn_inside() {
     timeout 20 convert "$image" -depth 8 "$image.ppm" || fail "cannot convert $image"
     python3 "$E2E_DIR/region_check.py" "$image.ppm" "$@" || fail "wrong drawing in $image"
 }
+
+# A kept picture's options, and its vertices (each after its colour) as the page draws them in 30
+# passes at SIZE, in $E2E_TMP/page.v: page_vertices SIZE.
+KEPT=(--seed 4000000007 --count 4 --reflections 18)
+VERTICES='/^glColor4f/ { c = $0 } /^glVertex2f/ { if (c != last) print last = c; print }'
+page_vertices() {
+    env -u LUMIVEX_RECGL_FILE "${LUMIVEX_GL_STREAM:?the stream driver}" "$E2E_TMP/page.txt" 30 "$1" \
+        '?seed=4000000007&count=4&reflections=18'
+    awk "$VERTICES" "$E2E_TMP/page.txt" >"$E2E_TMP/page.v"
+    [ "$(grep -c ^glVertex2f "$E2E_TMP/page.v")" -gt 1000 ] || fail "the page drew too little"
+}
+# The saver's recording FILE begins with the page's vertices.
+expect_page_vertices() {
+    awk "$VERTICES" "$1" >"$1.v"
+    cmp -n "$(wc -c <"$E2E_TMP/page.v")" "$1.v" "$E2E_TMP/page.v" || fail "the kept picture differs (kept in $E2E_TMP)"
+}

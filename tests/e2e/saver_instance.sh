@@ -55,16 +55,13 @@ two_starts "the first with XDG_RUNTIME_DIR, the second without" as_is without_ru
 rm -rf "${SETTINGS_FILE%/*}"
 two_starts "umask 0277, and another user's lumivex-gl-<uid>" narrow_umask narrow_umask
 [ -f "$SETTINGS_FILE" ] || fail "the settings were not saved under umask 0277"
-# A settings folder that cannot be made (root made the config folder): the saver runs, a second
-# start ends at once from the guard in the runtime folder, and the failed save is said once.
+# A settings folder that cannot be made (root made the config folder): the saver runs, and says once
+# that it could not save.
 if [ "$(id -u)" -eq 0 ]; then
-    note "a settings folder that cannot be made"
     rm -rf "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"/* && install -d -m 755 "$XDG_CONFIG_HOME"
     "${AS_NOBODY[@]}" "$LUMIVEX_GL" /s >"$SAVER_OUT" 2>&1 &
     SAVER_PID=$!
     wait_for_saver_ready
-    timeout -k 1 10 "${AS_NOBODY[@]}" "$LUMIVEX_GL" /s || fail "the second start ended with code $?"
-    [ -f "$XDG_RUNTIME_DIR/LumivexGLSemaphore.lock" ] || fail "no guard in the runtime folder"
     send key Escape
     wait_for_saver_exit
     [ "$SAVER_RC:$(cat "$SAVER_OUT")" = "1:lumivex-gl: cannot save the settings to $SETTINGS_FILE: Permission denied" ] ||

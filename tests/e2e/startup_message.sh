@@ -51,8 +51,7 @@ if as_nobody "the files of other users and groups"; then
     gl_named_by nobody "$OTHER_UID:$OTHER_UID" 644 no
 fi
 
-# Without a display: the compositor WAYLAND_DISPLAY names (one that is gone) is named too where it
-# was tried; a host's window is an X window, so there only X11 is.
+# Without a display /s names the gone compositor it tried too; --root tries only X11.
 rm "$SETTINGS_FILE"
 x11="cannot open the X display (DISPLAY is not set)"
 for row in "/s|cannot connect to the Wayland compositor \"$WAYLAND_DISPLAY\", and $x11" "--root|$x11"; do

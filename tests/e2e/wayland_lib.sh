@@ -119,14 +119,13 @@ start_weston() {
     OUTPUTS="output $size+0+0"
 }
 
-# start_silent NAME: a "compositor" on the socket NAME that accepts and never says a word.
+# start_silent NAME: a "compositor" on the socket NAME that takes connections and never answers.
 start_silent() {
     stop_compositor
     COMPOSITOR=silent
     compositor_prepare
-    compositor_run python3 -c 'import socket, sys
-s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(8); held = []
-while True: held.append(s.accept()[0])' "$COMPOSITOR_DIR/$1"
+    compositor_run python3 -c 'import socket, sys, time
+s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(8); time.sleep(1e6)' "$COMPOSITOR_DIR/$1"
     poll_until 10 test -S "$COMPOSITOR_DIR/$1" || compositor_failed
     export WAYLAND_DISPLAY=$1
 }
@@ -217,11 +216,11 @@ wait_for_saver_exit_within() {
     note "ended $took ms later"
 }
 
-# The saver's own count of a run of SECONDS ended by SIGTERM, a second: passes in PASSES, pictures
-# shown (Wayland only) in SHOWN. With "x11 WxH" the run is on an Xvfb of that size.
+# PASSES a second and pictures SHOWN (Wayland only) as the saver counts a run of SECONDS ended by
+# SIGTERM; given a size, on an Xvfb of that size: measure_passes_and_shown SECONDS [WxH].
 measure_passes_and_shown() {
     local report x11=${2:-}
-    [ -z "$x11" ] || start_xvfb "$3"
+    [ -z "$x11" ] || start_xvfb "$x11"
     LUMIVEX_BACKEND=${x11:+x11} LUMIVEX_FPS=1 start_saver /s
     if [ -n "$x11" ]; then wait_for_saver_ready; else wait_for_wayland_saver; fi
     sleep "$1"
@@ -229,7 +228,6 @@ measure_passes_and_shown() {
     wait_for_saver_exit 10
     [ -z "$x11" ] || { stop_xvfb && unset DISPLAY; }
     report=$(grep -a '^lumivex-gl: .* frames in' "$SAVER_OUT") || fail "no frame count: $(cat "$SAVER_OUT")"
-    note "${x11:-wayland}: $report"
     PASSES=$(sed -nE 's/.*\(([0-9.]+) fps\).*/\1/p' <<<"$report")
     SHOWN=$(sed -nE 's/.*\(([0-9.]+) shown\/s\).*/\1/p' <<<"$report")
     [ -n "$PASSES" ] && [ -n "$SHOWN$x11" ] || fail "not counted: $report"

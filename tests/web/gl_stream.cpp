@@ -53,10 +53,10 @@ void DrawFrames() {
     platform->DestroySaverWindow();
 }
 
-// "?seed=7&tile" as the page hands it over: seed, 7, tile, "".
-std::vector<std::string> AddressPairs(const std::string& query) {
+// "seed=7&tile" as the page hands it over: seed, 7, tile, "".
+std::vector<std::string> AddressPairs(const char* query) {
     std::vector<std::string> pairs;
-    std::istringstream in(query.substr(1));
+    std::istringstream in(query);
     for (std::string option; std::getline(in, option, '&');) {
         const std::size_t equals = option.find('=');
         pairs.push_back(option.substr(0, equals));
@@ -71,8 +71,7 @@ int main(int argc, char** argv) {
     int width = 0;
     int height = 0;
     if (argc < 4 || std::sscanf(argv[3], "%dx%d", &width, &height) != 2) {
-        std::fputs("usage: gl_stream OUTPUT FRAMES WIDTHxHEIGHT [Setting=dword ... | ?options]\n",
-                   stderr);
+        std::fputs("usage: gl_stream OUTPUT FRAMES WxH [Setting=dword ... | ?options]\n", stderr);
         return 2;
     }
     setenv("LUMIVEX_RECGL_FILE", argv[1], 1);
@@ -93,19 +92,15 @@ int main(int argc, char** argv) {
     TRunOptions options;
     for (int i = 4; i < argc; ++i) {
         if (argv[i][0] == '?') {
-            const HostOptions read = ParseAddressOptions(AddressPairs(argv[i]));
-            if (!read.Error.empty()) {
-                std::fprintf(stderr, "gl_stream: %s\n", read.Error.c_str());
-                return 2;
-            }
+            const HostOptions read = ParseAddressOptions(AddressPairs(argv[i] + 1));
+            if (!read.Error.empty())
+                return std::fprintf(stderr, "gl_stream: %s\n", read.Error.c_str()), 2;
             options = read.Run;
-            continue;
-        }
-        const char* equals = std::strchr(argv[i], '=');
-        if (equals != nullptr)
+        } else if (const char* equals = std::strchr(argv[i], '=')) {
             fake.SetRegistryDword(SettingsKey,
                                   std::string(argv[i], static_cast<std::size_t>(equals - argv[i])),
                                   static_cast<std::int32_t>(std::strtol(equals + 1, nullptr, 0)));
+        }
     }
     frames = std::atoi(argv[2]);
     SaverWindowRunner = &DrawFrames;

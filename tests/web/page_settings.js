@@ -62,11 +62,8 @@ run(async (browser) => {
 
   const MESSAGE = `document.getElementById("message").hidden ? "" : document.querySelector("#message p").textContent`;
   expect(await page.evaluate(MESSAGE) === "", "no message while the settings are kept");
-  await page.evaluate(`(() => {
-    localStorage.removeItem("lumivex-gl/registry.reg");
-    for (let size = 1 << 20, i = 0; size > 0;)
-      try { localStorage.setItem("filler" + i++, "x".repeat(size)); } catch (e) { size >>= 1; }
-  })()`);
+  await page.evaluate(`localStorage.removeItem("lumivex-gl/registry.reg");
+    for (let size = 1 << 20, i = 0; size > 0;) try { localStorage.setItem("f" + i++, "x".repeat(size)); } catch { size >>= 1; }`);
   await page.reload();
   const told = await page.evaluate(MESSAGE);
   expect(told === "lumivex-gl: cannot save the settings to localStorage (lumivex-gl/registry.reg)" &&
