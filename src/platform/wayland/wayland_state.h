@@ -114,7 +114,9 @@ struct WaylandInput {
 };
 
 // Input as a window system queues it: one pending move at a time, at the latest position, as
-// Windows keeps it; a flood beyond what anybody types is dropped, not stored.
+// Windows keeps it; a key pressed again and again (a held key, a burst) is stored once with its
+// count; a flood beyond what anybody types is dropped, not stored, but never a Caps Lock, which
+// decides whether the keys before it were edits to keep.
 class WaylandInputQueue {
   public:
     static constexpr std::size_t Capacity = 64;
@@ -123,7 +125,9 @@ class WaylandInputQueue {
     bool Empty() const { return count_ == 0; }
 
   private:
+    WaylandInput& Last() { return items_[(first_ + count_ - 1) % Capacity]; }
     std::array<WaylandInput, Capacity> items_{};
+    std::array<std::uint16_t, Capacity> times_{}; // how often each is handed out
     std::size_t first_ = 0;
     std::size_t count_ = 0;
 };
@@ -243,8 +247,9 @@ std::vector<ViewRect> ViewMonitors(const WaylandWindow& window);
 void RequestFrame(WaylandSurface& surface);
 
 // wayland_input.cpp
-// The seat keyboard's events, each given the window as its data.
+// The seat's and its keyboard's events, each given the window as its data.
 extern const wl_keyboard_listener KeyboardListener;
+extern const wl_seat_listener SeatListener;
 void StartInput(WaylandWindow& window);
 void StopInput(WaylandWindow& window);
 void ApplyCursor(WaylandWindow& window);
