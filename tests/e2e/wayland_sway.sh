@@ -4,7 +4,7 @@
 # picture of its own with the symmetry of 12 mirrored reflections about that output's centre, and
 # its trails build up. A key, a click and SIGTERM each end the saver with 0 within 2 s, the
 # settings as they were, SIGTERM also while it starts; with Caps Lock on the keys edit them, and
-# Escape saves the edits. An output that comes while the saver runs is covered too, and one that
+# Escape saves the edits; Escape still ends it after the keyboard left and came back. An output that comes while the saver runs is covered too, and one that
 # goes leaves it drawing. At Rest 20 the passes keep the desktop's pace.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
@@ -42,6 +42,17 @@ plug_in_and_out_then_key() {
     wl_input space
 }
 
+# The seat's keyboard and pointer go while the saver runs (as a wireless keyboard sleeps) and come
+# back: Escape from the new keyboard is heard. Keys sent before the saver binds it are lost, so
+# Escape is sent again until the saver ends.
+devices_leave_and_come_back() {
+    stop_tree "$DEVICES_PID"
+    sleep 0.5
+    start_input_devices
+    escaped() { wl_input Escape && sleep 0.5 && ! saver_running; }
+    poll_until 10 escaped || fail "Escape from a keyboard that came back is not heard"
+}
+
 # how it ends | what is sent | the settings then (as saver_keys.sh has them: with Caps Lock on,
 # Up, keypad 6 under Num Lock, keypad minus, T, V, W and Left edit them)
 stored="NumOfReflections=12 NumOfElements=3 Alpha=0 Reflected=1 FullScreen=0 Monochrome=0 Rest=100"
@@ -51,6 +62,7 @@ cases=(
     "a key|wl_input space|$stored"
     "a click|wl_input click|$stored"
     "a key after an output came and went|plug_in_and_out_then_key|$stored"
+    "Escape after the keyboard left and came back|devices_leave_and_come_back|$stored"
     "SIGTERM|kill -TERM|$stored"
     "Caps Lock on, edits, Escape|wl_input $edits|$edited MonoColor=0x00FF0000"
 )
@@ -68,11 +80,13 @@ for delay in 0 0.05 0.15 0.25; do
     for pair in $stored; do expect_setting "${pair%%=*}" "${pair#*=}"; done
 done
 # At Rest 20 the passes keep the pace of an X server of the outputs' size, not the outputs' 60 Hz.
+# Both runs take wall time on a shared machine: the bounds are wide, the exact pace is the pacing
+# unit test's.
 write_settings NumOfReflections=12 NumOfElements=3 FullScreen=0 Rest=20
 measure_passes_and_shown 4 1040x480
 desktop=$PASSES
 measure_passes_and_shown 4
-awk -v p="$PASSES" -v d="$desktop" -v s="$SHOWN" 'BEGIN { exit !(p >= 0.65 * d && p <= 1.5 * d && s <= p + 1) }' ||
+awk -v p="$PASSES" -v d="$desktop" -v s="$SHOWN" 'BEGIN { exit !(p >= 0.4 * d && p <= 2.5 * d && s <= p + 1) }' ||
     fail "at Rest 20: $PASSES passes/s ($desktop on X11), $SHOWN shown/s"
 first=1
 for row in "${cases[@]}"; do
