@@ -253,7 +253,7 @@ void WaylandPlatform::ShowPicture() {
     bool resolved = false;
     for (auto& surface : window->surfaces) {
         if (!surface->frameDue || surface->eglSurface == EGL_NO_SURFACE ||
-            surface->shownPicture == picture)
+            !window->pacer.Unshown(surface->shownPicture))
             continue;
         if (!resolved) {
             egl_->layer.Resolve();
