@@ -241,6 +241,9 @@ void AwaitConfigures(WaylandWindow& window);
 // Lays the outputs' pictures side by side in the view, which is cut to what the GL draws; true
 // when the view's size or an output's place in it changed.
 bool LayOutSurfaces(WaylandWindow& window);
+// Why the outputs side by side are more than the GL draws, empty when they fit: the uncut layout
+// tells, as the view is already cut to what fits.
+std::string LayoutTooLarge(const WaylandWindow& window);
 // The outputs' pictures within the view, each cut to it; those wholly outside it are left out.
 std::vector<ViewRect> ViewMonitors(const WaylandWindow& window);
 // Asks for the frame after the one being committed.
