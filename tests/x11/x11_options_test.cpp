@@ -56,18 +56,17 @@ TEST(HostOptions, ModeLettersStayAndTheWindowIsTheGivenOneElseTheHostsElseTheRoo
 }
 
 TEST(HostOptions, OptionsOverrideTheirSettingsInTheStoredUnits) {
-    const HostOptions options =
-        ParseHostOptions({"--count", "7", "--reflections=24", "-tile", "-colour", "3",
-                          "--no-mirror", "--translucent", "--delay", "12500", "--fps",
-                          "--background", "33669C"},
-                         nullptr);
+    const HostOptions options = ParseHostOptions(
+        {"--count", "7", "--reflections=24", "-tile", "-colour", "3", "--no-mirror",
+         "--translucent", "--delay", "12500", "--fps", "--background", "33669C"},
+        nullptr);
     ASSERT_EQ(options.Error, "");
     EXPECT_FALSE(options.Run.Hosted);
     const TSettingsOverrides& o = options.Run.Overrides;
     EXPECT_TRUE(o.NumOfElements == 7 && o.NumOfReflections == 24 && o.Colour == 3);
     EXPECT_TRUE(o.FullScreen == true && o.Reflected == false && o.Alpha == true);
     EXPECT_EQ(o.Rest, 13); // microseconds to the nearest millisecond
-    EXPECT_EQ(o.Background, 0x009C6633u); // as the settings keep colours
+    EXPECT_EQ(o.Background, 0x009C6633u);
     EXPECT_TRUE(options.FrameRate);
     // Numbers beyond any range are brought into it later, not refused.
     const TSettingsOverrides huge =
