@@ -195,8 +195,9 @@ TEST(WaylandInputQueue, InOrderOneMoveAtATimeAFloodDropped) {
     EXPECT_EQ(got, expect);
 }
 
-// The seat's keyboard and pointer are let go when they go (released where the seat's version
-// allows) and bound anew when they come back; a held key stops repeating with its keyboard.
+// The seat's keyboard and pointer are bound when they come, also after none at the start, let go
+// when they go (released where the seat's version allows) and bound anew when they come back; a
+// held key stops repeating with its keyboard.
 TEST(WaylandSeatListener, DevicesThatGoAreReleasedAndThoseThatComeAreBound) {
     for (const std::uint32_t version : {5u, 2u}) {
         int ends[2];
@@ -210,6 +211,7 @@ TEST(WaylandSeatListener, DevicesThatGoAreReleasedAndThoseThatComeAreBound) {
         {
             WaylandWindow window(platform, display, nullptr);
             StartInput(window);
+            SeatListener.capabilities(&window, window.seat, 0); // none yet
             const std::uint32_t both = WL_SEAT_CAPABILITY_KEYBOARD | WL_SEAT_CAPABILITY_POINTER;
             SeatListener.capabilities(&window, window.seat, both);
             ASSERT_TRUE(window.keyboard != nullptr && window.pointer != nullptr);
