@@ -54,7 +54,7 @@ class PassPacer {
         shownPicture_ = drawn_;
     }
     std::uint64_t PicturesShown() const { return shown_; }
-    // Something was drawn since the last picture shown, or since the one counted `shown` by Drawn.
+    // Something was drawn since the last picture shown (or since the one Drawn counted `shown`).
     bool Unshown() const { return Unshown(shownPicture_); }
     bool Unshown(std::uint64_t shown) const { return drawn_ != shown; }
 

@@ -108,7 +108,8 @@ void WaylandInputQueue::Push(const WaylandInput& input) {
         }
         if (key && !capsLock && last.Kind == WaylandInput::Key &&
             last.VirtualKey == input.VirtualKey && last.CapsLock == input.CapsLock) {
-            times += times < UINT16_MAX ? 1 : 0;
+            if (times < UINT16_MAX)
+                ++times;
             return;
         }
     }
