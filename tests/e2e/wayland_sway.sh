@@ -67,7 +67,12 @@ cases=(
     "Caps Lock on, edits, Escape|wl_input $edits|$edited MonoColor=0x00FF0000"
 )
 # A termination request while the saver starts (once it catches it) is a close like any other.
-catches_sigterm() { local c; c=$(sed -n 's/^SigCgt:\s*//p' "/proc/$SAVER_PID/status" 2>/dev/null) && ((0x${c:-0} >> 14 & 1)); }
+# Until the shell's child has become the saver, the handlers are the shell's.
+catches_sigterm() {
+    local c
+    [ "$(readlink "/proc/$SAVER_PID/exe")" -ef "$LUMIVEX_GL" ] &&
+        c=$(sed -n 's/^SigCgt:\s*//p' "/proc/$SAVER_PID/status" 2>/dev/null) && ((0x${c:-0} >> 14 & 1))
+}
 for delay in 0 0.05 0.15 0.25; do
     # shellcheck disable=SC2086  # one argument a setting
     write_settings $stored MonoColor=0x1FFFFFFF
