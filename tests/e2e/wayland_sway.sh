@@ -3,9 +3,10 @@
 # a focused full-screen view covers each output, none inhibiting idleness; each output shows a
 # picture of its own with the symmetry of 12 mirrored reflections about that output's centre, and
 # its trails build up. A key, a click and SIGTERM each end the saver with 0 within 2 s, the
-# settings as they were, SIGTERM also while it starts; with Caps Lock on the keys edit them, and
-# Escape saves the edits; Escape still ends it after the keyboard left and came back. An output that comes while the saver runs is covered too, and one that
-# goes leaves it drawing. At Rest 20 the passes keep the desktop's pace.
+# settings as they were, SIGTERM also while it starts, Escape also from a keyboard that left and
+# came back; with Caps Lock on the keys edit them, and Escape saves the edits. An output that comes
+# while the saver runs is covered too, and one that goes leaves it drawing. At Rest 20 the passes
+# keep the desktop's pace.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 layout=(640x480+0+0 400x400+640+40)
@@ -42,13 +43,10 @@ plug_in_and_out_then_key() {
     wl_input space
 }
 
-# The seat's keyboard and pointer go while the saver runs (as a wireless keyboard sleeps) and come
-# back: Escape from the new keyboard is heard. Keys sent before the saver binds it are lost, so
-# Escape is sent again until the saver ends.
+# The seat's keyboard and pointer go (as a wireless keyboard sleeps) and come back; keys sent
+# before the saver binds the new keyboard are lost, so Escape is sent until the saver ends.
 devices_leave_and_come_back() {
-    stop_tree "$DEVICES_PID"
-    sleep 0.5
-    start_input_devices
+    stop_tree "$DEVICES_PID" && sleep 0.5 && start_input_devices
     escaped() { wl_input Escape && sleep 0.5 && ! saver_running; }
     poll_until 10 escaped || fail "Escape from a keyboard that came back is not heard"
 }
@@ -68,11 +66,7 @@ cases=(
 )
 # A termination request while the saver starts (once it catches it) is a close like any other.
 # Until the shell's child has become the saver, the handlers are the shell's.
-catches_sigterm() {
-    local c
-    [ "$(readlink "/proc/$SAVER_PID/exe")" -ef "$LUMIVEX_GL" ] &&
-        c=$(sed -n 's/^SigCgt:\s*//p' "/proc/$SAVER_PID/status" 2>/dev/null) && ((0x${c:-0} >> 14 & 1))
-}
+catches_sigterm() { local c; [ "/proc/$SAVER_PID/exe" -ef "$LUMIVEX_GL" ] && c=$(sed -n 's/^SigCgt:\s*//p' "/proc/$SAVER_PID/status" 2>/dev/null) && ((0x${c:-0} >> 14 & 1)); }
 for delay in 0 0.05 0.15 0.25; do
     # shellcheck disable=SC2086  # one argument a setting
     write_settings $stored MonoColor=0x1FFFFFFF
@@ -85,8 +79,7 @@ for delay in 0 0.05 0.15 0.25; do
     for pair in $stored; do expect_setting "${pair%%=*}" "${pair#*=}"; done
 done
 # At Rest 20 the passes keep the pace of an X server of the outputs' size, not the outputs' 60 Hz.
-# Both runs take wall time on a shared machine: the bounds are wide, the exact pace is the pacing
-# unit test's.
+# Wall time on a shared machine: wide bounds; the exact pace is the pacing unit test's.
 write_settings NumOfReflections=12 NumOfElements=3 FullScreen=0 Rest=20
 measure_passes_and_shown 4 1040x480
 desktop=$PASSES

@@ -3,7 +3,7 @@
 # symmetry of 12 mirrored reflections about the output's centre (a view of the wrong size or offset
 # moves it); SIGTERM ends it with 0. A kept picture hands ES the page's vertices, pass for pass. A
 # compositor that never answers: the start gives up after 3 s, and SIGTERM ends the wait with 0.
-# The deadlines are wall time on a shared machine: wide, to tell late from never.
+# The exit deadlines are wall time on a shared machine: wide.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 start_weston 720x400

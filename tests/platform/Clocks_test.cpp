@@ -1,5 +1,5 @@
 // The two clocks the back ends without system timers share: the saver window's timers and the
-// frame-rate meter of --fps (and the rates its text gives), driven with made-up milliseconds.
+// frame-rate meter of --fps, driven with made-up milliseconds.
 #include "gl/FrameRateOverlay.h"
 #include "platform/FrameRateMeter.h"
 #include "platform/SaverTimers.h"
@@ -60,7 +60,7 @@ TEST(FrameRateMeter, EachSecondIsMeasuredFromTheReportBefore) {
             }
         EXPECT_EQ(told, c.Told) << c.Step << " ms a frame";
     }
-    // Where pictures are shown apart from the passes, the text gives both rates, passes first.
+    // Pictures shown apart from the passes: both rates in the text, the passes' first.
     FrameRateOverlay overlay;
     for (std::uint64_t now = 0; now <= 2000; now += 20) {
         if (now % 40 == 0)

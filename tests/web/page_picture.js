@@ -93,8 +93,7 @@ run(async (browser) => {
   await plain.close();
 
   // At Rest 20 a pass takes 20 ms and a few of drawing: 40 to 50 a second as on the desktop, not
-  // one every animation frame (60); no more pictures shown than passes. Wall time on a shared
-  // machine: the bounds are wide, the exact pace is the pacing unit test's.
+  // one every animation frame (60); no more pictures shown than passes. Wall time: wide bounds.
   const paced = await browser.open("?fps&delay=20000&count=3&reflections=12&no-tile");
   const reports = () => paced.console.map((line) => line.match(/([\d.]+) fps, .*, ([\d.]+) shown/))
     .filter(Boolean).slice(1).map((m) => [Number(m[1]), Number(m[2])]);
