@@ -6,9 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -186,26 +183,6 @@ TEST(WaylandInputQueue, InOrderOneMoveAtATimeAFloodDropped) {
         got.push_back(input.VirtualKey);
     pushed.erase(pushed.begin() + 72 + 60, pushed.end() - 1);
     EXPECT_EQ(got, pushed);
-}
-
-// The seat's devices are bound when they come (also after none), let go when they go and bound
-// anew when they come back.
-TEST(WaylandSeatListener, DevicesThatGoAreReleasedAndThoseThatComeAreBound) {
-    int ends[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
-    WaylandPlatform platform;
-    WaylandPlatform::DisplayState display;
-    display.display = wl_display_connect_to_fd(ends[0]);
-    display.registry = wl_display_get_registry(display.display);
-    display.seatGlobal = 7;
-    display.seatVersion = 5;
-    WaylandWindow window(platform, display, nullptr);
-    StartInput(window);
-    for (const std::uint32_t capabilities : {0, 3, 1, 2, 3}) { // 1 pointer, 2 keyboard
-        SeatListener.capabilities(&window, window.seat, capabilities);
-        EXPECT_EQ((window.pointer != nullptr) | (window.keyboard != nullptr) << 1, capabilities);
-    }
-    close(ends[1]);
 }
 
 } // namespace

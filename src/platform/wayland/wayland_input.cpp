@@ -171,9 +171,9 @@ void OnCapabilities(void* data, wl_seat* seat, std::uint32_t capabilities) {
 
 void OnSeatName(void*, wl_seat*, const char*) {}
 
-} // namespace
-
 const wl_seat_listener SeatListener = {&OnCapabilities, &OnSeatName};
+
+} // namespace
 
 WaylandKeyboard::~WaylandKeyboard() {
     xkb_state_unref(numLock);

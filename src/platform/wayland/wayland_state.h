@@ -250,9 +250,8 @@ std::vector<ViewRect> ViewMonitors(const WaylandWindow& window);
 void RequestFrame(WaylandSurface& surface);
 
 // wayland_input.cpp
-// The seat's and its keyboard's events, each given the window as its data.
+// The seat keyboard's events, each given the window as its data.
 extern const wl_keyboard_listener KeyboardListener;
-extern const wl_seat_listener SeatListener;
 void StartInput(WaylandWindow& window);
 void StopInput(WaylandWindow& window);
 void ApplyCursor(WaylandWindow& window);
