@@ -125,9 +125,10 @@ struct PictureState {
     bool Reflected = false;
     bool FullScreen = false;
     bool Monochrome = false;
-    std::uint32_t MonoColor = 0; // COLORREF
-    float BaseAngle = 0.0f;      // degrees
-    std::int32_t Rest = 0;       // ms
+    std::uint32_t MonoColor = 0;  // COLORREF
+    float BaseAngle = 0.0f;       // degrees
+    std::int32_t Rest = 0;        // ms
+    std::uint32_t Background = 0; // COLORREF, which the first paint clears to
 };
 
 // A part of the view, in the view's pixels from its top left corner.

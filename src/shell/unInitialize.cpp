@@ -129,6 +129,7 @@ void ApplyOverrides() {
     Settings.Alpha = o.Alpha.value_or(Settings.Alpha);
     Settings.Reflected = o.Reflected.value_or(Settings.Reflected);
     Settings.FullScreen = o.FullScreen.value_or(Settings.FullScreen);
+    Settings.Background = o.Background.value_or(Settings.Background);
     if (o.Colour) {
         // As the digit keys choose a colour.
         const int colour = std::clamp(*o.Colour, 0, MonoColorsLength - 1);

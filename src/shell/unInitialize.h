@@ -51,6 +51,7 @@ struct TSettingsOverrides {
     std::optional<bool> Alpha;
     std::optional<bool> Reflected;
     std::optional<bool> FullScreen;
+    std::optional<std::uint32_t> Background; // 0x00BBGGRR; never saved, as it is never written
 };
 
 // A run asked for by options instead of a mode letter: the saver, with the overrides. A hosted

@@ -269,12 +269,14 @@ TEST_F(StartupTest, OptionsHoldForTheRunWhileInteractiveEditsAreSaved) {
     options.Overrides.NumOfReflections = 99; // clamped as a stored value is
     options.Overrides.Colour = 12;
     options.Overrides.FullScreen = true;
+    options.Angle = 360; // a kept picture's turn, less than a whole one
     SaverWindowRunner = [] {
         current->Log.push_back("RunSaverWindow");
         EXPECT_EQ(Settings.NumOfElements, 7);
         EXPECT_EQ(Settings.NumOfReflections, 72);
         EXPECT_EQ(Settings.MonoColor, 0x006633FFu);
         EXPECT_TRUE(Settings.Monochrome && Settings.FullScreen);
+        EXPECT_EQ(StartAngle, 359.0f);
         // A Caps Lock edit of the reflections; the rest still holds the options' values.
         Settings.NumOfReflections = 30;
     };
