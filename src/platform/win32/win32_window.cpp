@@ -206,14 +206,14 @@ void WatchDisplayPower(WindowState& state) {
         ::GetVersionExA(&info);
         return info;
     }();
-    const auto registerFor = User32Proc<RegisterPowerSettingProc>("RegisterPowerSettingNotification");
+    const auto registerFor =
+        User32Proc<RegisterPowerSettingProc>("RegisterPowerSettingNotification");
     if (version.dwPlatformId != VER_PLATFORM_WIN32_NT || version.dwMajorVersion < 6 ||
         registerFor == nullptr)
         return;
     const bool windows8 = version.dwMajorVersion > 6 || version.dwMinorVersion >= 2;
-    state.powerNotification = registerFor(state.frame,
-                                          windows8 ? &ConsoleDisplayState : &MonitorPowerOn,
-                                          NotifyWindowHandle);
+    state.powerNotification = registerFor(
+        state.frame, windows8 ? &ConsoleDisplayState : &MonitorPowerOn, NotifyWindowHandle);
 }
 
 // What the system tells the saver window as a whole; false for any other message.
