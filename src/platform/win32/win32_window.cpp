@@ -40,6 +40,8 @@ struct Timer {
 constexpr UINT DpiChangedMessage = 0x02E0;
 constexpr WPARAM PowerSettingChange = 0x8013;
 constexpr DWORD NotifyWindowHandle = 0;
+// The saver's own: take the foreground back after another program took it.
+constexpr UINT TakeBackMessage = WM_APP + 1;
 // Windows 8 on: the console's displays off (0), on (1) or dimmed (2).
 constexpr GUID ConsoleDisplayState = {
     0x6FE69556, 0x704A, 0x47A0, {0x8F, 0x24, 0xC2, 0x8D, 0x93, 0x6F, 0xDA, 0x47}};
@@ -254,6 +256,16 @@ bool HandleSystemMessage(WindowState& state, UINT message, WPARAM wParam, LPARAM
     case DpiChangedMessage:
         FollowScreen(state);
         return true;
+    case TakeBackMessage:
+        // Activated by the system's foreground, not by the window's place, which would leave
+        // the keyboard with the other program; the focus is given anew, as the view may still
+        // hold it for its own thread, where Wine would then not move the keyboard.
+        TakeForeground(state.frame);
+        ::SetWindowPos(state.frame, HWND_TOPMOST, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        ::SetFocus(nullptr);
+        ::SetFocus(state.view);
+        return true;
     case WM_POWERBROADCAST:
         if (wParam == PowerSettingChange)
             FollowDisplayPower(state, lParam);
@@ -425,9 +437,8 @@ void Win32Platform::WindowState::BeforeEvents() {
     if (!activationLost)
         return;
     activationLost = false;
-    ::SetWindowPos(frame, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    TakeForeground(frame);
-    ::SetFocus(view);
+    // Taken back as a message of its own: Wine dates the keyboard's move by the last message.
+    ::PostMessageA(frame, TakeBackMessage, 0, 0);
 }
 
 void Win32Platform::WindowState::BeforeIdle() {
@@ -459,18 +470,20 @@ HWND SaverViewWindow(const Win32Platform::WindowState* state) {
 
 void TakeForeground(HWND window) {
     const HWND foreground = ::GetForegroundWindow();
-    if (foreground == window)
+    if (foreground == window ||
+        (::SetForegroundWindow(window) && ::GetForegroundWindow() == window))
         return;
+    // Refused (the system keeps the foreground for the program that took it last): asked again
+    // as part of that program's input.
     static const auto threadOf = User32Proc<WindowThreadProc>("GetWindowThreadProcessId");
     static const auto attach = User32Proc<AttachThreadInputProc>("AttachThreadInput");
     const DWORD self = ::GetCurrentThreadId();
     const DWORD other =
         foreground != nullptr && threadOf != nullptr ? threadOf(foreground, nullptr) : 0;
-    const bool attached =
-        other != 0 && other != self && attach != nullptr && attach(self, other, TRUE) != FALSE;
+    if (other == 0 || other == self || attach == nullptr || !attach(self, other, TRUE))
+        return;
     ::SetForegroundWindow(window);
-    if (attached)
-        attach(self, other, FALSE);
+    attach(self, other, FALSE);
 }
 
 WindowHandle Win32Platform::CreateSaverWindow(WindowEvents* events) {

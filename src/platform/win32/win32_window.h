@@ -10,7 +10,7 @@ namespace lumivex {
 HWND SaverViewWindow(const Win32Platform::WindowState* state);
 
 // Brings a window of the saver to the foreground, also where the system keeps it for the program
-// that took it last: for that moment the saver shares that program's input state.
+// that took it last.
 void TakeForeground(HWND window);
 
 } // namespace lumivex

@@ -88,10 +88,10 @@ TEST(HelpTest, WinHelpOnlyBeforeVistaAndWithTheFile) {
     EXPECT_FALSE(WinHelpCanShow(file, windows10));
     ::DeleteFileA(path.c_str());
     // The own help tells every Caps Lock key, Backspace, the settings' place and the password.
-    for (const char* words : {"Caps Lock", "0 to 9", "keypad + and -", "T, V, W", "Up and Down",
-                              "Left and Right", "Delete", "Escape", "Backspace",
-                              "HKEY_CURRENT_USER\\Software\\Orvantix\\Lumivex GL\\Version 3.0",
-                              "password"})
+    for (const char* words :
+         {"Caps Lock", "0 to 9", "keypad + and -", "T, V, W", "Up and Down", "Left and Right",
+          "Delete", "Escape", "Backspace",
+          "HKEY_CURRENT_USER\\Software\\Orvantix\\Lumivex GL\\Version 3.0", "password"})
         EXPECT_NE(std::string(OwnHelpText).find(words), std::string::npos) << words;
 }
 
@@ -146,8 +146,10 @@ struct PowerCase {
 
 TEST(SaverWindowOnDisplay, PassesStopWhileEveryDisplayIsOffAndTheTimersCount) {
     const PowerCase cases[] = {
-        {"Windows 8 on, dimmed counts as on", {ConsoleDisplayState, 4, 0},
-         {ConsoleDisplayState, 4, 2}, 1},
+        {"Windows 8 on, dimmed counts as on",
+         {ConsoleDisplayState, 4, 0},
+         {ConsoleDisplayState, 4, 2},
+         1},
         {"Vista and 7", {MonitorPowerOn, 4, 0}, {MonitorPowerOn, 4, 1}, 1},
         {"another setting", {OtherSetting, 4, 0}, {OtherSetting, 4, 1}, 0},
         {"no state", {ConsoleDisplayState, 0, 0}, {ConsoleDisplayState, 4, 1}, 0},
