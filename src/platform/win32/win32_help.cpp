@@ -46,27 +46,27 @@ bool FileExists(const std::string& path) {
 } // namespace
 
 const char* const OwnHelpText =
-    "Lumivex GL draws a kaleidoscope: a few lines, curves, spokes that sweep discs and rings, "
-    "and triangles wander inside a wedge of the picture and are repeated around the centre of "
-    "each monitor as turned, alternately mirrored copies. The picture is never cleared, so "
-    "their trails build it up. Every 5 minutes a new random picture begins.\n\n"
+    "Lumivex GL draws a kaleidoscope on each monitor: a few lines, curves, spokes that sweep "
+    "discs and rings, and triangles wander inside a wedge of the picture and are repeated "
+    "around its centre as turned, alternately mirrored copies. The picture is never cleared, "
+    "so their trails build it up. Every 5 minutes a new random picture begins.\n\n"
     "A key, a click or a movement of the mouse ends the saver. Backspace draws a new random "
     "picture instead.\n\n"
-    "With Caps Lock on, the keys change the picture, and the changes become the settings:\n"
-    "  0 to 9 (also on the keypad)\tcolour: 0 many colours, 1 to 9 shades of one\n"
-    "  keypad + and -\tone element more (up to 5) or fewer\n"
-    "  T, V, W\ttranslucency, mirrored copies, tiling the whole screen\n"
-    "  Up and Down\tmore or fewer copies around the centre\n"
-    "  Left and Right\tslower and faster\n"
-    "  Delete\ta new picture with the same settings\n"
-    "  Escape\tends the saver\n"
-    "They are kept when Caps Lock goes off or the saver ends.\n\n"
-    "The settings are kept in the registry under HKEY_CURRENT_USER\\Software\\Orvantix\\"
+    "With Caps Lock on, the keys change the picture and the changes become the settings:\n"
+    "0 to 9 (also on the keypad): the colour, 0 many colours, 1 to 9 shades of one\n"
+    "keypad + and -: one element more (up to 5) or fewer\n"
+    "T, V, W: translucency, mirrored copies, tiling the whole screen on or off\n"
+    "Up and Down: more or fewer copies around the centre\n"
+    "Left and Right: slower and faster\n"
+    "Delete: a new picture with the same settings\n"
+    "Escape: ends the saver\n"
+    "The settings are kept when Caps Lock goes off or the saver ends.\n\n"
+    "They are kept in the registry, under HKEY_CURRENT_USER\\Software\\Orvantix\\"
     "Lumivex GL\\Version 3.0.\n\n"
-    "Password protection: on Windows 95, 98 and ME, when the Display settings' screen saver "
-    "password is on, the saver ends only once that password is given; it is set with the "
-    "Change button there. On later Windows, 'On resume, display logon screen' locks the "
-    "computer when the saver ends.";
+    "Password protection: on Windows 95, 98 and ME, with the screen saver password of the "
+    "Display settings on, the saver ends only once that password is given (the Change button "
+    "there sets it). On later Windows, \"On resume, display logon screen\" locks the computer "
+    "when the saver ends.";
 
 bool WinHelpCanShow(const std::string& file, const PlatformVersion& version) {
     if (version.PlatformId == VER_PLATFORM_WIN32_NT && version.Major >= WindowsVista)
