@@ -173,5 +173,51 @@ TEST(SaverWindowOnDisplay, PassesStopWhileEveryDisplayIsOffAndTheTimersCount) {
     }
 }
 
+// Monitors plugged in or out, or another scale: the window covers the virtual screen again and
+// the form hears of the layout, even at the same size; not once it has closed.
+class ResizeEvents final : public WindowEvents {
+  public:
+    void OnKeyDown(std::uint16_t) override {}
+    void OnMouseDown() override {}
+    void OnMouseMove(int, int) override {}
+    void OnTimer(TimerId) override {}
+    void OnPaint() override {}
+    void OnResize(int width, int height) override {
+        Sizes += std::to_string(width) + "x" + std::to_string(height) + ";";
+    }
+    bool OnCloseQuery() override { return true; }
+    void OnClose() override {}
+    void OnIdle() override {}
+    std::string Sizes;
+};
+
+TEST(SaverWindowOnDisplay, FollowsTheScreenAsMonitorsChange) {
+    Win32Platform platform;
+    SetPlatform(&platform);
+    ResizeEvents events;
+    const auto frame = reinterpret_cast<HWND>(platform.CreateSaverWindow(&events));
+    const RECT screen = VirtualScreen();
+    const std::string full = std::to_string(screen.right - screen.left) + "x" +
+                             std::to_string(screen.bottom - screen.top) + ";";
+    for (UINT message : {UINT{WM_DISPLAYCHANGE}, UINT{0x02E0}}) { // and WM_DPICHANGED
+        platform.SetWindowBounds(10, 10, 100, 100);
+        events.Sizes.clear();
+        ::SendMessageA(frame, message, 0, 0);
+        RECT now{};
+        ::GetWindowRect(frame, &now);
+        EXPECT_EQ((std::vector<LONG>{now.left, now.top, now.right, now.bottom}),
+                  (std::vector<LONG>{screen.left, screen.top, screen.right, screen.bottom}))
+            << message;
+        // The size message, then the layout told again.
+        EXPECT_EQ(events.Sizes, full + full) << message;
+    }
+    platform.SetWindowBounds(0, 0, 0, 0);
+    events.Sizes.clear();
+    ::SendMessageA(frame, WM_DISPLAYCHANGE, 0, 0);
+    EXPECT_EQ(events.Sizes, "");
+    platform.DestroySaverWindow();
+    SetPlatform(nullptr);
+}
+
 } // namespace
 } // namespace lumivex
