@@ -73,7 +73,8 @@ for close in Escape Return "close box"; do
     else
         send key "$close"
     fi
-    poll_until 15 bash -c "! kill -0 $SAVER_PID 2>/dev/null" || { screenshot "$E2E_TMP/help.png"; fail "$close left the help open"; }
+    poll_until 15 bash -c "! kill -0 $SAVER_PID 2>/dev/null" ||
+        { screenshot "$E2E_TMP/help.png" && fail "$close left the help open (help.png kept)"; }
     wait_for_saver_exit
     [ "$SAVER_RC" -eq 0 ] || fail "configure closed by $close ended with code $SAVER_RC"
 done
