@@ -257,9 +257,9 @@ bool HandleSystemMessage(WindowState& state, UINT message, WPARAM wParam, LPARAM
         FollowScreen(state);
         return true;
     case TakeBackMessage:
-        // Activated by the system's foreground, not by the window's place, which would leave
-        // the keyboard with the other program; the focus is given anew, as the view may still
-        // hold it for its own thread, where Wine would then not move the keyboard.
+        // The foreground is asked for first: raising the window would activate it without
+        // taking the keyboard from the other program. The focus is then given anew, as the view
+        // still holds it for its own thread and Wine moves the keyboard only on a change.
         TakeForeground(state.frame);
         ::SetWindowPos(state.frame, HWND_TOPMOST, 0, 0, 0, 0,
                        SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
