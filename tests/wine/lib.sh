@@ -145,8 +145,9 @@ relay_off() {
 relayed() { grep -a "Call [A-Za-z0-9]*\.$1(" "$SAVER_OUT" || true; }
 
 # start_other_window X Y W H: another program's magenta window at that place (Windows' screen
-# coordinates) in the running Wine, before the saver starts; it notes the keys and clicks it gets
-# in $OTHER_LOG and comes forward by itself once $OTHER_FORWARD holds 1.
+# coordinates) in the running Wine, before the saver starts; it notes its handle ("window N") and
+# the keys and clicks it gets in $OTHER_LOG and comes forward by itself once $OTHER_FORWARD
+# holds 1.
 start_other_window() {
     OTHER_LOG="$E2E_TMP/other.log"
     OTHER_FORWARD="$E2E_TMP/other.forward"
@@ -156,6 +157,7 @@ start_other_window() {
         wine "${LUMIVEX_TEST_WINDOW:?the test window program}" "$@" >/dev/null 2>&1 &
     poll_until 30 bash -c "timeout 5 xdotool search --onlyvisible --name '^Other program\$' >/dev/null 2>&1" ||
         fail "the other program's window did not appear"
+    poll_until 10 grep -q '^window ' "$OTHER_LOG" || fail "the other program noted no handle"
 }
 
 # The share (0 to 1) of the part CROP of IMAGE in the other window's magenta.

@@ -5,9 +5,9 @@
 # it stands (not expanded) and written back as REG_SZ. Configure (/c) on Windows XP, with the file
 # in the Windows folder, opens help context 1000 of LMVXSVGL.HLP owned by the desktop window, and
 # shows no window of its own; on Windows 10, which has no WinHelp, it starts none and shows its
-# own help window, which Escape, Enter and its close box each close, the program ending with 0. At
-# 192 dots per inch the saver (/s), DPI-aware, covers the whole screen in its pixels with a picture
-# centred on it.
+# own help window, owned by the window "/c:N" names, which Escape, Enter and its close box each
+# close, the program ending with 0. At 192 dots per inch the saver (/s), DPI-aware, covers the
+# whole screen in its pixels with a picture centred on it.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 start_xvfb 320x240
@@ -60,12 +60,23 @@ rm -f "$help_file"
 note "configure on Windows 10"
 start_xvfb 1024x768
 wine_quiet reg add 'HKCU\Software\Wine' /v Version /d win10 /f || fail "cannot report Windows 10"
-relay_calls 'user32.WinHelpA'
+relay_calls 'user32.WinHelpA;user32.MessageBoxA'
 for close in Escape Return "close box"; do
-    start_saver /c
+    # Owned by the window the display settings name (here another program's), else by nobody.
+    owner=00000000
+    if [ "$close" = Escape ]; then
+        start_other_window 0 0 100 100
+        owner=$(sed -n 's/^window //p' "$OTHER_LOG")
+        linux_start_saver "/c:$owner"
+        owner=$(printf '%08x' "$owner")
+    else
+        start_saver /c
+    fi
     # Shown, titled "Lumivex GL", with the keyboard.
     wait_for_saver_ready 30
     [ -z "$(relayed WinHelpA)" ] || fail "configure called WinHelp on Windows 10"
+    relayed MessageBoxA | grep -q "MessageBoxA($owner," ||
+        fail "the help is not owned by $owner: $(relayed MessageBoxA)"
     if [ "$close" = "close box" ]; then
         eval "$(timeout 5 xdotool getwindowgeometry --shell "$(saver_window)")"
         # At the right end of the title bar Wine draws.

@@ -1,6 +1,7 @@
 // Another program's window for the tests: magenta, at the place its command line gives (X Y W H,
-// in Windows' screen coordinates), noting in LUMIVEX_TEST_LOG every key and click it gets. Once
-// the file LUMIVEX_TEST_ANSWER holds "1" it brings itself to the foreground, as a program may.
+// in Windows' screen coordinates), noting in LUMIVEX_TEST_LOG its handle and every key and click
+// it gets. Once the file LUMIVEX_TEST_ANSWER holds "1" it brings itself to the foreground, as a
+// program may.
 #include "test_dll_log.h"
 
 #include <cstdlib>
@@ -51,6 +52,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         atoi(__argv[2]), atoi(__argv[3]), atoi(__argv[4]), nullptr, nullptr, instance, nullptr);
     if (window == nullptr)
         return 1;
+    char line[64];
+    wsprintfA(line, "window %lu", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)));
+    lumivex_test::Note(line);
     SetTimer(window, PollTimer, 100, nullptr);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {

@@ -77,14 +77,19 @@ bool WinHelpCanShow(const std::string& file, const PlatformVersion& version) {
 
 void Win32Platform::ShowHelp(WindowHandle owner, const std::string& file, std::uint32_t command,
                              std::uint32_t context) {
-    const auto window = reinterpret_cast<HWND>(owner);
+    // A number on the command line that names no window leaves the help to the desktop.
+    HWND window = reinterpret_cast<HWND>(owner);
+    if (!::IsWindow(window))
+        window = ::GetDesktopWindow();
     if (WinHelpCanShow(file, GetVersion())) {
         ::WinHelpA(window, file.c_str(), command, context);
         return;
     }
-    // Started by the display settings, the saver may come forward; Escape, Enter and the close
-    // box all close a message box that has only OK.
-    ::MessageBoxA(window, OwnHelpText, HelpTitle, MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
+    // A modal window disables its owner, which must not be the desktop. Started by the display
+    // settings, the saver may come forward; Escape, Enter and the close box all close a message
+    // box that has only OK.
+    ::MessageBoxA(window == ::GetDesktopWindow() ? nullptr : window, OwnHelpText, HelpTitle,
+                  MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
 }
 
 } // namespace lumivex
