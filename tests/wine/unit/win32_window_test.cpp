@@ -95,7 +95,7 @@ TEST(HelpTest, WinHelpOnlyBeforeVistaAndWithTheFile) {
         EXPECT_NE(std::string(OwnHelpText).find(words), std::string::npos) << words;
 }
 
-// --- the displays' power, through the saver window's procedure (it needs a display) --------
+// --- the saver window's procedure (it needs a display) -------------------------------------
 
 struct PowerSetting {
     GUID Setting;
@@ -108,33 +108,46 @@ constexpr GUID MonitorPowerOn = {
     0x02731015, 0x4510, 0x4526, {0x99, 0xE6, 0xE5, 0xA1, 0x7E, 0xBD, 0x1A, 0xEA}};
 constexpr GUID OtherSetting = {0x12345678, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
 
-// Idle passes until the first one, ticks counted meanwhile; the first tick sends `on`.
-class PowerEvents final : public WindowEvents {
-  public:
-    explicit PowerEvents(HWND& frame, PowerSetting on) : frame_(frame), on_(on) {}
+// A saver window on the real back end; its form notes the sizes it hears and the ticks counted
+// before the first idle pass, which ends the loop; the first tick sends `On` to the window.
+class SaverWindowOnDisplay : public ::testing::Test, public WindowEvents {
+  protected:
+    void SetUp() override {
+        SetPlatform(&platform);
+        frame = reinterpret_cast<HWND>(platform.CreateSaverWindow(this));
+    }
+    void TearDown() override {
+        platform.DestroySaverWindow();
+        SetPlatform(nullptr);
+    }
+    LRESULT Send(UINT message, WPARAM wParam = 0, const PowerSetting* setting = nullptr) {
+        return ::SendMessageA(frame, message, wParam, reinterpret_cast<LPARAM>(setting));
+    }
+
     void OnKeyDown(std::uint16_t) override {}
     void OnMouseDown() override {}
     void OnMouseMove(int, int) override {}
     void OnTimer(TimerId timer) override {
-        if (timer != TimerTick)
-            return;
-        if (++Ticks == 1)
-            ::SendMessageA(frame_, WM_POWERBROADCAST, 0x8013, reinterpret_cast<LPARAM>(&on_));
+        if (timer == TimerTick && ++Ticks == 1)
+            Send(WM_POWERBROADCAST, 0x8013, &On);
     }
     void OnPaint() override {}
-    void OnResize(int, int) override {}
+    void OnResize(int width, int height) override {
+        Sizes += std::to_string(width) + "x" + std::to_string(height) + ";";
+    }
     bool OnCloseQuery() override { return true; }
     void OnClose() override {}
     void OnIdle() override {
         TicksAtFirstPass = Ticks;
         GetPlatform().RequestClose();
     }
+
+    Win32Platform platform;
+    HWND frame = nullptr;
+    PowerSetting On{};
     int Ticks = 0;
     int TicksAtFirstPass = -1;
-
-  private:
-    HWND& frame_;
-    PowerSetting on_;
+    std::string Sizes;
 };
 
 struct PowerCase {
@@ -144,7 +157,7 @@ struct PowerCase {
     int TicksAtFirstPass; // 0: the passes never stopped
 };
 
-TEST(SaverWindowOnDisplay, PassesStopWhileEveryDisplayIsOffAndTheTimersCount) {
+TEST_F(SaverWindowOnDisplay, PassesStopWhileEveryDisplayIsOffAndTheTimersCount) {
     const PowerCase cases[] = {
         {"Windows 8 on, dimmed counts as on",
          {ConsoleDisplayState, 4, 0},
@@ -154,69 +167,40 @@ TEST(SaverWindowOnDisplay, PassesStopWhileEveryDisplayIsOffAndTheTimersCount) {
         {"another setting", {OtherSetting, 4, 0}, {OtherSetting, 4, 1}, 0},
         {"no state", {ConsoleDisplayState, 0, 0}, {ConsoleDisplayState, 4, 1}, 0},
     };
+    platform.SetIdleHandler(true);
+    platform.SetTimerEnabled(TimerTick, true);
     for (const PowerCase& c : cases) {
-        Win32Platform platform;
-        SetPlatform(&platform);
-        HWND frame = nullptr;
-        PowerEvents events(frame, c.On);
-        frame = reinterpret_cast<HWND>(platform.CreateSaverWindow(&events));
-        platform.SetIdleHandler(true);
-        platform.SetTimerEnabled(TimerTick, true);
-        PowerSetting off = c.Off;
-        EXPECT_EQ(::SendMessageA(frame, WM_POWERBROADCAST, 0x8013, reinterpret_cast<LPARAM>(&off)),
-                  TRUE)
-            << c.Name;
+        On = c.On;
+        Ticks = 0;
+        EXPECT_EQ(Send(WM_POWERBROADCAST, 0x8013, &c.Off), TRUE) << c.Name;
         platform.RunModal();
-        EXPECT_EQ(events.TicksAtFirstPass, c.TicksAtFirstPass) << c.Name;
-        platform.DestroySaverWindow();
-        SetPlatform(nullptr);
+        EXPECT_EQ(TicksAtFirstPass, c.TicksAtFirstPass) << c.Name;
+        Send(WM_POWERBROADCAST, 0x8013, &c.On);
     }
 }
 
 // Monitors plugged in or out, or another scale: the window covers the virtual screen again and
 // the form hears of the layout, even at the same size; not once it has closed.
-class ResizeEvents final : public WindowEvents {
-  public:
-    void OnKeyDown(std::uint16_t) override {}
-    void OnMouseDown() override {}
-    void OnMouseMove(int, int) override {}
-    void OnTimer(TimerId) override {}
-    void OnPaint() override {}
-    void OnResize(int width, int height) override {
-        Sizes += std::to_string(width) + "x" + std::to_string(height) + ";";
-    }
-    bool OnCloseQuery() override { return true; }
-    void OnClose() override {}
-    void OnIdle() override {}
-    std::string Sizes;
-};
-
-TEST(SaverWindowOnDisplay, FollowsTheScreenAsMonitorsChange) {
-    Win32Platform platform;
-    SetPlatform(&platform);
-    ResizeEvents events;
-    const auto frame = reinterpret_cast<HWND>(platform.CreateSaverWindow(&events));
+TEST_F(SaverWindowOnDisplay, FollowsTheScreenAsMonitorsChange) {
     const RECT screen = VirtualScreen();
     const std::string full = std::to_string(screen.right - screen.left) + "x" +
                              std::to_string(screen.bottom - screen.top) + ";";
     for (UINT message : {UINT{WM_DISPLAYCHANGE}, UINT{0x02E0}}) { // and WM_DPICHANGED
         platform.SetWindowBounds(10, 10, 100, 100);
-        events.Sizes.clear();
-        ::SendMessageA(frame, message, 0, 0);
+        Sizes.clear();
+        Send(message);
         RECT now{};
         ::GetWindowRect(frame, &now);
         EXPECT_EQ((std::vector<LONG>{now.left, now.top, now.right, now.bottom}),
                   (std::vector<LONG>{screen.left, screen.top, screen.right, screen.bottom}))
             << message;
         // The size message, then the layout told again.
-        EXPECT_EQ(events.Sizes, full + full) << message;
+        EXPECT_EQ(Sizes, full + full) << message;
     }
     platform.SetWindowBounds(0, 0, 0, 0);
-    events.Sizes.clear();
-    ::SendMessageA(frame, WM_DISPLAYCHANGE, 0, 0);
-    EXPECT_EQ(events.Sizes, "");
-    platform.DestroySaverWindow();
-    SetPlatform(nullptr);
+    Sizes.clear();
+    Send(WM_DISPLAYCHANGE);
+    EXPECT_EQ(Sizes, "");
 }
 
 } // namespace
