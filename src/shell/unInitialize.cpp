@@ -106,7 +106,9 @@ void ActOnMode() {
     Platform& platform = GetPlatform();
     switch (RunMode) {
     case rmConfigure:
-        platform.ShowHelp(platform.GetDesktopWindow(), HelpFile, HELP_CONTEXT, HelpContext);
+        // The help belongs to the settings dialog that asked for it, if it said which.
+        platform.ShowHelp(ParentWindow != 0 ? ParentWindow : platform.GetDesktopWindow(), HelpFile,
+                          HELP_CONTEXT, HelpContext);
         break;
     case rmPreview:
         break;
@@ -244,6 +246,9 @@ void DecodeCommandLine(const std::vector<std::string>& arguments) {
         RunMode = rmRun;
         break;
     }
+    // The display settings name their own window as "/c:1234".
+    if (RunMode == rmConfigure && mode.size() > 3 && mode[2] == ':')
+        ParentWindow = ParseWindowHandle(mode.substr(3));
     if (arguments.size() >= 2)
         ParentWindow = ParseWindowHandle(arguments[1]);
 }
