@@ -131,6 +131,21 @@ GuardHandle LockInPrivateFolder(const std::string& folder, int flags, const std:
 
 } // namespace
 
+int LockInPrivateFolders(const std::string& file, bool& heldElsewhere) {
+    heldElsewhere = false;
+    GuardHandle guard = 0;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] == '/')
+        guard = LockInPrivateFolder(runtime, 0, file, heldElsewhere);
+    const char* temporary = std::getenv("TMPDIR");
+    const std::string own =
+        std::string(temporary != nullptr && temporary[0] == '/' ? temporary : "/tmp") +
+        "/lumivex-gl-" + std::to_string(geteuid());
+    if (guard == 0 && (mkdir(own.c_str(), 0700) == 0 || errno == EEXIST))
+        guard = LockInPrivateFolder(own, O_NOFOLLOW, file, heldElsewhere);
+    return guard != 0 ? DescriptorOf(guard) : -1;
+}
+
 GuardHandle PosixPlatform::CreateInstanceGuard(const std::string& name, bool& alreadyExists) {
     alreadyExists = false;
     const std::string settings = SettingsFilePath();
@@ -152,17 +167,8 @@ GuardHandle PosixPlatform::CreateInstanceGuard(const std::string& name, bool& al
         return guard;
     const int error = errno;
     if (unwritable) {
-        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        if (runtime != nullptr && runtime[0] == '/')
-            guard = LockInPrivateFolder(runtime, 0, file, alreadyExists);
-        const char* temporary = std::getenv("TMPDIR");
-        const std::string own =
-            std::string(temporary != nullptr && temporary[0] == '/' ? temporary : "/tmp") +
-            "/lumivex-gl-" + std::to_string(geteuid());
-        if (guard == 0 && (mkdir(own.c_str(), 0700) == 0 || errno == EEXIST))
-            guard = LockInPrivateFolder(own, O_NOFOLLOW, file, alreadyExists);
-        if (guard != 0)
-            return guard;
+        if (const int fd = LockInPrivateFolders(file, alreadyExists); fd >= 0)
+            return HandleOf(fd);
     }
     guardProblem_ = "the folder " + folder + ": " + problem;
     if (error != 0)

@@ -1,0 +1,191 @@
+#!/usr/bin/env bash
+# lumivex-gl --idle 3 on one desktop of the table below (the second argument). On each, the
+# watcher names where it learns of idleness, and a second watcher of the session says that one
+# runs and ends with 0; while keys keep coming no saver starts; the real saver, a child
+# `lumivex-gl /s` of the watcher, starts about 3 s after the last key and draws (its LUMIVEX_FPS
+# report counts its passes); a key ends it, and the next idle period starts it again. Then, by
+# desktop: on X11, where nothing else serves org.freedesktop.ScreenSaver, no saver starts while a
+# client holds an inhibition (one of its two lifted with UnInhibit, the other when the client
+# leaves the bus), and one starts once both are lifted; a saver that crashes is told once and the
+# watcher goes on; the X server going away ends the watcher with 1 and one line, its saver with
+# it. On GNOME and sway SIGTERM ends the watcher with 0, its saver with it.
+source "$(dirname "$0")/lib.sh"
+e2e_init "${1:-}"
+desktop=${2:?which desktop: x11, mutter or sway}
+IDLE=3
+WATCHER_PID="" WATCHER_OUT="$E2E_TMP/watcher.out" SESSION_BUS_PID="" MUTTER_PID="" CLIENT_PID=""
+
+# desktop | what the watcher says it watches | how a key is pressed
+desktops=(
+    "x11|the X display :[0-9]+'s IDLETIME counter|send key space"
+    "mutter|GNOME's idle monitor|client_says key 57"
+    "sway|org_kde_kwin_idle|wl_input space"
+)
+
+# A session bus of the test's own.
+start_session_bus() {
+    dbus-daemon --session --nofork --nopidfile --address="unix:path=$E2E_TMP/bus" \
+        --print-address=3 3>"$E2E_TMP/bus.address" 2>>"$E2E_TMP/bus.log" &
+    SESSION_BUS_PID=$!
+    poll_until 10 test -s "$E2E_TMP/bus.address" || fail "the session bus did not start"
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_TMP/bus"
+}
+
+# A client of that bus (idle_bus.py) that stays connected: client_says ORDER [ARG] answers in
+# $ANSWER.
+start_client() {
+    coproc CLIENT { PATH=/usr/bin:/bin exec python3 "$E2E_DIR/idle_bus.py" 2>>"$E2E_TMP/client.log"; }
+    CLIENT_PID=$CLIENT_PID
+}
+client_says() {
+    echo "$*" >&"${CLIENT[1]}"
+    read -r -t 10 ANSWER <&"${CLIENT[0]}" || fail "idle_bus.py did not answer '$*': $(cat "$E2E_TMP/client.log")"
+}
+stop_client() {
+    [ -n "$CLIENT_PID" ] || return 0
+    eval "exec ${CLIENT[1]}>&-" 2>/dev/null || true
+    wait "$CLIENT_PID" 2>/dev/null || true
+    CLIENT_PID=""
+}
+
+start_x11() {
+    start_xvfb 640x480
+    start_session_bus
+}
+
+# GNOME's compositor, headless, on the test's bus; keys through its remote desktop.
+start_mutter() {
+    command -v mutter >/dev/null || skip "mutter is not installed (scripts/install-deps.sh)"
+    unset DISPLAY
+    start_session_bus
+    mutter --headless --wayland --no-x11 --virtual-monitor 800x600 --wayland-display=lumivex-idle \
+        >>"$E2E_TMP/mutter.log" 2>&1 &
+    MUTTER_PID=$!
+    export WAYLAND_DISPLAY=lumivex-idle
+    poll_until 20 test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" || skip "mutter did not start: $(tail -n 3 "$E2E_TMP/mutter.log")"
+    start_client
+    client_says remote-desktop
+}
+
+# sway 1.7 offers org_kde_kwin_idle only. No session bus: the session is the display, and the
+# watcher's lock goes to a private folder in TMPDIR (the compositor's runtime folder is not ours).
+start_sway_session() {
+    unset DBUS_SESSION_BUS_ADDRESS
+    start_sway 640x480+0+0
+    export TMPDIR=$E2E_TMP
+}
+
+idle_cleanup() {
+    local status=$?
+    [ -z "$WATCHER_PID" ] || stop_tree "$WATCHER_PID"
+    stop_client
+    [ -z "$MUTTER_PID" ] || stop_tree "$MUTTER_PID"
+    [ -z "$SESSION_BUS_PID" ] || stop_tree "$SESSION_BUS_PID"
+    [ "$status" -eq 0 ] || [ ! -f "$WATCHER_OUT" ] || { echo "--- watcher output:" && cat "$WATCHER_OUT"; } >&2
+    (exit "$status")
+    e2e_cleanup
+}
+trap idle_cleanup EXIT
+
+now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
+saver_child() { pgrep -P "$WATCHER_PID" -f ' /s$' | head -n 1; }
+no_saver_child() { [ -z "$(saver_child)" ]; }
+saver_started() { ! no_saver_child; }
+frame_reports() { grep -c 'frames in' "$WATCHER_OUT" || true; }
+reported_since() { [ "$(frame_reports)" -gt "$1" ]; }
+
+# The saver starts between 3 s and 5.5 s after the last input; its pid in CHILD.
+expect_saver_after() {
+    local since=$1
+    poll_until 15 saver_started || fail "no saver 15 s after the last input"
+    local took=$(($(now_ms) - since))
+    CHILD=$(saver_child)
+    [ "$took" -ge $((IDLE * 1000 - 300)) ] && [ "$took" -le $((IDLE * 1000 + 2500)) ] ||
+        fail "the saver started $took ms after the last input"
+    [[ "$(ps -o args= -p "$CHILD")" == *lumivex-gl\ /s ]] || fail "the child is $(ps -o args= -p "$CHILD")"
+    note "the saver started $took ms after the last input"
+}
+
+# A key ends the saver (sent again while it still runs: a saver only just up may not take keys
+# yet); it reports passes drawn.
+key_ends_saver() {
+    local reports attempt
+    reports=$(frame_reports)
+    for attempt in 1 2 3 4 5 6; do
+        $KEY
+        KEY_AT=$(now_ms)
+        poll_until 2 bash -c "! kill -0 $CHILD 2>/dev/null" && break
+    done
+    ! kill -0 "$CHILD" 2>/dev/null || fail "keys do not end the saver"
+    poll_until 5 reported_since "$reports" || fail "the saver reported no passes"
+    local frames
+    frames=$(grep 'frames in' "$WATCHER_OUT" | tail -n 1 | sed -E 's/.* ([0-9]+) frames in.*/\1/')
+    [ "$frames" -gt 0 ] || fail "the saver drew nothing: $(grep 'frames in' "$WATCHER_OUT" | tail -n 1)"
+    note "a key ended it after $frames passes"
+}
+
+row=$(printf '%s\n' "${desktops[@]}" | grep "^$desktop|") || fail "no desktop $desktop"
+IFS='|' read -r _ watched KEY <<<"$row"
+case "$desktop" in
+x11) start_x11 ;;
+mutter) start_mutter ;;
+sway) start_sway_session ;;
+esac
+
+export LUMIVEX_FPS=1
+"$LUMIVEX_GL" --idle "$IDLE" >"$WATCHER_OUT" 2>&1 &
+WATCHER_PID=$!
+poll_until 10 grep -q 'watching' "$WATCHER_OUT" || fail "the watcher did not start"
+grep -Eq "watching .*$watched for $IDLE s" "$WATCHER_OUT" || fail "the watcher watches the wrong thing"
+note "$(head -n 1 "$WATCHER_OUT")"
+second=$("$LUMIVEX_GL" --idle 7 2>&1) || fail "a second watcher ended with $?: $second"
+[[ "$second" == *"an idle watcher runs already in this session"* ]] || fail "a second watcher said: $second"
+
+# Keys for longer than the idle time keep the saver away.
+for _ in $(seq $((IDLE * 2 + 1))); do
+    sleep 0.5
+    $KEY
+done
+last=$(now_ms)
+no_saver_child || fail "a saver started while keys came"
+expect_saver_after "$last"
+sleep 2
+key_ends_saver
+expect_saver_after "$KEY_AT"
+key_ends_saver
+
+if [ "$desktop" = x11 ]; then
+    # Two inhibitions: one lifted by UnInhibit, the other by its client leaving the bus.
+    expect_saver_after "$KEY_AT"
+    kill -SEGV "$CHILD"
+    poll_until 5 grep -q 'the saver was ended by signal 11' "$WATCHER_OUT" || fail "the crash was not told"
+    kill -0 "$WATCHER_PID" || fail "the watcher ended with its saver"
+    start_client
+    client_says inhibit
+    first=$ANSWER
+    client_says inhibit
+    client_says uninhibit "$first"
+    $KEY
+    sleep $((IDLE + 2))
+    no_saver_child || fail "a saver started while a client held an inhibition"
+    stop_client
+    lifted=$(now_ms)
+    expect_saver_after "$lifted"
+    [ "$(grep -c 'the saver was ended' "$WATCHER_OUT")" -eq 1 ] || fail "the crash was told more than once"
+    kill_xvfb
+    poll_until 10 bash -c "! kill -0 $WATCHER_PID 2>/dev/null" || fail "the watcher outlived the X server"
+    rc=0
+    wait "$WATCHER_PID" || rc=$?
+    WATCHER_PID=""
+    [ "$rc" -eq 1 ] && grep -q '^lumivex-gl: lost the connection to the X display' "$WATCHER_OUT" ||
+        fail "the watcher ended with $rc when the X server went"
+else
+    expect_saver_after "$KEY_AT"
+    kill -TERM "$WATCHER_PID"
+    rc=0
+    wait "$WATCHER_PID" || rc=$?
+    WATCHER_PID=""
+    [ "$rc" -eq 0 ] || fail "SIGTERM ended the watcher with $rc"
+fi
+! kill -0 "$CHILD" 2>/dev/null || fail "the saver outlived its watcher"
+echo "PASS"
