@@ -51,7 +51,7 @@ template <typename... Arguments>
 MessagePtr Call(sd_bus* bus, const char* destination, const char* path, const char* interface,
                 const char* member, std::string& problem, const char* types,
                 Arguments... arguments) {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{}; // SD_BUS_ERROR_NULL, which is C
     sd_bus_message* reply = nullptr;
     const int result = sd_bus_call_method(bus, destination, path, interface, member, &error, &reply,
                                           types, arguments...);
