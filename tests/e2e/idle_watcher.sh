@@ -15,7 +15,7 @@ source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 desktop=${2:?which desktop: x11, mutter, sway or kwin}
 IDLE=3
-WATCHER_PID="" WATCHER_OUT="$E2E_TMP/watcher.out" SESSION_BUS_PID="" MUTTER_PID="" CLIENT_PID=""
+WATCHER_PID="" WATCHER_OUT="$E2E_TMP/watcher.out" SESSION_BUS_PID="" DESKTOP_PID="" CLIENT_PID=""
 
 # desktop | what the watcher says it watches | how a key is pressed
 desktops=(
@@ -56,16 +56,23 @@ start_x11() {
     start_session_bus
 }
 
-# GNOME's compositor, headless, on the test's bus; keys through its remote desktop.
-start_mutter() {
-    command -v mutter >/dev/null || skip "mutter is not installed (scripts/install-deps.sh)"
+# A compositor on the test's bus with its socket lumivex-idle: start_desktop NAME COMMAND...
+start_desktop() {
+    local name=$1
+    shift
     unset DISPLAY
     start_session_bus
-    mutter --headless --wayland --no-x11 --virtual-monitor 800x600 --wayland-display=lumivex-idle \
-        >>"$E2E_TMP/mutter.log" 2>&1 &
-    MUTTER_PID=$!
+    "$@" >>"$E2E_TMP/$name.log" 2>&1 &
+    DESKTOP_PID=$!
     export WAYLAND_DISPLAY=lumivex-idle
-    poll_until 20 test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" || skip "mutter did not start: $(tail -n 3 "$E2E_TMP/mutter.log")"
+    poll_until 30 test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" || skip "$name did not start: $(tail -n 3 "$E2E_TMP/$name.log")"
+}
+
+# GNOME's compositor, headless; keys through its remote desktop.
+start_mutter() {
+    command -v mutter >/dev/null || skip "mutter is not installed (scripts/install-deps.sh)"
+    start_desktop mutter mutter --headless --wayland --no-x11 --virtual-monitor 800x600 \
+        --wayland-display=lumivex-idle
     start_client
     client_says remote-desktop
 }
@@ -78,25 +85,20 @@ start_sway_session() {
     export TMPDIR=$E2E_TMP
 }
 
-# KDE's compositor, on the test's bus. The packaged kwin_wayland carries a file capability a
-# sandbox may not grant; a copy (its name must still end in kwin_wayland) runs without it.
+# KDE's compositor. The packaged kwin_wayland carries a file capability a sandbox may not grant;
+# a copy (its name must still end in kwin_wayland) runs without it.
 start_kwin() {
     command -v kwin_wayland >/dev/null || skip "kwin_wayland is not installed (scripts/install-deps.sh)"
-    unset DISPLAY
-    start_session_bus
     cp "$(command -v kwin_wayland)" "$E2E_TMP/kwin_wayland"
-    "$E2E_TMP/kwin_wayland" --virtual --width 800 --height 600 --no-lockscreen --socket lumivex-idle \
-        >>"$E2E_TMP/kwin.log" 2>&1 &
-    MUTTER_PID=$!
-    export WAYLAND_DISPLAY=lumivex-idle
-    poll_until 30 test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" || skip "kwin_wayland did not start: $(tail -n 3 "$E2E_TMP/kwin.log")"
+    start_desktop kwin "$E2E_TMP/kwin_wayland" --virtual --width 800 --height 600 --no-lockscreen \
+        --socket lumivex-idle
 }
 
 idle_cleanup() {
     local status=$?
     [ -z "$WATCHER_PID" ] || stop_tree "$WATCHER_PID"
     stop_client
-    [ -z "$MUTTER_PID" ] || stop_tree "$MUTTER_PID"
+    [ -z "$DESKTOP_PID" ] || stop_tree "$DESKTOP_PID"
     [ -z "$SESSION_BUS_PID" ] || stop_tree "$SESSION_BUS_PID"
     [ "$status" -eq 0 ] || [ ! -f "$WATCHER_OUT" ] || { echo "--- watcher output:" && cat "$WATCHER_OUT"; } >&2
     (exit "$status")
@@ -147,6 +149,18 @@ key_ends_saver() {
     expect_passes "$reports" "a key"
 }
 
+# The watcher ends, its saver with it, with the code EXPECTED: watcher_ends EXPECTED COMMAND...
+watcher_ends() {
+    local expected=$1 rc=0
+    shift
+    "$@"
+    poll_until 10 bash -c "! kill -0 $WATCHER_PID 2>/dev/null" || fail "the watcher outlived $*"
+    wait "$WATCHER_PID" || rc=$?
+    WATCHER_PID=""
+    [ "$rc" -eq "$expected" ] || fail "$* ended the watcher with $rc"
+    ! kill -0 "$CHILD" 2>/dev/null || fail "the saver outlived its watcher"
+}
+
 row=$(printf '%s\n' "${desktops[@]}" | grep "^$desktop|") || fail "no desktop $desktop"
 IFS='|' read -r _ watched KEY <<<"$row"
 case "$desktop" in
@@ -166,40 +180,27 @@ note "$(head -n 1 "$WATCHER_OUT")"
 second=$("$LUMIVEX_GL" --idle 7 2>&1) || fail "a second watcher ended with $?: $second"
 [[ "$second" == *"an idle watcher runs already in this session"* ]] || fail "a second watcher said: $second"
 
-if [ -z "$KEY" ]; then
-    expect_saver_after "$started" "the watcher's start"
+if [ -n "$KEY" ]; then
+    # Keys for longer than the idle time keep the saver away.
+    for _ in $(seq $((IDLE * 2 + 1))); do
+        sleep 0.5
+        $KEY
+    done
+    last=$(now_ms)
+    no_saver_child || fail "a saver started while keys came"
+    expect_saver_after "$last"
     sleep 2
-    reports=$(frame_reports)
-    kill -TERM "$WATCHER_PID"
-    rc=0
-    wait "$WATCHER_PID" || rc=$?
-    WATCHER_PID=""
-    [ "$rc" -eq 0 ] || fail "SIGTERM ended the watcher with $rc"
-    expect_passes "$reports" "SIGTERM to the watcher"
-    ! kill -0 "$CHILD" 2>/dev/null || fail "the saver outlived its watcher"
-    echo "PASS"
-    exit 0
+    key_ends_saver
+    expect_saver_after "$KEY_AT"
+    key_ends_saver
 fi
 
-# Keys for longer than the idle time keep the saver away.
-for _ in $(seq $((IDLE * 2 + 1))); do
-    sleep 0.5
-    $KEY
-done
-last=$(now_ms)
-no_saver_child || fail "a saver started while keys came"
-expect_saver_after "$last"
-sleep 2
-key_ends_saver
-expect_saver_after "$KEY_AT"
-key_ends_saver
-
-if [ "$desktop" = x11 ]; then
-    # Two inhibitions: one lifted by UnInhibit, the other by its client leaving the bus.
+case "$desktop" in
+x11)
     expect_saver_after "$KEY_AT"
     kill -KILL "$CHILD" # as the kernel ends a saver out of memory (a SEGV under ASan ends with 1)
     poll_until 5 grep -q 'the saver was ended by signal 9' "$WATCHER_OUT" || fail "the crash was not told"
-    kill -0 "$WATCHER_PID" || fail "the watcher ended with its saver"
+    # Two inhibitions: one lifted by UnInhibit, the other by its client leaving the bus.
     start_client
     client_says inhibit
     first=$ANSWER
@@ -209,23 +210,21 @@ if [ "$desktop" = x11 ]; then
     sleep $((IDLE + 2))
     no_saver_child || fail "a saver started while a client held an inhibition"
     stop_client
-    lifted=$(now_ms)
-    expect_saver_after "$lifted"
+    expect_saver_after "$(now_ms)" "the inhibition was lifted"
     [ "$(grep -c 'the saver was ended' "$WATCHER_OUT")" -eq 1 ] || fail "the crash was told more than once"
-    kill_xvfb
-    poll_until 10 bash -c "! kill -0 $WATCHER_PID 2>/dev/null" || fail "the watcher outlived the X server"
-    rc=0
-    wait "$WATCHER_PID" || rc=$?
-    WATCHER_PID=""
-    [ "$rc" -eq 1 ] && grep -q '^lumivex-gl: lost the connection to the X display' "$WATCHER_OUT" ||
-        fail "the watcher ended with $rc when the X server went"
-else
+    watcher_ends 1 kill_xvfb
+    grep -q '^lumivex-gl: lost the connection to the X display' "$WATCHER_OUT" || fail "the X server went unsaid"
+    ;;
+kwin)
+    expect_saver_after "$started" "the watcher's start"
+    sleep 2
+    reports=$(frame_reports)
+    watcher_ends 0 kill -TERM "$WATCHER_PID"
+    expect_passes "$reports" "SIGTERM to the watcher"
+    ;;
+*)
     expect_saver_after "$KEY_AT"
-    kill -TERM "$WATCHER_PID"
-    rc=0
-    wait "$WATCHER_PID" || rc=$?
-    WATCHER_PID=""
-    [ "$rc" -eq 0 ] || fail "SIGTERM ended the watcher with $rc"
-fi
-! kill -0 "$CHILD" 2>/dev/null || fail "the saver outlived its watcher"
+    watcher_ends 0 kill -TERM "$WATCHER_PID"
+    ;;
+esac
 echo "PASS"
