@@ -136,13 +136,13 @@ int OpenPrivateFolder(int at, const std::string& name) {
 long FallbackNumber(const std::string& name, const std::string& stem) {
     if (name == stem)
         return 0;
-    const char* digits = name.c_str() + stem.size() + 1;
     if (name.size() <= stem.size() + 1 || name.compare(0, stem.size(), stem) != 0 ||
-        name[stem.size()] != '.' || *digits < '1' || *digits > '9')
+        name[stem.size()] != '.' || name[stem.size() + 1] == '0')
         return -1;
     long number = 0;
-    const auto [end, error] = std::from_chars(digits, name.c_str() + name.size(), number);
-    return error == std::errc() && end == name.c_str() + name.size() ? number : -1;
+    const char* last = name.data() + name.size();
+    const auto [end, error] = std::from_chars(name.data() + stem.size() + 1, last, number);
+    return error == std::errc() && end == last ? number : -1;
 }
 
 // The lock in the first fallback folder of the user's (see above); 0 with why in `problem`.
@@ -170,8 +170,8 @@ GuardHandle LockInFallbackFolder(const std::string& file, bool& alreadyExists,
     }
     for (long number = std::max(first, 0L); number < LONG_MAX; ++number) {
         const std::string name = number == 0 ? stem : stem + "." + std::to_string(number);
-        // Made only while the user has none; another start of theirs may make it at once too.
-        if (first < 0 && mkdirat(top.Get(), name.c_str(), 0700) != 0 && errno != EEXIST) {
+        // Already there when it is the user's, or another start of theirs made it at once too.
+        if (mkdirat(top.Get(), name.c_str(), 0700) != 0 && errno != EEXIST) {
             problem = "cannot make " + name + " (" + std::strerror(errno) + ")";
             return 0;
         }
@@ -180,7 +180,6 @@ GuardHandle LockInFallbackFolder(const std::string& file, bool& alreadyExists,
             bool unwritable = false;
             return TryLock(own.Get(), file, alreadyExists, problem, unwritable);
         }
-        first = -1;
     }
     return 0;
 }
