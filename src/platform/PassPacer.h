@@ -54,8 +54,9 @@ class PassPacer {
         shownPicture_ = drawn_;
     }
     std::uint64_t PicturesShown() const { return shown_; }
-    // Something was drawn since the last picture shown.
-    bool Unshown() const { return drawn_ != shownPicture_; }
+    // Something was drawn since the last picture shown (or since the one Drawn counted `shown`).
+    bool Unshown() const { return Unshown(shownPicture_); }
+    bool Unshown(std::uint64_t shown) const { return drawn_ != shown; }
 
     // For a host whose showing takes the program's own time (Wayland: the resolve, copy and swap
     // run on its one thread): a picture is shown only in what is left of the rest after a pass,

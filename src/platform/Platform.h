@@ -125,9 +125,10 @@ struct PictureState {
     bool Reflected = false;
     bool FullScreen = false;
     bool Monochrome = false;
-    std::uint32_t MonoColor = 0; // COLORREF
-    float BaseAngle = 0.0f;      // degrees
-    std::int32_t Rest = 0;       // ms
+    std::uint32_t MonoColor = 0;  // COLORREF
+    float BaseAngle = 0.0f;       // degrees
+    std::int32_t Rest = 0;        // ms
+    std::uint32_t Background = 0; // COLORREF, which the first paint clears to
 };
 
 // A part of the view, in the view's pixels from its top left corner.
@@ -234,6 +235,12 @@ class Platform {
     // Keeps the application's own main window out of the task bar.
     virtual void HideApplicationWindow() = 0;
     virtual void GetScreenSize(int& width, int& height) = 0;
+    // Where the screen's top left corner is, in the coordinates of SetWindowBounds: not 0, 0 where
+    // monitors lie left of or above the primary one.
+    virtual void GetScreenOrigin(int& left, int& top) {
+        left = 0;
+        top = 0;
+    }
     virtual void SetWindowBounds(int left, int top, int width, int height) = 0;
     virtual void SetWindowColor(std::uint32_t color) = 0;
     virtual void SetViewCursor(int cursor) = 0;

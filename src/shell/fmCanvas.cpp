@@ -126,10 +126,13 @@ void TfrmCanvas::ApplyDesignProperties() {
 void TfrmCanvas::FormCreate() {
     Platform& platform = GetPlatform();
     platform.HideApplicationWindow();
+    int left = 0;
+    int top = 0;
     int width = 0;
     int height = 0;
+    platform.GetScreenOrigin(left, top);
     platform.GetScreenSize(width, height);
-    platform.SetWindowBounds(0, 0, width, height);
+    platform.SetWindowBounds(left, top, width, height);
     platform.SetWindowColor(Settings.Background);
 
     CloseAllowed = false;

@@ -106,7 +106,9 @@ void ActOnMode() {
     Platform& platform = GetPlatform();
     switch (RunMode) {
     case rmConfigure:
-        platform.ShowHelp(platform.GetDesktopWindow(), HelpFile, HELP_CONTEXT, HelpContext);
+        // The help belongs to the settings dialog that asked for it, if it said which.
+        platform.ShowHelp(ParentWindow != 0 ? ParentWindow : platform.GetDesktopWindow(), HelpFile,
+                          HELP_CONTEXT, HelpContext);
         break;
     case rmPreview:
         break;
@@ -129,6 +131,7 @@ void ApplyOverrides() {
     Settings.Alpha = o.Alpha.value_or(Settings.Alpha);
     Settings.Reflected = o.Reflected.value_or(Settings.Reflected);
     Settings.FullScreen = o.FullScreen.value_or(Settings.FullScreen);
+    Settings.Background = o.Background.value_or(Settings.Background);
     if (o.Colour) {
         // As the digit keys choose a colour.
         const int colour = std::clamp(*o.Colour, 0, MonoColorsLength - 1);
@@ -243,6 +246,9 @@ void DecodeCommandLine(const std::vector<std::string>& arguments) {
         RunMode = rmRun;
         break;
     }
+    // The display settings name their own window as "/c:1234".
+    if (RunMode == rmConfigure && mode.size() > 3 && mode[2] == ':')
+        ParentWindow = ParseWindowHandle(mode.substr(3));
     if (arguments.size() >= 2)
         ParentWindow = ParseWindowHandle(arguments[1]);
 }

@@ -20,7 +20,8 @@ enum : std::uint8_t {
 
 // Start-up globals, written only while the program starts.
 extern std::uint8_t RunMode;
-extern WindowHandle ParentWindow; // the second argument as a number; 0 when absent or not one
+// The second argument as a number (for /c also the number after "/c:"); 0 when absent or not one.
+extern WindowHandle ParentWindow;
 extern WindowHandle PreviousForegroundWindow;
 extern GuardHandle InstanceSemaphore; // 0 when no guard could be made
 // The turn of the first picture in degrees: 0 unless the run was given one (a kept picture's).
@@ -51,6 +52,7 @@ struct TSettingsOverrides {
     std::optional<bool> Alpha;
     std::optional<bool> Reflected;
     std::optional<bool> FullScreen;
+    std::optional<std::uint32_t> Background; // 0x00BBGGRR; never saved, as it is never written
 };
 
 // A run asked for by options instead of a mode letter: the saver, with the overrides. A hosted

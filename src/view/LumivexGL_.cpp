@@ -224,8 +224,8 @@ void TCustomLumivexGL::SetRest(std::int32_t value) {
 }
 
 PictureState TCustomLumivexGL::Picture() const {
-    return {PictureSeed, NumOfElements, NumOfReflections, Alpha,     Reflected,
-            FullScreen,  Monochrome,    MonoColor,        BaseAngle, Rest};
+    return {PictureSeed, NumOfElements, NumOfReflections, Alpha, Reflected, FullScreen,
+            Monochrome,  MonoColor,     BaseAngle,        Rest,  BackColor};
 }
 
 void TCustomLumivexGL::CreateElements() {

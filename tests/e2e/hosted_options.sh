@@ -19,7 +19,7 @@ note "--help, --version"
 run --help
 [ "$RC" -eq 0 ] || fail "--help ended with $RC"
 for option in root window-id count reflections colour color translucent no-translucent mirror \
-    no-mirror tile no-tile delay fps display help version; do
+    no-mirror tile no-tile delay fps background display help version; do
     grep -q -- "--$option\b" "$E2E_TMP/out" || fail "--help does not list --$option"
 done
 run -version

@@ -3,9 +3,10 @@
 # a focused full-screen view covers each output, none inhibiting idleness; each output shows a
 # picture of its own with the symmetry of 12 mirrored reflections about that output's centre, and
 # its trails build up. A key, a click and SIGTERM each end the saver with 0 within 2 s, the
-# settings as they were, SIGTERM also while it starts; with Caps Lock on the keys edit them, and
-# Escape saves the edits. An output that comes while the saver runs is covered too, and one that
-# goes leaves it drawing. At Rest 20 the passes keep the desktop's pace.
+# settings as they were, SIGTERM also while it starts, Escape also from a keyboard that left and
+# came back; with Caps Lock on the keys edit them, and Escape saves the edits. An output that comes
+# while the saver runs is covered too, and one that goes leaves it drawing. At Rest 20 the passes
+# keep the desktop's pace.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 layout=(640x480+0+0 400x400+640+40)
@@ -42,6 +43,14 @@ plug_in_and_out_then_key() {
     wl_input space
 }
 
+# The seat's keyboard and pointer go (as a wireless keyboard sleeps) and come back; keys sent
+# before the saver binds the new keyboard are lost, so Escape is sent until the saver ends.
+devices_leave_and_come_back() {
+    stop_tree "$DEVICES_PID" && sleep 0.5 && start_input_devices
+    escaped() { wl_input Escape && sleep 0.5 && ! saver_running; }
+    poll_until 10 escaped || fail "Escape from a keyboard that came back is not heard"
+}
+
 # how it ends | what is sent | the settings then (as saver_keys.sh has them: with Caps Lock on,
 # Up, keypad 6 under Num Lock, keypad minus, T, V, W and Left edit them)
 stored="NumOfReflections=12 NumOfElements=3 Alpha=0 Reflected=1 FullScreen=0 Monochrome=0 Rest=100"
@@ -51,11 +60,13 @@ cases=(
     "a key|wl_input space|$stored"
     "a click|wl_input click|$stored"
     "a key after an output came and went|plug_in_and_out_then_key|$stored"
+    "Escape after the keyboard left and came back|devices_leave_and_come_back|$stored"
     "SIGTERM|kill -TERM|$stored"
     "Caps Lock on, edits, Escape|wl_input $edits|$edited MonoColor=0x00FF0000"
 )
 # A termination request while the saver starts (once it catches it) is a close like any other.
-catches_sigterm() { local c; c=$(sed -n 's/^SigCgt:\s*//p' "/proc/$SAVER_PID/status" 2>/dev/null) && ((0x${c:-0} >> 14 & 1)); }
+# Until the shell's child has become the saver, the handlers are the shell's.
+catches_sigterm() { local c; [ "/proc/$SAVER_PID/exe" -ef "$LUMIVEX_GL" ] && c=$(sed -n 's/^SigCgt:\s*//p' "/proc/$SAVER_PID/status" 2>/dev/null) && ((0x${c:-0} >> 14 & 1)); }
 for delay in 0 0.05 0.15 0.25; do
     # shellcheck disable=SC2086  # one argument a setting
     write_settings $stored MonoColor=0x1FFFFFFF
@@ -68,11 +79,12 @@ for delay in 0 0.05 0.15 0.25; do
     for pair in $stored; do expect_setting "${pair%%=*}" "${pair#*=}"; done
 done
 # At Rest 20 the passes keep the pace of an X server of the outputs' size, not the outputs' 60 Hz.
+# Wall time on a shared machine: wide bounds; the exact pace is the pacing unit test's.
 write_settings NumOfReflections=12 NumOfElements=3 FullScreen=0 Rest=20
 measure_passes_and_shown 4 1040x480
 desktop=$PASSES
 measure_passes_and_shown 4
-awk -v p="$PASSES" -v d="$desktop" -v s="$SHOWN" 'BEGIN { exit !(p >= 0.65 * d && p <= 1.5 * d && s <= p + 1) }' ||
+awk -v p="$PASSES" -v d="$desktop" -v s="$SHOWN" 'BEGIN { exit !(p >= 0.4 * d && p <= 2.5 * d && s <= p + 1) }' ||
     fail "at Rest 20: $PASSES passes/s ($desktop on X11), $SHOWN shown/s"
 first=1
 for row in "${cases[@]}"; do

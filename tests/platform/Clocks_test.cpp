@@ -1,5 +1,6 @@
 // The two clocks the back ends without system timers share: the saver window's timers and the
 // frame-rate meter of --fps, driven with made-up milliseconds.
+#include "gl/FrameRateOverlay.h"
 #include "platform/FrameRateMeter.h"
 #include "platform/SaverTimers.h"
 
@@ -59,6 +60,14 @@ TEST(FrameRateMeter, EachSecondIsMeasuredFromTheReportBefore) {
             }
         EXPECT_EQ(told, c.Told) << c.Step << " ms a frame";
     }
+    // Pictures shown apart from the passes: both rates in the text, the passes' first.
+    FrameRateOverlay overlay;
+    for (std::uint64_t now = 0; now <= 2000; now += 20) {
+        if (now % 40 == 0)
+            overlay.CountShown(now);
+        overlay.Count(now);
+    }
+    EXPECT_STREQ(overlay.Text(), "50.0 passes/s, 25.0 shown/s");
 }
 
 } // namespace

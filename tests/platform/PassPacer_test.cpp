@@ -122,11 +122,11 @@ class Saver final : public ModalLoop::Backend, public WindowEvents {
     // the display asks for the next at its next refresh.
     void Show() {
         const bool waits = c_.host == Waits;
-        if (pacer_.Drawn() == shownPicture_ || (waits && (!frameDue_ || !pacer_.ShowFits(Now))))
+        if (!pacer_.Unshown() || (waits && (!frameDue_ || !pacer_.ShowFits(Now))))
             return;
         pacer_.ShowTook(Now, Now + (waits ? c_.cost : 0));
         ShownAt.push_back(Now += waits ? c_.cost : 0);
-        shownPicture_ = pacer_.Drawn();
+        pacer_.Shown();
         frameDue_ = false;
         callbackAt_ = std::floor(Now / Refresh + 1) * Refresh;
         if (!DisplayOn(callbackAt_))
@@ -138,7 +138,6 @@ class Saver final : public ModalLoop::Backend, public WindowEvents {
     PassPacer pacer_;
     SaverTimers timers_;
     bool frameDue_ = true;
-    std::uint64_t shownPicture_ = 0;
 };
 
 // Passes keep their pace and each picture holds every pass since the last; with nothing asked for
@@ -152,8 +151,10 @@ TEST(PassPacer, PassesKeepTheirPaceAndPicturesComeUntilAKeyEndsThem) {
         // The page at Rest 0: several passes a frame; a slow display still gets frames.
         {Frames, 0, 0, 0, 0, 10500, 420, 0.02, 59, 5},
         {Frames, 0, 6, 0, 0, 10500, 108, 0.1, 1000 / PassPacer::LateFrame, 1},
-        // A showing costlier than the rest takes from the rest, not the pace.
+        // A showing costlier than the rest takes from the rest, not the pace; without a rest
+        // there is nothing to wait for, and every frame gets its picture.
         {Waits, 5, 11, 0, 0, 10500, DesktopPace(5), 0.1, 8, 0},
+        {Waits, 0, 1, 0, 0, 10500, 783, 0.02, 59, 0},
         {Waits, 20, 0, 2000, 400000, 400500, DesktopPace(20), 0.05, 45, 0},
         {Frames, 20, 0, 2000, 400000, 400500, DesktopPace(20), 0.05, 45, 0},
         {Frames, 20, 0, 1000, 11000, 13500, DesktopPace(20), 0.05, 45, 0}};

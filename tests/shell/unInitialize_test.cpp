@@ -56,7 +56,8 @@ TEST_P(DecodeTest, ModeLetterAndWindowHandle) {
 INSTANTIATE_TEST_SUITE_P(
     CommandLines, DecodeTest,
     ::testing::Values(
-        DecodeCase{{}, rmConfigure, 0}, DecodeCase{{"/c:1234"}, rmConfigure, 0},
+        DecodeCase{{}, rmConfigure, 0}, DecodeCase{{"/c:1234"}, rmConfigure, 1234},
+        DecodeCase{{"/c:"}, rmConfigure, 0}, DecodeCase{{"/s:1234"}, rmRun, 0},
         DecodeCase{{"/C"}, rmConfigure, 0}, DecodeCase{{"c"}, rmConfigure, 0},
         DecodeCase{{"/s"}, rmRun, 0}, DecodeCase{{"-S"}, rmRun, 0}, DecodeCase{{"S"}, rmRun, 0},
         DecodeCase{{"s"}, rmRun, 0}, DecodeCase{{"/x"}, rmRun, 0}, DecodeCase{{""}, rmRun, 0},
@@ -150,6 +151,11 @@ TEST_F(StartupTest, ConfigureShowsHelpContext1000OwnedByTheDesktop) {
         Steps(),
         Concat({Start(), {"GetDesktopWindow()", "ShowHelp(3557,LMVXSVGL.HLP,1,1000)"}, End()}));
     EXPECT_EQ(fake.OpenGuards, 0);
+}
+
+TEST_F(StartupTest, ConfigureHelpBelongsToTheWindowTheSwitchNames) {
+    EXPECT_EQ(Run({"/c:1234"}), 0);
+    EXPECT_EQ(Steps(), Concat({Start(), {"ShowHelp(1234,LMVXSVGL.HLP,1,1000)"}, End()}));
 }
 
 TEST_F(StartupTest, PreviewLoadsAndSavesAndDoesNothingElse) {
@@ -269,12 +275,14 @@ TEST_F(StartupTest, OptionsHoldForTheRunWhileInteractiveEditsAreSaved) {
     options.Overrides.NumOfReflections = 99; // clamped as a stored value is
     options.Overrides.Colour = 12;
     options.Overrides.FullScreen = true;
+    options.Angle = 360; // a kept picture's turn, less than a whole one
     SaverWindowRunner = [] {
         current->Log.push_back("RunSaverWindow");
         EXPECT_EQ(Settings.NumOfElements, 7);
         EXPECT_EQ(Settings.NumOfReflections, 72);
         EXPECT_EQ(Settings.MonoColor, 0x006633FFu);
         EXPECT_TRUE(Settings.Monochrome && Settings.FullScreen);
+        EXPECT_EQ(StartAngle, 359.0f);
         // A Caps Lock edit of the reflections; the rest still holds the options' values.
         Settings.NumOfReflections = 30;
     };

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace lumivex {
 namespace {
@@ -169,6 +170,19 @@ TEST(WaylandInputQueue, InOrderOneMoveAtATimeAFloodDropped) {
         EXPECT_EQ(got.VirtualKey, i) << "the first keys are kept, in order";
     }
     EXPECT_TRUE(queue.Empty());
+
+    // A burst of one key is kept whole, and no Caps Lock is dropped: after a flood it takes the
+    // newest other key's place.
+    std::vector<std::uint16_t> pushed(72, VK_LEFT), got;
+    pushed[0] = pushed[71] = VK_CAPITAL;
+    for (std::uint16_t i = 0; i < 100; ++i)
+        pushed.push_back(i == 99 ? VK_CAPITAL : 'A' + i);
+    for (const std::uint16_t code : pushed)
+        queue.Push(key(code));
+    for (WaylandInput input; queue.Pop(input);)
+        got.push_back(input.VirtualKey);
+    pushed.erase(pushed.begin() + 72 + 60, pushed.end() - 1);
+    EXPECT_EQ(got, pushed);
 }
 
 } // namespace

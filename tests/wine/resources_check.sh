@@ -3,7 +3,8 @@
 # string resource 1 and show its first icon; the file's version block names it. All three must
 # be in the built program. The icon holds the 16-colour 32x32 and 16x16 images Windows 95/98 show,
 # unchanged to the byte, and the 32-bit 48x48 and 256x256 (a PNG) that later Windows show. Its
-# manifest (1) is well-formed XML that declares the saver DPI-aware and asks for nothing else.
+# manifest (1) is well-formed XML that declares the saver DPI-aware (per monitor, V2, where
+# Windows knows it) and asks for nothing else.
 set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: resources_check.sh WINDRES LMVXSVGL.SCR" >&2; exit 2; }
 resources=$("$1" -i "$2" -O rc)
@@ -40,11 +41,14 @@ text = "".join(bytes(s.replace("\"\"", "\""), "latin-1").decode("unicode_escape"
 root = ET.fromstring(text.encode())
 v1, v3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
 settings = "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}"
+settings16 = "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}"
 assert root.tag == v1 + "assembly" and root.get("manifestVersion") == "1.0", root.tag
 found = root.findall(f"{v3}application/{v3}windowsSettings/{settings}dpiAware")
 assert [e.text for e in found] == ["true"], "no dpiAware true"
+found = root.findall(f"{v3}application/{v3}windowsSettings/{settings16}dpiAwareness")
+assert [e.text for e in found] == ["PerMonitorV2"], "no dpiAwareness PerMonitorV2"
 # Nothing Windows 98 lacks: no dependency (common controls 6), no trust level, no other setting.
 assert [e.tag for e in root.iter()] == [v1 + "assembly", v3 + "application",
-    v3 + "windowsSettings", settings + "dpiAware"], [e.tag for e in root.iter()]
+    v3 + "windowsSettings", settings + "dpiAware", settings16 + "dpiAwareness"], [e.tag for e in root.iter()]
 ' || fail "manifest 1 is missing, not well-formed or asks for more than DPI awareness"
 echo "PASS"

@@ -56,16 +56,17 @@ TEST(HostOptions, ModeLettersStayAndTheWindowIsTheGivenOneElseTheHostsElseTheRoo
 }
 
 TEST(HostOptions, OptionsOverrideTheirSettingsInTheStoredUnits) {
-    const HostOptions options =
-        ParseHostOptions({"--count", "7", "--reflections=24", "-tile", "-colour", "3",
-                          "--no-mirror", "--translucent", "--delay", "12500", "--fps"},
-                         nullptr);
+    const HostOptions options = ParseHostOptions(
+        {"--count", "7", "--reflections=24", "-tile", "-colour", "3", "--no-mirror",
+         "--translucent", "--delay", "12500", "--fps", "--background", "33669C"},
+        nullptr);
     ASSERT_EQ(options.Error, "");
     EXPECT_FALSE(options.Run.Hosted);
     const TSettingsOverrides& o = options.Run.Overrides;
     EXPECT_TRUE(o.NumOfElements == 7 && o.NumOfReflections == 24 && o.Colour == 3);
     EXPECT_TRUE(o.FullScreen == true && o.Reflected == false && o.Alpha == true);
     EXPECT_EQ(o.Rest, 13); // microseconds to the nearest millisecond
+    EXPECT_EQ(o.Background, 0x009C6633u);
     EXPECT_TRUE(options.FrameRate);
     // Numbers beyond any range are brought into it later, not refused.
     const TSettingsOverrides huge =
@@ -98,7 +99,10 @@ TEST(HostOptions, RefusalsNameWhatWasWrong) {
                           Case{{"--count", "+-5"}, nullptr, "'+-5' for --count"},
                           Case{{"--delay", "+"}, nullptr, "'+' for --delay"},
                           Case{{"--seed", "-1"}, nullptr, "'-1' for --seed (0 to 4294967295)"},
-                          Case{{"--seed=4294967296"}, nullptr, "'4294967296' for --seed"}}) {
+                          Case{{"--seed=4294967296"}, nullptr, "'4294967296' for --seed"},
+                          Case{{"--seed", "12abc"}, nullptr, "'12abc' for --seed"},
+                          Case{{"--background", "12345"}, nullptr, "'12345' for --background"},
+                          Case{{"--background=0x1234"}, nullptr, "'0x1234' for --background"}}) {
         const HostOptions options = ParseHostOptions(c.args, c.host);
         EXPECT_TRUE(options.UsesOptions);
         EXPECT_NE(options.Error.find(c.named), std::string::npos) << options.Error;
@@ -109,10 +113,12 @@ TEST(HostOptions, RefusalsNameWhatWasWrong) {
 
 // The page's address: names and values in turn, only the options a page has, named as written.
 TEST(HostOptions, ThePageReadsItsOwnOptionsAndNamesThemAsItsAddressDoes) {
-    const HostOptions options = ParseAddressOptions({"count", "7", "tile", "", "color", "3"});
+    const HostOptions options =
+        ParseAddressOptions({"count", "7", "tile", "", "color", "3", "background", "ff8000"});
     ASSERT_EQ(options.Error, "");
     EXPECT_TRUE(options.Run.Overrides.NumOfElements == 7 && options.Run.Overrides.FullScreen &&
-                options.Run.Overrides.Colour == 3 && !options.Run.Hosted);
+                options.Run.Overrides.Colour == 3 && !options.Run.Hosted &&
+                options.Run.Overrides.Background == 0x000080FFu);
     // The page's own tests refuse unknown options and bad values in the browser.
     EXPECT_EQ(ParseAddressOptions({"count", ""}).Error, "count needs a value");
     EXPECT_EQ(ParseAddressOptions({"tile", "1"}).Error, "tile takes no value");
@@ -156,6 +162,8 @@ TEST(HostOptions, AKeptPictureIsDrawnAgainPassForPassByItsCommandLine) {
     void (*const savedRunner)() = SaverWindowRunner;
     SaverWindowRunner = &DrawAndKeep;
     platform.MillisecondsOfDay = 43210123;
+    const std::string key = "Software\\Orvantix\\Lumivex GL\\Version 3.0";
+    platform.SetRegistryDword(key, "Background", 0x00996633);
     keysBeforeKeeping = {VK_BACK, VK_CAPITAL, VK_UP, 'T', VK_DELETE};
     ASSERT_EQ(RunWithOptions({}), 0);
     const PictureState first = kept;
@@ -166,8 +174,8 @@ TEST(HostOptions, AKeptPictureIsDrawnAgainPassForPassByItsCommandLine) {
               "delay=20000");
 
     for (const char* name : {"Alpha", "FullScreen", "Reflected", "Monochrome"})
-        platform.SetRegistryDword("Software\\Orvantix\\Lumivex GL\\Version 3.0", name,
-                                  first.Alpha ? 0 : 1);
+        platform.SetRegistryDword(key, name, first.Alpha ? 0 : 1);
+    platform.SetRegistryDword(key, "Background", 0);
     platform.MillisecondsOfDay = 999;
     platform.Pictures.clear();
     keysBeforeKeeping.clear();

@@ -1,6 +1,6 @@
 // Options in the manner of xscreensaver's hacks (see hack_options.h), read and listed by one table.
 // Counts and the pause are clamped later with the stored settings; only text that is no number at
-// all is refused here, and a seed out of range, which names no picture.
+// all is refused here, and a seed out of range, which names no picture, or a colour not RRGGBB.
 #include "platform/options/hack_options.h"
 
 #include "view/LumivexGL_.h"
@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <optional>
 #include <string_view>
@@ -93,7 +94,8 @@ enum class Takes : std::uint8_t {
     Number,
     WindowId,
     Text,
-    Seed, // 0 to 4294967295, refused outside: a seed out of range is no picture's
+    Seed,   // 0 to 4294967295, refused outside: a seed out of range is no picture's
+    Colour, // RRGGBB in hex, as a page's colours are written
 };
 
 template <std::optional<std::int32_t> TSettingsOverrides::*Field>
@@ -123,6 +125,10 @@ void SetWindow(Reading& reading, const Given& given) {
 void SetDelay(Reading& reading, const Given& given) {
     reading.Result.Run.Overrides.Rest =
         ToInt32((std::clamp<std::int64_t>(given.Number, 0, MaxDelayMicroseconds) + 500) / 1000);
+}
+
+void SetBackground(Reading& reading, const Given& given) {
+    reading.Result.Run.Overrides.Background = static_cast<std::uint32_t>(given.Number);
 }
 
 void SetSeed(Reading& reading, const Given& given) {
@@ -161,6 +167,8 @@ constexpr OptionRow Options[] = {
      "copies around the centre, 2 to 72", "--reflections", true},
     {"colour", "color", Takes::Number, "N", SetNumber<&TSettingsOverrides::Colour>,
      "0 = many colours, 1 to 9 = shades of one colour", "--colour", true},
+    {"background", "", Takes::Colour, "RRGGBB", SetBackground,
+     "the background colour in hex (default: the stored one)", "", true},
     {"translucent", "no-translucent", Takes::Switch, "", SetSwitch<&TSettingsOverrides::Alpha>,
      "translucent elements or not", "--translucent", true},
     {"mirror", "no-mirror", Takes::Switch, "", SetSwitch<&TSettingsOverrides::Reflected>,
@@ -191,7 +199,8 @@ constexpr std::string_view HelpTail =
 draws inside the host's window, takes no input, never writes the settings and
 ends on SIGTERM, SIGINT, SIGHUP or when its window goes. Without a host the
 options run the saver full screen as /s does. Either way they hold for that run
-only; values out of range are brought into range, but a seed is refused.
+only; values out of range are brought into range, but a seed or a colour is
+refused.
 )";
 // Where the help text of an option starts; the switches' long pairs have a column of their own.
 constexpr std::size_t HelpColumn = 25;
@@ -255,6 +264,18 @@ bool ReadValue(const std::vector<std::string>& arguments, std::size_t& i,
         given.Number = seed;
         return good;
     }
+    if (row.Value == Takes::Colour) {
+        std::uint32_t rgb = 0;
+        const char* first = given.Text.data();
+        const char* last = first + given.Text.size();
+        const auto [end, parseError] = std::from_chars(first, last, rgb, 16);
+        const bool good = given.Text.size() == 6 && parseError == std::errc() && end == last;
+        if (!good)
+            error = "bad value '" + given.Text + "' for " + shown + " (RRGGBB)";
+        // Stored as the settings keep colours: 0x00BBGGRR.
+        given.Number = (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
+        return good;
+    }
     if (row.Value == Takes::WindowId) {
         const std::optional<unsigned long> id = ParseWindowId(given.Text);
         if (!id)
@@ -312,6 +333,13 @@ std::vector<PictureOption> PictureOptions(const PictureState& picture) {
         switched(picture.FullScreen, "tile", "no-tile"),
         {"delay", std::to_string(static_cast<std::int64_t>(picture.Rest) * 1000)},
     };
+    // The first paint clears to the background: one other than black is part of the picture.
+    if (const std::uint32_t background = picture.Background & 0xFFFFFF; background != 0) {
+        char rgb[7];
+        std::snprintf(rgb, sizeof rgb, "%02x%02x%02x", background & 0xFF, background >> 8 & 0xFF,
+                      background >> 16);
+        options.push_back({"background", rgb});
+    }
     // Only a new random picture is turned; an unturned one needs no word of it.
     const long angle = std::lround(picture.BaseAngle);
     if (angle != 0)

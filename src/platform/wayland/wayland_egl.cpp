@@ -179,10 +179,8 @@ RenderContext WaylandPlatform::CreateGLContext(DeviceContext dc, int, int, int, 
         lastError_ = ENXIO;
         throw EPlatformError(lastError_, "cannot make the OpenGL context: the view has no surface");
     }
-    if (!ViewFitsGL(window_->layoutWidth, window_->layoutHeight))
-        throw EPlatformError(lastError_ = EFBIG,
-                             "cannot make the OpenGL context: " +
-                                 ViewTooLargeProblem(window_->layoutWidth, window_->layoutHeight));
+    if (const std::string problem = LayoutTooLarge(*window_); !problem.empty())
+        throw EPlatformError(lastError_ = EFBIG, "cannot make the OpenGL context: " + problem);
     if (eglMakeCurrent(egl_->display, surface, surface, egl_->context) != EGL_TRUE)
         throw EPlatformError(lastError_ = EIO, EglProblem("cannot use the OpenGL ES context"));
     // Pictures are shown when the compositor's frame callbacks ask, not by a swap that waits.
@@ -253,7 +251,7 @@ void WaylandPlatform::ShowPicture() {
     bool resolved = false;
     for (auto& surface : window->surfaces) {
         if (!surface->frameDue || surface->eglSurface == EGL_NO_SURFACE ||
-            surface->shownPicture == picture)
+            !window->pacer.Unshown(surface->shownPicture))
             continue;
         if (!resolved) {
             egl_->layer.Resolve();

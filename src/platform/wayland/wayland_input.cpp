@@ -127,13 +127,43 @@ const wl_pointer_listener PointerListener = {
     &OnPointerEnter, &OnPointerLeave, &OnMotion,   &OnButton,       &OnAxis,
     &OnFrame,        &OnAxisSource,   &OnAxisStop, &OnAxisDiscrete, nullptr};
 
+// A device that goes (a wireless keyboard asleep) is let go, so that the one that comes next is
+// bound and heard: the seat hands out no events through the old object.
+void ReleaseKeyboard(WaylandWindow& window) {
+    if (window.keyboard == nullptr)
+        return;
+    if (wl_keyboard_get_version(window.keyboard) >= WL_KEYBOARD_RELEASE_SINCE_VERSION)
+        wl_keyboard_release(window.keyboard);
+    else
+        wl_keyboard_destroy(window.keyboard);
+    window.keyboard = nullptr;
+    // No key is held on a keyboard that is gone; the next keyboard brings its own keymap and
+    // modifiers, and until then Caps Lock stays as it was last told.
+    window.keys.repeatKey = 0;
+}
+
+void ReleasePointer(WaylandWindow& window) {
+    if (window.pointer == nullptr)
+        return;
+    if (wl_pointer_get_version(window.pointer) >= WL_POINTER_RELEASE_SINCE_VERSION)
+        wl_pointer_release(window.pointer);
+    else
+        wl_pointer_destroy(window.pointer);
+    window.pointer = nullptr;
+    window.pointerSurface = nullptr;
+}
+
 void OnCapabilities(void* data, wl_seat* seat, std::uint32_t capabilities) {
     auto& window = *static_cast<WaylandWindow*>(data);
-    if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0 && window.keyboard == nullptr) {
+    if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) == 0) {
+        ReleaseKeyboard(window);
+    } else if (window.keyboard == nullptr) {
         window.keyboard = wl_seat_get_keyboard(seat);
         wl_keyboard_add_listener(window.keyboard, &KeyboardListener, &window);
     }
-    if ((capabilities & WL_SEAT_CAPABILITY_POINTER) != 0 && window.pointer == nullptr) {
+    if ((capabilities & WL_SEAT_CAPABILITY_POINTER) == 0) {
+        ReleasePointer(window);
+    } else if (window.pointer == nullptr) {
         window.pointer = wl_seat_get_pointer(seat);
         wl_pointer_add_listener(window.pointer, &PointerListener, &window);
     }
@@ -210,14 +240,10 @@ void StartInput(WaylandWindow& window) {
 }
 
 void StopInput(WaylandWindow& window) {
-    if (window.keyboard != nullptr)
-        wl_keyboard_destroy(window.keyboard);
-    if (window.pointer != nullptr)
-        wl_pointer_destroy(window.pointer);
+    ReleaseKeyboard(window);
+    ReleasePointer(window);
     if (window.seat != nullptr)
         wl_seat_destroy(window.seat);
-    window.keyboard = nullptr;
-    window.pointer = nullptr;
     window.seat = nullptr;
 }
 

@@ -114,7 +114,9 @@ struct WaylandInput {
 };
 
 // Input as a window system queues it: one pending move at a time, at the latest position, as
-// Windows keeps it; a flood beyond what anybody types is dropped, not stored.
+// Windows keeps it; a key pressed again and again (a held key, a burst) is stored once with its
+// count; a flood beyond what anybody types is dropped, not stored, but never a Caps Lock, which
+// decides whether the keys before it were edits to keep.
 class WaylandInputQueue {
   public:
     static constexpr std::size_t Capacity = 64;
@@ -123,7 +125,9 @@ class WaylandInputQueue {
     bool Empty() const { return count_ == 0; }
 
   private:
+    WaylandInput& Last() { return items_[(first_ + count_ - 1) % Capacity]; }
     std::array<WaylandInput, Capacity> items_{};
+    std::array<std::uint16_t, Capacity> times_{}; // how often each is handed out
     std::size_t first_ = 0;
     std::size_t count_ = 0;
 };
@@ -237,6 +241,9 @@ void AwaitConfigures(WaylandWindow& window);
 // Lays the outputs' pictures side by side in the view, which is cut to what the GL draws; true
 // when the view's size or an output's place in it changed.
 bool LayOutSurfaces(WaylandWindow& window);
+// Why the outputs side by side are more than the GL draws, empty when they fit: the uncut layout
+// tells, as the view is already cut to what fits.
+std::string LayoutTooLarge(const WaylandWindow& window);
 // The outputs' pictures within the view, each cut to it; those wholly outside it are left out.
 std::vector<ViewRect> ViewMonitors(const WaylandWindow& window);
 // Asks for the frame after the one being committed.

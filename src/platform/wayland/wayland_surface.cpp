@@ -216,6 +216,12 @@ bool LayOutSurfaces(WaylandWindow& window) {
     return changed;
 }
 
+std::string LayoutTooLarge(const WaylandWindow& window) {
+    return ViewFitsGL(window.layoutWidth, window.layoutHeight)
+               ? std::string()
+               : ViewTooLargeProblem(window.layoutWidth, window.layoutHeight);
+}
+
 std::vector<ViewRect> ViewMonitors(const WaylandWindow& window) {
     std::vector<ViewRect> monitors;
     for (const auto& surface : window.surfaces) {

@@ -97,16 +97,34 @@ void WaylandPlatform::StateDeleter::operator()(WindowState* state) const {
 }
 
 void WaylandInputQueue::Push(const WaylandInput& input) {
-    if (input.Kind == WaylandInput::MouseMove && count_ > 0) {
-        WaylandInput& last = items_[(first_ + count_ - 1) % Capacity];
-        if (last.Kind == WaylandInput::MouseMove) {
+    const bool key = input.Kind == WaylandInput::Key;
+    const bool capsLock = key && input.VirtualKey == VK_CAPITAL;
+    if (count_ > 0) {
+        WaylandInput& last = Last();
+        std::uint16_t& times = times_[(first_ + count_ - 1) % Capacity];
+        if (input.Kind == WaylandInput::MouseMove && last.Kind == WaylandInput::MouseMove) {
             last = input;
             return;
         }
+        if (key && !capsLock && last.Kind == WaylandInput::Key &&
+            last.VirtualKey == input.VirtualKey && last.CapsLock == input.CapsLock) {
+            if (times < UINT16_MAX)
+                ++times;
+            return;
+        }
     }
-    if (count_ == Capacity)
-        return;
+    if (count_ == Capacity) {
+        if (!capsLock)
+            return;
+        // In the place of the newest other input; after another Caps Lock, the two undo each
+        // other.
+        const bool undoes = Last().Kind == WaylandInput::Key && Last().VirtualKey == VK_CAPITAL;
+        --count_;
+        if (undoes)
+            return;
+    }
     items_[(first_ + count_) % Capacity] = input;
+    times_[(first_ + count_) % Capacity] = 1;
     ++count_;
 }
 
@@ -114,6 +132,8 @@ bool WaylandInputQueue::Pop(WaylandInput& input) {
     if (count_ == 0)
         return false;
     input = items_[first_];
+    if (--times_[first_] > 0)
+        return true;
     first_ = (first_ + 1) % Capacity;
     --count_;
     return true;

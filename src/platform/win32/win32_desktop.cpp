@@ -1,6 +1,6 @@
 // The desktop's windows: the foreground window start-up restores, the desktop window that owns
 // the help, and the active window the password check hands to the system.
-#include "platform/win32/win32_api.h"
+#include "platform/win32/win32_window.h"
 
 namespace lumivex {
 
@@ -32,7 +32,9 @@ WindowHandle Win32Platform::GetActiveWindow() {
     return FromHwnd(::GetActiveWindow());
 }
 
+// The password question must have the keyboard, also after another program came forward.
 void Win32Platform::SetActiveWindow(WindowHandle window) {
+    TakeForeground(ToHwnd(window));
     ::SetActiveWindow(ToHwnd(window));
 }
 

@@ -37,9 +37,11 @@ class Win32Platform final : public Platform {
     bool RegCloseKey(KeyHandle key) override;
     void ReportSaveFailure(std::uint32_t error, bool mayWait) override;
 
-    // win32_system.cpp
+    // win32_help.cpp
     void ShowHelp(WindowHandle owner, const std::string& file, std::uint32_t command,
                   std::uint32_t context) override;
+
+    // win32_system.cpp
     void SetScreenSaverRunning(bool running) override;
     LibraryHandle LoadLibrary(const std::string& name) override;
     void* GetProcAddress(LibraryHandle library, const char* name) override;
@@ -63,6 +65,8 @@ class Win32Platform final : public Platform {
     void DestroySaverWindow() override;
     void HideApplicationWindow() override;
     void GetScreenSize(int& width, int& height) override;
+    void GetScreenOrigin(int& left, int& top) override;
+    std::vector<ViewRect> GetViewMonitors() override;
     void SetWindowBounds(int left, int top, int width, int height) override;
     void SetWindowColor(std::uint32_t color) override;
     void SetViewCursor(int cursor) override;

@@ -1,4 +1,4 @@
-// Help, the screen-saver flag, libraries, version, system directory, clock, error texts and the
+// The screen-saver flag, libraries, version, system directory, clock, error texts and the
 // floating-point control word of the Windows back end.
 #include "platform/win32/win32_api.h"
 
@@ -18,11 +18,6 @@ static_assert(sizeof(OSVERSIONINFOA) == 148);
 void LoadFloatingPointControl(unsigned short control) {
     // Pending exception flags must not fire on the next instruction that waits.
     __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(control));
-}
-
-void Win32Platform::ShowHelp(WindowHandle owner, const std::string& file, std::uint32_t command,
-                             std::uint32_t context) {
-    ::WinHelpA(reinterpret_cast<HWND>(owner), file.c_str(), command, context);
 }
 
 void Win32Platform::SetScreenSaverRunning(bool running) {

@@ -7,6 +7,7 @@
 
 #include "gl/OpenGL12.h"
 #include "platform/ModalLoop.h"
+#include "platform/win32/win32_monitors.h"
 #include "platform/win32/win32_wgl.h"
 #include "platform/win32/win32_wine.h"
 #include "shell/unInitialize.h"
@@ -35,6 +36,36 @@ struct Timer {
     bool Enabled = false;
 };
 
+// Not in the headers of every target: the messages and power settings of later Windows.
+constexpr UINT DpiChangedMessage = 0x02E0;
+constexpr WPARAM PowerSettingChange = 0x8013;
+constexpr DWORD NotifyWindowHandle = 0;
+// The saver's own: take the foreground back after another program took it.
+constexpr UINT TakeBackMessage = WM_APP + 1;
+// Windows 8 on: the console's displays off (0), on (1) or dimmed (2).
+constexpr GUID ConsoleDisplayState = {
+    0x6FE69556, 0x704A, 0x47A0, {0x8F, 0x24, 0xC2, 0x8D, 0x93, 0x6F, 0xDA, 0x47}};
+// Vista and 7: the monitors off (0) or on (1).
+constexpr GUID MonitorPowerOn = {
+    0x02731015, 0x4510, 0x4526, {0x99, 0xE6, 0xE5, 0xA1, 0x7E, 0xBD, 0x1A, 0xEA}};
+
+struct PowerSetting {
+    GUID Setting;
+    DWORD DataLength;
+    DWORD State;
+};
+
+using RegisterPowerSettingProc = HANDLE(WINAPI*)(HANDLE, const GUID*, DWORD);
+using UnregisterPowerSettingProc = BOOL(WINAPI*)(HANDLE);
+using WindowThreadProc = DWORD(WINAPI*)(HWND, LPDWORD);
+using AttachThreadInputProc = BOOL(WINAPI*)(DWORD, DWORD, BOOL);
+
+// Looked up, not imported: Windows 95 loads the saver, and lacks some of them.
+template <typename Proc> Proc User32Proc(const char* name) {
+    return reinterpret_cast<Proc>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), name)));
+}
+
 } // namespace
 
 struct Win32Platform::WindowState final : ModalLoop::Backend {
@@ -52,6 +83,12 @@ struct Win32Platform::WindowState final : ModalLoop::Backend {
     HBRUSH frameBrush = nullptr;
     HDC wineViewDC = nullptr; // the view's own device context, kept only on Wine
     bool viewCursorHidden = true;
+    // Set while the window is sized to the screen, so that it follows the screen's changes.
+    bool coversScreen = false;
+    // Another program came forward: the next turn, if the saver still runs, takes it back.
+    bool activationLost = false;
+    bool displaysOn = true;
+    HANDLE powerNotification = nullptr;
     Timer hideMouse{HideMouseInterval, false};
     Timer tick{TickInterval, false};
     // An error a handler raised, held until the message call that led to it has returned.
@@ -64,6 +101,9 @@ struct Win32Platform::WindowState final : ModalLoop::Backend {
     void WaitForEvent() override { ::WaitMessage(); }
     // A session that ends reaches the saver window as WM_ENDSESSION, and the process with it.
     bool IsSessionEnding() override { return false; }
+    // While every display is off nothing is drawn; the timers go on counting.
+    bool IdleDue() override { return displaysOn; }
+    void BeforeEvents() override;
     // Each idle pass draws: on Wine the view's drawable is repaired first (win32_wine.h).
     void BeforeIdle() override;
 };
@@ -133,8 +173,53 @@ bool HandleInput(WindowState& state, UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
+// The whole virtual screen, in front of every other window, as monitors come and go.
+void CoverScreen(const WindowState& state) {
+    const RECT screen = VirtualScreen();
+    ::SetWindowPos(state.frame, HWND_TOPMOST, screen.left, screen.top, screen.right - screen.left,
+                   screen.bottom - screen.top, SWP_NOACTIVATE);
+}
+
+// Monitors plugged in or out, or another resolution or scale: a new picture for each monitor,
+// even where the window keeps its size.
+void FollowScreen(WindowState& state) {
+    if (!state.coversScreen)
+        return;
+    CoverScreen(state);
+    RECT client{};
+    if (state.events != nullptr && ::GetClientRect(state.view, &client))
+        state.events->OnResize(client.right, client.bottom);
+}
+
+// Passes stop while the system reports every display off.
+void FollowDisplayPower(WindowState& state, LPARAM lParam) {
+    const auto* setting = reinterpret_cast<const PowerSetting*>(lParam);
+    if (setting == nullptr || setting->DataLength < sizeof(DWORD) ||
+        (!::IsEqualGUID(setting->Setting, ConsoleDisplayState) &&
+         !::IsEqualGUID(setting->Setting, MonitorPowerOn)))
+        return;
+    state.displaysOn = setting->State != 0;
+}
+
+void WatchDisplayPower(WindowState& state) {
+    const OSVERSIONINFOA version = [] {
+        OSVERSIONINFOA info{};
+        info.dwOSVersionInfoSize = sizeof info;
+        ::GetVersionExA(&info);
+        return info;
+    }();
+    const auto registerFor =
+        User32Proc<RegisterPowerSettingProc>("RegisterPowerSettingNotification");
+    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT || version.dwMajorVersion < 6 ||
+        registerFor == nullptr)
+        return;
+    const bool windows8 = version.dwMajorVersion > 6 || version.dwMinorVersion >= 2;
+    state.powerNotification = registerFor(
+        state.frame, windows8 ? &ConsoleDisplayState : &MonitorPowerOn, NotifyWindowHandle);
+}
+
 // What the system tells the saver window as a whole; false for any other message.
-bool HandleSystemMessage(WindowState& state, UINT message, WPARAM wParam) {
+bool HandleSystemMessage(WindowState& state, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SYSCOMMAND:
         // No screen saver starts over the running one.
@@ -152,6 +237,14 @@ bool HandleSystemMessage(WindowState& state, UINT message, WPARAM wParam) {
         if (state.events != nullptr)
             state.loop.RequestClose();
         return true;
+    case WM_ACTIVATEAPP:
+        // Another program's window came forward: that asks to close as a key does, and a refused
+        // close takes the screen back (BeforeEvents), so nothing reaches that program.
+        if (wParam == FALSE && state.events != nullptr && !state.loop.Ended()) {
+            state.activationLost = true;
+            state.loop.RequestClose();
+        }
+        return true;
     case WM_TIMER: {
         const auto id = static_cast<TimerId>(wParam);
         if ((id == TimerHideMouse || id == TimerTick) && state.TimerFor(id).Enabled &&
@@ -159,6 +252,24 @@ bool HandleSystemMessage(WindowState& state, UINT message, WPARAM wParam) {
             state.events->OnTimer(id);
         return true;
     }
+    case WM_DISPLAYCHANGE:
+    case DpiChangedMessage:
+        FollowScreen(state);
+        return true;
+    case TakeBackMessage:
+        // The foreground is asked for first: raising the window would activate it without
+        // taking the keyboard from the other program. The focus is then given anew, as the view
+        // still holds it for its own thread and Wine moves the keyboard only on a change.
+        TakeForeground(state.frame);
+        ::SetWindowPos(state.frame, HWND_TOPMOST, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        ::SetFocus(nullptr);
+        ::SetFocus(state.view);
+        return true;
+    case WM_POWERBROADCAST:
+        if (wParam == PowerSettingChange)
+            FollowDisplayPower(state, lParam);
+        return true;
     default:
         return false;
     }
@@ -166,8 +277,9 @@ bool HandleSystemMessage(WindowState& state, UINT message, WPARAM wParam) {
 
 LRESULT HandleSaverMessage(WindowState& state, HWND window, UINT message, WPARAM wParam,
                            LPARAM lParam) {
-    if (HandleInput(state, message, wParam, lParam) || HandleSystemMessage(state, message, wParam))
-        return 0;
+    if (HandleInput(state, message, wParam, lParam) ||
+        HandleSystemMessage(state, message, wParam, lParam))
+        return message == WM_POWERBROADCAST ? TRUE : 0;
     switch (message) {
     case WM_ERASEBKGND: {
         RECT area{};
@@ -321,6 +433,14 @@ bool Win32Platform::WindowState::HandlePendingEvent() {
     return true;
 }
 
+void Win32Platform::WindowState::BeforeEvents() {
+    if (!activationLost)
+        return;
+    activationLost = false;
+    // Taken back as a message of its own: Wine dates the keyboard's move by the last message.
+    ::PostMessageA(frame, TakeBackMessage, 0, 0);
+}
+
 void Win32Platform::WindowState::BeforeIdle() {
     KeepViewOnScreen(*this);
 }
@@ -328,6 +448,10 @@ void Win32Platform::WindowState::BeforeIdle() {
 Win32Platform::WindowState::~WindowState() {
     // Nothing the windows still hear while they go reaches the form.
     events = nullptr;
+    static const auto unregister =
+        User32Proc<UnregisterPowerSettingProc>("UnregisterPowerSettingNotification");
+    if (powerNotification != nullptr && unregister != nullptr)
+        unregister(powerNotification);
     if (frame != nullptr)
         ::DestroyWindow(frame); // and the view with it
     if (application != nullptr)
@@ -344,6 +468,24 @@ HWND SaverViewWindow(const Win32Platform::WindowState* state) {
     return state != nullptr ? state->view : nullptr;
 }
 
+void TakeForeground(HWND window) {
+    const HWND foreground = ::GetForegroundWindow();
+    if (foreground == window ||
+        (::SetForegroundWindow(window) && ::GetForegroundWindow() == window))
+        return;
+    // Refused (the system keeps the foreground for the program that took it last): asked again
+    // as part of that program's input.
+    static const auto threadOf = User32Proc<WindowThreadProc>("GetWindowThreadProcessId");
+    static const auto attach = User32Proc<AttachThreadInputProc>("AttachThreadInput");
+    const DWORD self = ::GetCurrentThreadId();
+    const DWORD other =
+        foreground != nullptr && threadOf != nullptr ? threadOf(foreground, nullptr) : 0;
+    if (other == 0 || other == self || attach == nullptr || !attach(self, other, TRUE))
+        return;
+    ::SetForegroundWindow(window);
+    attach(self, other, FALSE);
+}
+
 WindowHandle Win32Platform::CreateSaverWindow(WindowEvents* events) {
     DestroySaverWindow();
     // Either all three windows exist or none does: the other methods rely on it.
@@ -357,6 +499,7 @@ WindowHandle Win32Platform::CreateSaverWindow(WindowEvents* events) {
     // The view's private device context lasts as long as the view; the GL context is made on it.
     if (RunningOnWine())
         state->wineViewDC = ::GetDC(state->view);
+    WatchDisplayPower(*state);
     window_ = std::move(state);
     RaiseHeldError(*window_);
     return reinterpret_cast<WindowHandle>(window_->frame);
@@ -389,13 +532,32 @@ void Win32Platform::HideApplicationWindow() {
 }
 
 void Win32Platform::GetScreenSize(int& width, int& height) {
-    width = ::GetSystemMetrics(SM_CXSCREEN);
-    height = ::GetSystemMetrics(SM_CYSCREEN);
+    const RECT screen = VirtualScreen();
+    width = screen.right - screen.left;
+    height = screen.bottom - screen.top;
+}
+
+void Win32Platform::GetScreenOrigin(int& left, int& top) {
+    const RECT screen = VirtualScreen();
+    left = screen.left;
+    top = screen.top;
+}
+
+std::vector<ViewRect> Win32Platform::GetViewMonitors() {
+    WindowState* state = window_.get();
+    POINT origin{0, 0};
+    RECT client{};
+    if (state == nullptr || !::ClientToScreen(state->view, &origin) ||
+        !::GetClientRect(state->view, &client))
+        return {};
+    return MonitorsInView(DisplayMonitors(::GetModuleHandleA("user32.dll")), origin,
+                          {client.right, client.bottom});
 }
 
 void Win32Platform::SetWindowBounds(int left, int top, int width, int height) {
     if (window_ == nullptr)
         return;
+    window_->coversScreen = width > 0 && height > 0;
     // The size messages arrive before this returns.
     ::SetWindowPos(window_->frame, nullptr, left, top, std::max(width, 0), std::max(height, 0),
                    SWP_NOZORDER | SWP_NOACTIVATE);
