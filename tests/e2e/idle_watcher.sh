@@ -77,12 +77,10 @@ start_mutter() {
     client_says remote-desktop
 }
 
-# sway 1.7 offers org_kde_kwin_idle only. No session bus: the session is the display, and the
-# watcher's lock goes to a private folder in TMPDIR (the compositor's runtime folder is not ours).
+# sway 1.7 offers org_kde_kwin_idle only. No session bus: the session is the display.
 start_sway_session() {
     unset DBUS_SESSION_BUS_ADDRESS
     start_sway 640x480+0+0
-    export TMPDIR=$E2E_TMP
 }
 
 # KDE's compositor. The packaged kwin_wayland carries a file capability a sandbox may not grant;

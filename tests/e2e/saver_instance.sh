@@ -2,8 +2,9 @@
 # While the saver runs, a second start ends at once with code 0, shows no second window and
 # leaves the first one running (as nobody when the tests run as root, whom no mode stops): with a
 # runtime folder the user cannot write to (mode 555), with XDG_RUNTIME_DIR for the first start
-# and without it for the second, and under umask 0277 with another user's lumivex-gl-<uid> in the
-# temporary folder.
+# and without it for the second, and under umask 0277. Where the settings folder cannot be made,
+# also when the second start has another TMPDIR or XDG_RUNTIME_DIR, and when another user made
+# the guard's folder in /tmp first.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 
@@ -38,7 +39,7 @@ two_starts() {
     saver_ready || fail "the first saver is no longer there"
     send key Escape
     wait_for_saver_exit
-    [ "$SAVER_RC" -eq 0 ] || fail "the saver ended with code $SAVER_RC"
+    [ "$SAVER_RC" -eq "${FIRST_RC:-0}" ] || fail "the saver ended with code $SAVER_RC"
 }
 as_is() { "$@"; }
 without_runtime() { env -u XDG_RUNTIME_DIR "$@"; }
@@ -50,21 +51,26 @@ chmod 555 "$XDG_RUNTIME_DIR"
 two_starts "a runtime folder nobody can write to" as_is as_is
 chmod 700 "$XDG_RUNTIME_DIR"
 two_starts "the first with XDG_RUNTIME_DIR, the second without" as_is without_runtime
-# Another user got there first with the folder a guard in the temporary folder would use.
-[ "$(id -u)" -ne 0 ] || install -d -m 700 -o "$OTHER_UID" "$TMPDIR/lumivex-gl-65534"
 rm -rf "${SETTINGS_FILE%/*}"
-two_starts "umask 0277, and another user's lumivex-gl-<uid>" narrow_umask narrow_umask
+two_starts "umask 0277" narrow_umask narrow_umask
 [ -f "$SETTINGS_FILE" ] || fail "the settings were not saved under umask 0277"
-# A settings folder that cannot be made (root made the config folder): the saver runs, and says once
-# that it could not save.
+# A settings folder that cannot be made (root made the config folder): the saver runs, says once
+# that it could not save, and its guard is in /tmp whatever the environment says, past a folder
+# of that name another user made first. Run as a user of its own, whose folders there are removed.
 if [ "$(id -u)" -eq 0 ]; then
+    user=$((30000 + $$ % 20000))
+    trap 'status=$?; set +e; rm -rf /tmp/lumivex-gl-$user /tmp/lumivex-gl-$user.*; (exit $status); e2e_cleanup' EXIT
+    AS_NOBODY=(setpriv --reuid="$user" --regid="$user" --clear-groups)
     rm -rf "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"/* && install -d -m 755 "$XDG_CONFIG_HOME"
-    "${AS_NOBODY[@]}" "$LUMIVEX_GL" /s >"$SAVER_OUT" 2>&1 &
-    SAVER_PID=$!
-    wait_for_saver_ready
-    send key Escape
-    wait_for_saver_exit
-    [ "$SAVER_RC:$(cat "$SAVER_OUT")" = "1:lumivex-gl: cannot save the settings to $SETTINGS_FILE: Permission denied" ] ||
-        fail "ended with code $SAVER_RC, said: $(cat "$SAVER_OUT")"
+    mkdir -p -m 1777 "$E2E_TMP/tmp2" && chmod 1777 "$TMPDIR" && chown "$user" "$XDG_RUNTIME_DIR"
+    other_tmpdir() { env -u XDG_RUNTIME_DIR TMPDIR="$E2E_TMP/tmp2" "$@"; }
+    no_tmpdir() { env -u XDG_RUNTIME_DIR -u TMPDIR "$@"; }
+    FIRST_RC=1
+    two_starts "no settings folder, the second start with another TMPDIR" without_runtime other_tmpdir
+    [ "$(cat "$SAVER_OUT")" = "lumivex-gl: cannot save the settings to $SETTINGS_FILE: Permission denied" ] ||
+        fail "said: $(cat "$SAVER_OUT")"
+    two_starts "no settings folder, the second start with XDG_RUNTIME_DIR" without_runtime as_is
+    rm -rf "/tmp/lumivex-gl-$user" && install -d -m 700 -o "$OTHER_UID" "/tmp/lumivex-gl-$user"
+    two_starts "no settings folder, another user's /tmp/lumivex-gl-<uid>" no_tmpdir no_tmpdir
 fi
 echo "PASS"

@@ -19,6 +19,7 @@
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace lumivex {
@@ -53,6 +54,14 @@ int Shell(const std::string& command) {
     return std::system(command.c_str());
 }
 
+std::string AccessList(const std::string& path) {
+    std::string list(4096, '\0');
+    const ssize_t size =
+        getxattr(path.c_str(), "system.posix_acl_access", list.data(), list.size());
+    list.resize(size > 0 ? std::size_t(size) : 0);
+    return list;
+}
+
 // A private XDG_CONFIG_HOME and XDG_RUNTIME_DIR for each test, removed afterwards.
 class X11SystemTest : public ::testing::Test {
   protected:
@@ -72,6 +81,7 @@ class X11SystemTest : public ::testing::Test {
     }
     void TearDown() override {
         SetPlatform(nullptr);
+        GuardFallbackFolder = "/tmp";
         std::string command = "rm -rf '" + root + "'";
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
@@ -118,6 +128,8 @@ TEST_F(X11SystemTest, SavingKeepsEverythingTheProgramDoesNotOwn) {
                         "\"MyNote\"=\"added by hand\"\r\n"
                         "\"Rest\"=dword:00000028\r\n");
     chmod(file.c_str(), 0640);
+    ASSERT_EQ(Shell("setfacl -m u:nobody:r '" + file + "'"), 0);
+    const std::string accessList = AccessList(file);
     // A reader holding the old file (here a second name of it) must never see it change.
     const std::string before = ReadFile(file), reader = root + "/reader.reg";
     ASSERT_EQ(link(file.c_str(), reader.c_str()), 0);
@@ -137,12 +149,13 @@ TEST_F(X11SystemTest, SavingKeepsEverythingTheProgramDoesNotOwn) {
     EXPECT_NE(text.find("\"NumOfElements\"=dword:00000007\r\n"), std::string::npos);
     EXPECT_NE(text.find("\"Rest\"=dword:00000028\r\n"), std::string::npos);
 
-    // Replaced by rename: no temporary file is left, and the mode is the file's own.
+    // Replaced by rename: no temporary file is left, and the mode and access list are the file's.
     EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"registry.reg"});
     EXPECT_EQ(ReadFile(reader), before);
     struct stat info {};
     ASSERT_EQ(stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_TRUE(!accessList.empty() && AccessList(file) == accessList);
 }
 
 // 64 MiB is the most a settings file may hold: one of exactly that size is read and saved whole,
@@ -204,6 +217,52 @@ TEST_F(X11SystemTest, ASymbolicLinkKeepsPointingAtTheSettingsEvenBeforeItsTarget
     }
     EXPECT_NE(ReadFile(real).find("\"Rest\"=dword:00000014"), std::string::npos);
     EXPECT_EQ(FilesIn(dotfiles), std::vector<std::string>{"lumivex.reg"});
+}
+
+// Root with a user's HOME (here nobody's folder) follows only the links the folder's owner made to
+// the owner's files in the owner's folders: any other is neither read nor written through, the
+// save says why, and nothing is made or changed where it leads (a missing name is not made).
+TEST_F(X11SystemTest, RootFollowsOnlyTheFolderOwnersLinksToTheOwnersFiles) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root can give files to other users";
+    const std::string mine = root + "/mine", only = root + "/rootonly";
+    ASSERT_EQ(Shell("mkdir -m 700 " + mine + " " + only + " " + dir + " && echo REGEDIT4 >" + mine +
+                    "/nobody.reg && echo REGEDIT4 >" + mine + "/root.reg && echo secret >" + only +
+                    "/victim && chown 65534:65534 " + mine + " " + mine + "/nobody.reg " + dir),
+              0);
+    const struct {
+        std::string Target; // of the settings file's link, or of the folder's (rootonly)
+        uid_t Maker;
+        std::string Refusal; // empty: followed
+    } cases[] = {{only + "/victim", 65534, "leads to " + only + "/victim, in a folder that is not"},
+                 {only + "/missing", 65534, "in a folder that is not nobody's"},
+                 {mine + "/root.reg", 65534, "a file that is not nobody's"},
+                 {mine + "/nobody.reg", 0, "a link that root made in a folder of nobody's"},
+                 {"../../mine/missing.reg", 65534, "does not exist and is made only by nobody;"},
+                 {"../../mine/nobody.reg", 65534, ""},
+                 {only, 65534, dir + " is a link that nobody made to a folder of root's"}};
+    for (const auto& c : cases) {
+        const std::string link = c.Target == only ? dir : file;
+        ASSERT_EQ(Shell("rm -rf '" + link + "'") == 0 &&
+                      symlink(c.Target.c_str(), link.c_str()) == 0 &&
+                      lchown(link.c_str(), c.Maker, c.Maker) == 0,
+                  true);
+        X11Platform run; // a link is followed once in a run
+        SetPlatform(&run);
+        LoadSettings();
+        std::uint32_t error = 0;
+        const bool saved = SaveSettings(&error);
+        const std::string why = saved ? "" : run.ErrorText(error);
+        bool exists = false;
+        run.CloseInstanceGuard(run.CreateInstanceGuard("LumivexGLSemaphore", exists));
+        SetPlatform(&platform);
+        EXPECT_TRUE(c.Refusal.empty() ? saved : why.find(c.Refusal) != std::string::npos)
+            << c.Target << ": " << why;
+        EXPECT_EQ(FilesIn(only), std::vector<std::string>{"victim"}) << c.Target;
+        EXPECT_EQ(FilesIn(mine), (std::vector<std::string>{"nobody.reg", "root.reg"})) << c.Target;
+        EXPECT_EQ(ReadFile(only + "/victim"), "secret\n");
+    }
+    EXPECT_NE(ReadFile(mine + "/nobody.reg").find("\"Rest\"=dword:00000014"), std::string::npos);
 }
 
 TEST_F(X11SystemTest, AFileThatIsNotARegistryFileIsKeptAsideOnceAndNeverOverwritten) {
@@ -316,18 +375,20 @@ TEST_F(X11SystemTest, TheGuardIsOnlyHadInAFolderNobodyElseMayWriteTo) {
 }
 
 // Others who may write to the settings or the guard's folder (an access list entry within its
-// mask, as root an account logging in with the folder owner's group), or a lock hard-linked to
-// root's own file: each is named, and root's file is not given away.
+// mask, everyone through the mode beside an access list, as root an account logging in with the
+// folder owner's group or a second entry of its number with another member), or a lock
+// hard-linked to root's own file: each is named, and root's file is not given away. The owner's
+// own private group is the owner.
 TEST_F(X11SystemTest, OthersWhoMayWriteAreSeenThroughAccessListsLoginGroupsAndHardLinks) {
     MakeDir();
     WriteFile(file, "REGEDIT4\n");
     const std::string owner = "lmvxown" + std::to_string(getpid()),
-                      other = "lmvxoth" + owner.substr(7), secret = root + "/secret",
-                      lock = dir + "/LumivexGLSemaphore.lock",
+                      other = "lmvxoth" + owner.substr(7), alone = "lmvxaln" + owner.substr(7),
+                      secret = root + "/secret", lock = dir + "/LumivexGLSemaphore.lock",
                       paths = " '" + file + "' '" + dir + "'";
     const bool accounts =
-        geteuid() == 0 &&
-        Shell("useradd -M -U " + owner + " && useradd -M -N -g " + owner + " " + other) == 0;
+        geteuid() == 0 && Shell("useradd -M -U " + owner + " && useradd -M -N -g " + owner + " " +
+                                other + " && useradd -M -U " + alone) == 0;
     WriteFile(secret, "root's own\n");
     const struct {
         std::string Make, Settings, Guard; // what is made, then who each refusal names
@@ -335,39 +396,69 @@ TEST_F(X11SystemTest, OthersWhoMayWriteAreSeenThroughAccessListsLoginGroupsAndHa
         {"setfacl -m u:nobody:rwx" + paths, "nobody", "nobody"},
         {"setfacl -m g:nogroup:rwx" + paths, "nogroup", "nogroup"},
         {"setfacl -m u:nobody:rwx,m::r-x" + paths, "", ""},
+        {"chmod 777" + paths + " && setfacl -m u:nobody:r" + paths, "everyone", "everyone"},
         {"chown " + owner + ": '" + dir + "' && chmod 770 '" + dir + "'", "", "group " + owner},
+        {"chown " + alone + ": '" + dir + "' && chmod 770 '" + dir + "'", "", ""},
+        {"groupadd -o -g $(id -g " + alone + ") -U nobody " + alone + "x && chown " + alone +
+             ": '" + dir + "' && chmod 770 '" + dir + "'",
+         "", "group " + alone},
         {"chown " + owner + ": '" + dir + "' && ln " + secret + " " + lock, "", "one name"}};
     const auto names = [](const std::string& why, const std::string& who) {
         return why.empty() == who.empty() && why.find(who) != std::string::npos;
     };
     for (const auto& c : cases) {
-        if (!accounts && c.Make.find(owner) != std::string::npos)
+        if (!accounts && c.Make.find("lmvx") != std::string::npos)
             continue; // only root can make accounts
         EXPECT_EQ(Shell(c.Make), 0) << c.Make;
         LoadSettings();
         const std::string settings = platform.SettingsWritableByOthers(), guard = GuardRefusal();
         EXPECT_TRUE(names(settings, c.Settings) && names(guard, c.Guard))
             << c.Make << ": " << settings << " / " << guard;
-        Shell("setfacl -b" + paths + "; chown 0:0 '" + dir + "'; chmod 700 '" + dir + "'; rm -f " +
-              lock);
+        Shell("setfacl -b" + paths + "; chown 0:0 '" + dir + "'; chmod 700 '" + dir +
+              "'; chmod 600 '" + file + "'; rm -f " + lock);
     }
     struct stat info {};
     EXPECT_TRUE(stat(secret.c_str(), &info) == 0 && info.st_uid == geteuid());
     if (accounts)
-        Shell("userdel " + other + "; userdel " + owner);
+        Shell("userdel " + other + "; userdel " + owner + "; userdel " + alone + "; groupdel " +
+              alone + "x");
 }
 
-// Without a settings folder (nor a runtime one) the guard is in a private folder in TMPDIR.
-TEST_F(X11SystemTest, WhereTheSettingsFolderCannotBeMadeTheGuardIsInAPrivateFolder) {
+// Without a settings folder the guard is in the first folder lumivex-gl-<uid>(.N) of the fixed
+// fallback folder that is the user's alone: the same one whatever TMPDIR and XDG_RUNTIME_DIR say,
+// past a name another user made first, also once that user removed it. A fallback folder whose
+// files others may remove holds none.
+TEST_F(X11SystemTest, WhereTheSettingsFolderCannotBeMadeEveryStartFindsTheSameGuard) {
     WriteFile(root + "/home", "a file where the folders would be");
     setenv("XDG_CONFIG_HOME", (root + "/home/config").c_str(), 1);
-    setenv("TMPDIR", root.c_str(), 1);
-    unsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(GuardRefusal(), "");
-    const std::string lock =
-        root + "/lumivex-gl-" + std::to_string(geteuid()) + "/LumivexGLSemaphore.lock";
-    EXPECT_EQ(access(lock.c_str(), F_OK), 0);
-    unsetenv("TMPDIR");
+    const std::string tmp = root + "/tmp", own = tmp + "/lumivex-gl-" + std::to_string(geteuid());
+    ASSERT_EQ(mkdir(tmp.c_str(), 0700) == 0 && chmod(tmp.c_str(), 01777) == 0, true);
+    GuardFallbackFolder = tmp.c_str();
+    for (const std::string& squat : {std::string(), own}) {
+        if (!squat.empty() && !(geteuid() == 0 && Shell("rm -rf " + own + " && mkdir " + squat +
+                                                        " && chown 65534 " + squat) == 0))
+            continue; // only root can make another user's folder
+        bool exists = true;
+        const GuardHandle first = platform.CreateInstanceGuard("LumivexGLSemaphore", exists);
+        EXPECT_TRUE(first != 0 && !exists) << platform.ErrorText(platform.GetLastError());
+        EXPECT_EQ(
+            access(((squat.empty() ? own : own + ".1") + "/LumivexGLSemaphore.lock").c_str(), F_OK),
+            0);
+        if (!squat.empty())
+            rmdir(squat.c_str());
+        setenv("TMPDIR", root.c_str(), 1);
+        for (const std::string& runtimeDir : {std::string(), runtime}) {
+            setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1); // empty: none
+            X11Platform second;
+            exists = false;
+            second.CloseInstanceGuard(second.CreateInstanceGuard("LumivexGLSemaphore", exists));
+            EXPECT_TRUE(exists) << squat << " " << runtimeDir;
+        }
+        unsetenv("TMPDIR");
+        platform.CloseInstanceGuard(first);
+    }
+    ASSERT_EQ(chmod(tmp.c_str(), 0777), 0);
+    EXPECT_NE(GuardRefusal().find("only their owners may remove"), std::string::npos);
 }
 
 // A save replaces only the file it read, and says so when another was renamed over it meanwhile.

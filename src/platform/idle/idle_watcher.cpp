@@ -37,7 +37,7 @@ pid_t saverPid = -1; // the running saver, for EndWatcher too
 
 // The session, as far as one watcher goes: the display it watches (a user's bus may serve several
 // displays, and a display without a bus is a session too). The lock lives in the user's runtime
-// folder, which is the machine's own.
+// folder, which is the machine's own, else in the saver guard's fallback folder.
 std::string SessionLockFile() {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     const char* x11 = std::getenv("DISPLAY");

@@ -1,7 +1,9 @@
 // Where the settings live, and who besides the user could change them (see posix_files.h).
 #include "platform/posix/posix_files.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -10,42 +12,40 @@
 #include <pwd.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace lumivex {
 
 namespace {
 
-std::string UserName(uid_t uid) {
-    const passwd* user = getpwuid(uid);
-    return user != nullptr ? std::string(user->pw_name) : "uid " + std::to_string(uid);
-}
-
 // Debian gives each user a group of their own name, with no other member, as the primary group
 // (umask 002 then leaves files group-writable): writing for that group is writing for the owner.
-// Such a group is the owner's alone only while no other account has it as its login group, which
-// the group's member list does not show: the accounts are walked for that. Refusing every group
-// write instead, as OpenSSH's strict modes do, would stop the saver for everyone with user-private
-// groups and a group-writable settings folder (Debian's own OpenSSH accepts such a group after the
-// same walk). The walk is only made for a file or folder a group may write to, a few times a
-// start; an account directory that lists no accounts (sssd without enumeration) hides its own.
+// Such a group is the owner's alone only while no entry with its number lists another member (a
+// local group and a directory's may share a number, and getgrgid tells of the first only) and no
+// other account has it as its login group, which no member list shows: groups and accounts are
+// walked for that. Refusing every group write instead, as OpenSSH's strict modes do, would stop
+// the saver for everyone with user-private groups and a group-writable settings folder (Debian's
+// own OpenSSH accepts such a group after the same walk). The walks are only made for a file or
+// folder a group may write to, a few times a start; a directory that lists no groups or accounts
+// (sssd without enumeration) hides its own.
 bool IsPrivateGroupOf(gid_t gid, uid_t owner) {
     const passwd* user = getpwuid(owner);
     if (user == nullptr || user->pw_gid != gid)
         return false;
     const std::string name = user->pw_name;
-    const group* members = getgrgid(gid);
-    if (members == nullptr || name != members->gr_name)
+    const group* first = getgrgid(gid);
+    if (first == nullptr || name != first->gr_name)
         return false;
-    for (char** member = members->gr_mem; *member != nullptr; ++member)
-        if (name != *member)
-            return false;
     bool alone = true;
+    setgrent();
+    while (const group* entry = alone ? getgrent() : nullptr)
+        for (char** member = entry->gr_mem; entry->gr_gid == gid && *member != nullptr; ++member)
+            alone = alone && name == *member;
+    endgrent();
     setpwent();
-    while (const passwd* account = getpwent())
-        if (account->pw_gid == gid && account->pw_uid != owner) {
-            alone = false;
-            break;
-        }
+    while (const passwd* account = alone ? getpwent() : nullptr)
+        alone = account->pw_gid != gid || account->pw_uid == owner;
     endpwent();
     return alone;
 }
@@ -66,6 +66,7 @@ constexpr std::size_t AccessListEntry = 8;
 constexpr unsigned AclUser = 0x02, AclGroupObject = 0x04, AclGroup = 0x08, AclMask = 0x10,
                    AclOther = 0x20;
 constexpr unsigned AclWrite = 0x02;
+constexpr int MaxLinkHops = 40; // as the kernel allows
 
 std::uint32_t LittleEndian(const std::string& bytes, std::size_t at, std::size_t size) {
     std::uint32_t value = 0;
@@ -123,7 +124,24 @@ std::string AccessListWriters(const std::string& acl, const struct stat& info) {
     return "";
 }
 
+// The names of a path in order, without the empty ones and ".".
+std::vector<std::string> NamesIn(const std::string& path) {
+    std::vector<std::string> names;
+    for (std::size_t at = 0; at < path.size();) {
+        const std::size_t end = std::min(path.find('/', at), path.size());
+        if (end > at && path.compare(at, end - at, ".") != 0)
+            names.push_back(path.substr(at, end - at));
+        at = end + 1;
+    }
+    return names;
+}
+
 } // namespace
+
+std::string UserName(uid_t uid) {
+    const passwd* user = getpwuid(uid);
+    return user != nullptr ? std::string(user->pw_name) : "uid " + std::to_string(uid);
+}
 
 std::string SettingsFilePath() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
@@ -163,24 +181,104 @@ std::string OthersMayChange(int fd, const struct stat& info, bool anyOwner) {
     return "";
 }
 
-bool MakeDirectories(const std::string& dir) {
-    struct stat info {};
-    if (stat(dir.c_str(), &info) == 0)
-        return S_ISDIR(info.st_mode);
-    const std::string parent = ParentOf(dir);
-    if (dir != "/" && !MakeDirectories(parent))
+int OpenFolder(int at, const std::string& path, bool make, std::string& problem) {
+    FileDescriptor here(
+        openat(at, path.starts_with('/') ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    std::vector<std::string> names = NamesIn(path);
+    std::reverse(names.begin(), names.end());         // the next name last
+    std::vector<std::pair<uid_t, std::string>> links; // each link's owner and path
+    std::string shown = path.starts_with('/') ? "" : ".";
+    // Links that neither root nor the owner of the folder they lead to made are not followed.
+    const auto refused = [&links, &problem](int folder) {
+        struct stat info {};
+        if (fstat(folder, &info) != 0)
+            return true;
+        for (const auto& [owner, link] : links)
+            if (owner != 0 && owner != info.st_uid) {
+                problem = link + " is a link that " + UserName(owner) + " made to a folder of " +
+                          UserName(info.st_uid) + "'s";
+                errno = EACCES;
+                return true;
+            }
         return false;
-    if (mkdir(dir.c_str(), 0700) != 0)
-        return errno == EEXIST;
-    // Whatever the umask, the user must be able to use the folder made for them; only the folder
-    // made here, not one put in its place since.
-    FileDescriptor made(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat madeInfo {};
-    struct stat above {};
-    if (made.Valid() && fstat(made.Get(), &madeInfo) == 0 && madeInfo.st_uid == geteuid() &&
-        fchmod(made.Get(), 0700) == 0 && stat(parent.c_str(), &above) == 0)
-        OwnLikeFolder(made.Get(), above);
+    };
+    for (int hops = 0; here.Valid() && !names.empty();) {
+        const std::string name = names.back();
+        FileDescriptor next(openat(here.Get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (!next.Valid() && errno == ENOENT && make) {
+            if (refused(here.Get()))
+                return -1;
+            const bool made = mkdirat(here.Get(), name.c_str(), 0700) == 0;
+            if (!made && errno != EEXIST)
+                return -1;
+            // Whatever the umask, the user must be able to use the folder made for them; only the
+            // folder made here, not one put in its place since.
+            next.Reset(
+                openat(here.Get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            struct stat above {};
+            struct stat info {};
+            if (made && next.Valid() && fstat(next.Get(), &info) == 0 && info.st_uid == geteuid() &&
+                fchmod(next.Get(), 0700) == 0 && fstat(here.Get(), &above) == 0)
+                OwnLikeFolder(next.Get(), above);
+        }
+        struct stat info {};
+        if (!next.Valid() || fstat(next.Get(), &info) != 0)
+            return -1;
+        names.pop_back();
+        if (name == "..") {
+            shown = ParentOf(shown);
+        } else {
+            shown.erase(shown == "/" ? 0 : shown.size());
+            shown.append("/").append(name);
+        }
+        if (S_ISLNK(info.st_mode)) {
+            std::string target;
+            if (++hops > MaxLinkHops || !ReadLink(next.Get(), target)) {
+                errno = hops > MaxLinkHops ? ELOOP : errno;
+                return -1;
+            }
+            links.emplace_back(info.st_uid, shown);
+            shown = ParentOf(shown);
+            if (target.starts_with('/')) {
+                next.Reset(open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+                shown = "/";
+            } else {
+                next.Reset(here.Release());
+            }
+            const std::vector<std::string> more = NamesIn(target);
+            names.insert(names.end(), more.rbegin(), more.rend());
+        } else if (!S_ISDIR(info.st_mode)) {
+            errno = ENOTDIR;
+            return -1;
+        }
+        here.Reset(next.Release());
+    }
+    if (!here.Valid() || refused(here.Get()))
+        return -1;
+    return openat(here.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+bool ReadLink(int fd, std::string& target) {
+    target.assign(PATH_MAX, '\0');
+    const ssize_t size = readlinkat(fd, "", target.data(), target.size());
+    if (size <= 0 || std::size_t(size) >= target.size()) {
+        errno = size < 0 ? errno : ENAMETOOLONG;
+        return false;
+    }
+    target.resize(std::size_t(size));
     return true;
+}
+
+std::string AccessListOf(int fd) {
+    std::string list;
+    int error = 0;
+    return ReadAccessList(fd, list, error) && error == 0 ? list : "";
+}
+
+bool SetAccessList(int fd, const std::string& list) {
+    if (!list.empty())
+        return fsetxattr(fd, AccessListAttribute, list.data(), list.size(), 0) == 0;
+    return fremovexattr(fd, AccessListAttribute) == 0 || errno == ENODATA || errno == ENOTSUP;
 }
 
 void OwnLikeFolder(int fd, const struct stat& folder) {

@@ -9,15 +9,24 @@
 // else may write to it; the lock file is never a link and belongs to the folder's owner.
 //
 // A home where that folder cannot be made or written to (a kiosk, a guest session, a folder root
-// made) has no saves to keep apart, but the saver must still run once only: the lock goes to
-// $XDG_RUNTIME_DIR, or else to lumivex-gl-<uid> in the temporary folder, each only when it is the
-// user's and nobody else may write to it. A folder others may change is no reason to go elsewhere:
-// whoever could change it could as well take the guard.
+// made) has no saves to keep apart, but the saver must still run once only: the lock then goes to
+// one fixed place whatever the environment says (not TMPDIR, not XDG_RUNTIME_DIR, which differ
+// between starts of the same user), a folder of the user's alone in /tmp. Other users may make its
+// name first; they cannot take or remove the user's own folders there (the sticky bit), so the
+// folders lumivex-gl-<uid>, lumivex-gl-<uid>.1, .2 ... are looked at, and the first of them by
+// number that is the user's alone holds the guard: every start finds the same one, and one is made,
+// at the first number free, only while the user has none. A folder others may change is no reason
+// to go elsewhere: whoever could change it could as well take the guard.
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_platform.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
@@ -25,6 +34,8 @@
 #include <unistd.h>
 
 namespace lumivex {
+
+const char* GuardFallbackFolder = "/tmp";
 
 namespace {
 
@@ -50,16 +61,12 @@ bool OwnerMayWrite(int fd, const struct stat& info) {
 // The settings folder, opened, made when missing; why it cannot hold the guard in `problem`, and
 // `unwritable` when the reason is that the user cannot make it or write to it.
 int OpenGuardFolder(const std::string& folder, std::string& problem, bool& unwritable) {
-    if (!MakeDirectories(folder)) {
-        problem = "cannot make the folder";
-        unwritable = true;
-        return -1;
-    }
-    FileDescriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor fd(OpenFolder(AT_FDCWD, folder, true, problem));
     struct stat info {};
     if (!fd.Valid() || fstat(fd.Get(), &info) != 0) {
-        problem = "cannot open it";
-        unwritable = NotWritable(errno);
+        unwritable = problem.empty() && NotWritable(errno);
+        if (problem.empty())
+            problem = "cannot make or open it";
         return -1;
     }
     // Root in a user's home: the user may write there, nobody else.
@@ -116,33 +123,84 @@ GuardHandle TryLock(int folder, const std::string& file, bool& alreadyExists, st
     return HandleOf(fd.Release());
 }
 
-// The lock in a folder of the user's alone (`flags`: how to open it); 0 when there is none.
-GuardHandle LockInPrivateFolder(const std::string& folder, int flags, const std::string& file,
-                                bool& alreadyExists) {
-    FileDescriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags));
+// The folder `name` in the open folder `at`, opened, when it is the user's alone; else -1.
+int OpenPrivateFolder(int at, const std::string& name) {
+    FileDescriptor fd(openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
     if (!fd.Valid() || fstat(fd.Get(), &info) != 0 || info.st_uid != geteuid() ||
         !OthersMayChange(fd.Get(), info).empty() || !OwnerMayWrite(fd.Get(), info))
+        return -1;
+    return fd.Release();
+}
+
+// The number of `name` among the fallback folders named after `stem`; -1 for any other name.
+long FallbackNumber(const std::string& name, const std::string& stem) {
+    if (name == stem)
         return 0;
-    std::string problem;
-    bool unwritable = false;
-    return TryLock(fd.Get(), file, alreadyExists, problem, unwritable);
+    if (name.size() <= stem.size() + 1 || name.compare(0, stem.size(), stem) != 0 ||
+        name[stem.size()] != '.' || name[stem.size() + 1] == '0')
+        return -1;
+    long number = 0;
+    const char* last = name.data() + name.size();
+    const auto [end, error] = std::from_chars(name.data() + stem.size() + 1, last, number);
+    return error == std::errc() && end == last ? number : -1;
+}
+
+// The lock in the first fallback folder of the user's (see above); 0 with why in `problem`.
+GuardHandle LockInFallbackFolder(const std::string& file, bool& alreadyExists,
+                                 std::string& problem) {
+    FileDescriptor top(open(GuardFallbackFolder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat info {};
+    // Others may add to it; only the sticky bit keeps them from renaming or removing ours.
+    if (!top.Valid() || fstat(top.Get(), &info) != 0 ||
+        (info.st_uid != 0 && info.st_uid != geteuid()) ||
+        ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (info.st_mode & S_ISVTX) == 0)) {
+        problem = "it is not a folder of root's whose files only their owners may remove";
+        return 0;
+    }
+    const std::string stem = "lumivex-gl-" + std::to_string(geteuid());
+    long first = -1;
+    if (DIR* listing = fdopendir(openat(top.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC))) {
+        while (const dirent* entry = readdir(listing)) {
+            const long number = FallbackNumber(entry->d_name, stem);
+            if (number >= 0 && (first < 0 || number < first) &&
+                FileDescriptor(OpenPrivateFolder(top.Get(), entry->d_name)).Valid())
+                first = number;
+        }
+        closedir(listing);
+    }
+    for (long number = std::max(first, 0L); number < LONG_MAX; ++number) {
+        const std::string name = number == 0 ? stem : stem + "." + std::to_string(number);
+        // Already there when it is the user's, or another start of theirs made it at once too.
+        if (mkdirat(top.Get(), name.c_str(), 0700) != 0 && errno != EEXIST) {
+            problem = "cannot make " + name + " (" + std::strerror(errno) + ")";
+            return 0;
+        }
+        FileDescriptor own(OpenPrivateFolder(top.Get(), name));
+        if (own.Valid()) {
+            bool unwritable = false;
+            return TryLock(own.Get(), file, alreadyExists, problem, unwritable);
+        }
+    }
+    return 0;
 }
 
 } // namespace
 
 int LockInPrivateFolders(const std::string& file, bool& heldElsewhere) {
     heldElsewhere = false;
+    std::string problem;
+    bool unwritable = false;
     GuardHandle guard = 0;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && runtime[0] == '/')
-        guard = LockInPrivateFolder(runtime, 0, file, heldElsewhere);
-    const char* temporary = std::getenv("TMPDIR");
-    const std::string own =
-        std::string(temporary != nullptr && temporary[0] == '/' ? temporary : "/tmp") +
-        "/lumivex-gl-" + std::to_string(geteuid());
-    if (guard == 0 && (mkdir(own.c_str(), 0700) == 0 || errno == EEXIST))
-        guard = LockInPrivateFolder(own, O_NOFOLLOW, file, heldElsewhere);
+    if (runtime != nullptr && runtime[0] == '/') {
+        const FileDescriptor top(open(runtime, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const FileDescriptor own(top.Valid() ? OpenPrivateFolder(top.Get(), ".") : -1);
+        if (own.Valid())
+            guard = TryLock(own.Get(), file, heldElsewhere, problem, unwritable);
+    }
+    if (guard == 0)
+        guard = LockInFallbackFolder(file, heldElsewhere, problem);
     return guard != 0 ? DescriptorOf(guard) : -1;
 }
 
@@ -166,15 +224,17 @@ GuardHandle PosixPlatform::CreateInstanceGuard(const std::string& name, bool& al
     if (guard != 0)
         return guard;
     const int error = errno;
+    std::string fallback;
     if (unwritable) {
-        if (const int fd = LockInPrivateFolders(file, alreadyExists); fd >= 0)
-            return HandleOf(fd);
+        guard = LockInFallbackFolder(file, alreadyExists, fallback);
+        if (guard != 0)
+            return guard;
     }
     guardProblem_ = "the folder " + folder + ": " + problem;
     if (error != 0)
         guardProblem_ += " (" + ErrorText(std::uint32_t(error)) + ")";
     if (unwritable)
-        guardProblem_ += ", and neither XDG_RUNTIME_DIR nor a private temporary folder can hold it";
+        guardProblem_ += ", and the folder " + std::string(GuardFallbackFolder) + ": " + fallback;
     lastError_ = ErrorDescribed;
     return 0;
 }

@@ -68,6 +68,9 @@ class PosixPlatform : public Platform {
     std::uint32_t lastError_ = 0; // errno (or the window system's code) of the last failed call
 
   private:
+    // posix_registry.cpp: why the settings' links are not followed, for ErrorSettingsRefused.
+    std::string SettingsRefusal() const;
+
     std::string guardProblem_; // why the guard could not be had, for ErrorDescribed
     StatePtr<RegistryState> registry_;
     StatePtr<SystemState> system_;

@@ -6,13 +6,16 @@
 // read completely (unreadable, not a regular file, too large) is never overwritten, and no file
 // larger than the program reads is written. A save that fails is reported. A file that is not a
 // registry file at all is kept beside the new one. A symbolic link in its place is written
-// through, even when its target does not exist yet.
+// through when the owner of its folder made it and it leads to a file of theirs in a folder of
+// theirs, or, in their own runs, to a name not taken yet; any other link is neither read nor
+// written through (root running with a user's HOME must not write where the user's links point),
+// and the save says so.
 //
-// The links are followed when the file is first read, and its folder is opened then: later reads
-// and saves go through that folder, and a save replaces the file only while it is the one last
-// read, so that a link turned elsewhere meanwhile cannot send the settings over another file. A
-// replaced file keeps its owner, group and mode (root saving in a user's home leaves the file the
-// user's).
+// The links are followed when the file is first read, by hand, one name at a time, and its folder
+// is opened then: later reads and saves go through that folder, and a save replaces the file only
+// while it is the one last read, so that a link turned elsewhere meanwhile cannot send the
+// settings over another file. A replaced file keeps its owner, group, mode and access list (root
+// saving in a user's home leaves the file the user's).
 //
 // Saves lock the file's folder while they run, so that the temporary file a killed save left
 // can be told from the one a running save writes, and removed.
@@ -24,7 +27,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -54,26 +56,6 @@ constexpr int MaxLinkHops = 40; // as the kernel allows
 // How long a save waits for another one to finish before it goes on without cleaning up.
 constexpr int LockWaitMilliseconds = 2000;
 constexpr int LockRetryMilliseconds = 10;
-
-// The file a save replaces: the settings path with its symbolic links followed, also to a target
-// that does not exist yet. Empty, with errno in `error`, when the links cannot be followed.
-std::string FollowLinks(std::string path, std::uint32_t& error) {
-    for (int hop = 0; hop < MaxLinkHops; ++hop) {
-        struct stat info {};
-        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-            return path;
-        std::string target(PATH_MAX, '\0');
-        ssize_t size = readlink(path.c_str(), target.data(), target.size());
-        if (size <= 0 || std::size_t(size) >= target.size()) {
-            error = size < 0 ? std::uint32_t(errno) : ENAMETOOLONG;
-            return "";
-        }
-        target.resize(std::size_t(size));
-        path = target.front() == '/' ? target : ParentOf(path).append("/").append(target);
-    }
-    error = ELOOP;
-    return "";
-}
 
 // An exclusive lock on the open folder for the length of a save; not held when another save kept
 // it too long or the file system has no such locks.
@@ -183,9 +165,12 @@ class RegistryFile final : public regfile::Storage {
     // Why others may have written the file last read; empty when only the user can.
     const std::string& Distrust() const { return distrust_; }
     const std::string& Target() const { return target_; }
+    // Why the settings' links are not followed (ErrorSettingsRefused).
+    const std::string& Refusal() const { return refusal_; }
 
   private:
-    std::uint32_t OpenFolder(bool make);
+    std::uint32_t Locate(bool make);
+    std::uint32_t Refuse(std::string why);
     std::uint32_t KeepAside(std::string_view foreign);
     std::uint32_t Replace(std::string_view text);
 
@@ -194,7 +179,9 @@ class RegistryFile final : public regfile::Storage {
     FileDescriptor folder_;
     bool existed_ = false; // when it was read; else nothing had the name
     struct stat read_ {};
+    std::string accessList_; // of the file read
     std::string distrust_;
+    std::string refusal_;
 };
 
 regfile::StoredText Failed(std::uint32_t error, std::string bytes = {}) {
@@ -227,29 +214,80 @@ std::uint32_t ReadBytes(int fd, std::size_t expected, std::string& bytes) {
     return error;
 }
 
-std::uint32_t RegistryFile::OpenFolder(bool make) {
-    const std::string folder = ParentOf(target_);
-    if (make && !MakeDirectories(folder))
-        return std::uint32_t(errno != 0 ? errno : ENOTDIR);
-    folder_.Reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return folder_.Valid() ? 0 : std::uint32_t(errno);
+std::uint32_t RegistryFile::Refuse(std::string why) {
+    refusal_ = std::move(why) + "; it is neither read nor written through";
+    return ErrorSettingsRefused;
+}
+
+// The settings folder opened (made with `make`), and the links of the settings file followed from
+// it, each only when the folder's owner made it and it leads to a file of theirs in a folder of
+// theirs; to a name not taken yet only in their own runs, where `make` makes its folders.
+std::uint32_t RegistryFile::Locate(bool make) {
+    const std::string path = SettingsFilePath();
+    if (path.empty())
+        return ENOENT;
+    std::string problem;
+    FileDescriptor folder(OpenFolder(AT_FDCWD, ParentOf(path), make, problem));
+    struct stat owner {};
+    if (!folder.Valid() || fstat(folder.Get(), &owner) != 0)
+        return !problem.empty() ? Refuse(problem) : std::uint32_t(errno);
+    const bool own = geteuid() == owner.st_uid;
+    const std::string whose = UserName(owner.st_uid) + "'s";
+    std::string name = NameOf(path), shown = path;
+    const auto leadsTo = [&shown](std::string_view what, const std::string& who) {
+        return std::string("it leads to ").append(shown).append(what).append(who);
+    };
+    const std::string_view missing = ", which does not exist and is made only by ";
+    for (int hop = 0;; ++hop) {
+        FileDescriptor link(openat(folder.Get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        struct stat info {};
+        if (link.Valid() ? fstat(link.Get(), &info) != 0 : errno != ENOENT)
+            return std::uint32_t(errno);
+        if (!link.Valid() || !S_ISLNK(info.st_mode)) {
+            struct stat holder {};
+            if (hop > 0 && (fstat(folder.Get(), &holder) != 0 || holder.st_uid != owner.st_uid))
+                return Refuse(leadsTo(", in a folder that is not ", whose));
+            if (hop > 0 && link.Valid() && info.st_uid != owner.st_uid)
+                return Refuse(leadsTo(", a file that is not ", whose));
+            if (hop > 0 && !link.Valid() && !own)
+                return Refuse(leadsTo(missing, UserName(owner.st_uid)));
+            target_ = shown;
+            name_ = name;
+            folder_.Reset(folder.Release());
+            return 0;
+        }
+        if (hop == MaxLinkHops)
+            return ELOOP;
+        if (info.st_uid != owner.st_uid)
+            return Refuse(std::string(shown)
+                              .append(" is a link that ")
+                              .append(UserName(info.st_uid))
+                              .append(" made in a folder of ")
+                              .append(whose));
+        std::string target;
+        if (!ReadLink(link.Get(), target))
+            return std::uint32_t(errno);
+        shown = target.starts_with('/') ? target : ParentOf(shown).append("/").append(target);
+        const std::size_t slash = target.rfind('/');
+        folder.Reset(OpenFolder(folder.Get(),
+                                slash == std::string::npos ? "." : target.substr(0, slash + 1),
+                                make && own, problem));
+        if (!folder.Valid() && !problem.empty())
+            return Refuse(problem);
+        if (!folder.Valid())
+            return errno == ENOENT && !own ? Refuse(leadsTo(missing, UserName(owner.st_uid)))
+                                           : std::uint32_t(errno);
+        name = NameOf(target);
+    }
 }
 
 regfile::StoredText RegistryFile::Read() {
     existed_ = false;
     distrust_.clear();
+    accessList_.clear();
     std::uint32_t error = 0;
-    if (target_.empty()) {
-        const std::string path = SettingsFilePath();
-        if (path.empty())
-            return Failed(ENOENT);
-        target_ = FollowLinks(path, error);
-        if (target_.empty())
-            return Failed(error);
-        name_ = NameOf(target_);
-    }
     if (!folder_.Valid())
-        if (error = OpenFolder(false); error != 0)
+        if (error = Locate(false); error != 0)
             return error == ENOENT ? regfile::StoredText{} : Failed(error);
     // Non-blocking, so that a FIFO in its place cannot hang the saver; a link that appeared since
     // its links were followed is not followed.
@@ -263,6 +301,7 @@ regfile::StoredText RegistryFile::Read() {
     if (!S_ISREG(read_.st_mode))
         return Failed(S_ISDIR(read_.st_mode) ? EISDIR : EINVAL);
     distrust_ = OthersMayChange(file.Get(), read_);
+    accessList_ = AccessListOf(file.Get());
     std::string bytes;
     if (error = ReadBytes(file.Get(), std::size_t(read_.st_size), bytes); error != 0)
         return Failed(error, std::move(bytes));
@@ -321,8 +360,9 @@ std::uint32_t RegistryFile::Replace(std::string_view text) {
         ok = fchown(fd.Get(), read_.st_uid, read_.st_gid) == 0 || errno == EPERM;
     else if (ok && !existed_)
         OwnLikeFolder(fd.Get(), folder);
+    // The access list after the mode, whose group bits would otherwise change its mask.
     ok = ok && fchmod(fd.Get(), existed_ ? read_.st_mode & 07777 : 0600) == 0 &&
-         fsync(fd.Get()) == 0 &&
+         (!existed_ || SetAccessList(fd.Get(), accessList_)) && fsync(fd.Get()) == 0 &&
          renameat(folder_.Get(), temporary.c_str(), folder_.Get(), name_.c_str()) == 0;
     const std::uint32_t error = ok ? 0 : std::uint32_t(errno != 0 ? errno : EIO);
     if (!ok) {
@@ -338,10 +378,8 @@ std::uint32_t RegistryFile::Replace(std::string_view text) {
 std::uint32_t RegistryFile::Write(std::string_view text, std::string_view foreign) {
     if (text.size() > MaxFileBytes)
         return EFBIG;
-    if (target_.empty())
-        return ENOENT;
     if (!folder_.Valid())
-        if (const std::uint32_t error = OpenFolder(true); error != 0)
+        if (const std::uint32_t error = Locate(true); error != 0)
             return error;
     // Only the file that was read is replaced: a file or link put in its place since, by whoever,
     // is left as it is.
@@ -406,6 +444,10 @@ std::string PosixPlatform::SettingsWritableByOthers() {
     if (registry_ == nullptr || registry_->file.Distrust().empty())
         return "";
     return registry_->file.Target() + ": " + registry_->file.Distrust();
+}
+
+std::string PosixPlatform::SettingsRefusal() const {
+    return registry_ != nullptr ? registry_->file.Refusal() : "";
 }
 
 void PosixPlatform::ReportSaveFailure(std::uint32_t error, bool mayWait) {

@@ -225,6 +225,8 @@ std::string PosixPlatform::ErrorText(std::uint32_t code) {
         return guardProblem_;
     if (code == ErrorFileReplaced)
         return "another file took its place since it was read; nothing was saved";
+    if (code == ErrorSettingsRefused)
+        return SettingsRefusal();
     char buffer[256] = {};
     // The GNU strerror_r may return a static text instead of filling the buffer.
     const char* text = strerror_r(int(code), buffer, sizeof buffer);
