@@ -33,8 +33,8 @@ tidy() {
 root=$(printf '%s' "$PWD" | sed 's/[][\.*^$+?(){}|]/\\&/g')
 started=$SECONDS
 cmake --preset native >/dev/null
-# The Wayland back end includes the protocol headers the build makes.
-cmake --build --preset native --target lumivex_wayland_protocols >/dev/null
+# The Wayland back end and the idle watcher include the protocol headers the build makes.
+cmake --build --preset native --target lumivex_wayland_protocols lumivex_idle_protocols >/dev/null
 tidy build/native "^$root/src/.*\.cpp$"
 
 # The mingw-w64 C++ library lives with its gcc, where clang for that target does not look.

@@ -13,7 +13,8 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
           libwayland-dev wayland-protocols libxkbcommon-dev libegl-dev libgles-dev pkg-config
           libegl-mesa0 xkb-data
           sway swaybg swayidle weston grim wtype mate-screensaver dbus libglib2.0-bin
-          desktop-file-utils acl passwd)
+          desktop-file-utils acl passwd
+          libsystemd-dev libxext-dev plasma-wayland-protocols systemd mutter kwin-wayland python3-dbus)
 # LMVXSVGL.SCR under Wine: 32-bit Wine draws with the 32-bit Mesa, and a GL child window needs
 # the 32-bit Composite client library (the others give Wine its usual X extensions).
 wine_packages=(wine wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386

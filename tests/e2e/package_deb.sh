@@ -4,9 +4,10 @@
 # to it where screen-saver hosts look for hacks (which xscreensaver runs and which draws the
 # kaleidoscope), the man page, the copyright, the changelog, the settings dialog's description and
 # MATE's theme entry where they belong (the entry valid, its program in the folder MATE's screen
-# saver runs themes from), and lumivex-gl --help then works from PATH. The package is removed
-# again at the end. Installing needs root: skipped otherwise, and skipped when lumivex-gl is
-# installed already (that installation is left alone).
+# saver runs themes from), the idle watcher's systemd user unit (valid, not enabled), and
+# lumivex-gl --help then works from PATH. The package is removed again at the end. Installing
+# needs root: skipped otherwise, and skipped when lumivex-gl is installed already (that
+# installation is left alone).
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 build=${LUMIVEX_BUILD_DIR:?the build folder}
@@ -36,9 +37,10 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
 
 hack=/usr/libexec/xscreensaver/lumivex-gl
 theme=/usr/share/applications/screensavers/lumivex-gl.desktop
+unit=/usr/lib/systemd/user/lumivex-gl-idle.service
 for file in /usr/bin/lumivex-gl $hack /usr/share/man/man1/lumivex-gl.1.gz \
     /usr/share/doc/lumivex-gl/copyright /usr/share/doc/lumivex-gl/changelog.gz \
-    /usr/share/xscreensaver/config/lumivex-gl.xml $theme; do
+    /usr/share/xscreensaver/config/lumivex-gl.xml $theme $unit; do
     dpkg -L lumivex-gl | grep -qx "$file" && [ -s "$file" ] || fail "the package did not install $file"
 done
 [ -L $hack ] && [ "$(readlink -f $hack)" = /usr/bin/lumivex-gl ] ||
@@ -47,6 +49,10 @@ report=$(desktop-file-validate --no-hints $theme 2>&1) && [ -z "$report" ] || fa
 program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' $theme)
 [ "$(dirname "$hack")/$program" = $hack ] ||
     fail "MATE's screen saver would not find '$program' of $theme"
+# The idle watcher's unit as a user's systemd reads it (its program and man page installed), and
+# left for the user to enable.
+report=$(systemd-analyze --user verify $unit 2>&1) || fail "$unit: $report"
+[ -z "$(find /etc/systemd/user -name "$(basename $unit)" 2>/dev/null)" ] || fail "the package enabled $unit"
 rc=0
 env -i PATH=/usr/local/bin:/usr/bin:/bin lumivex-gl --help >"$E2E_TMP/help.out" 2>&1 || rc=$?
 [ "$rc" -eq 0 ] && grep -q -- '--window-id' "$E2E_TMP/help.out" ||

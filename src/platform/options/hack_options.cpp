@@ -20,6 +20,9 @@ namespace lumivex {
 namespace {
 
 constexpr std::int64_t MaxDelayMicroseconds = 2000000;
+// --idle: five minutes without a value; at most a day.
+constexpr int DefaultIdleSeconds = 300;
+constexpr std::int64_t MaxIdleSeconds = 86400;
 
 // "-root", "-window-id", "--count" and "-count=7" are options; "-s", "/s" and "-c:1234" are mode
 // letters. A mode letter never holds '=', so "-=x" is an option, without a name.
@@ -78,6 +81,7 @@ struct Reading {
     HostOptions& Result;
     bool Root = false;
     bool WindowGiven = false;
+    int Options = 0; // read so far
 };
 
 // An option's value, read as its row says.
@@ -96,6 +100,9 @@ enum class Takes : std::uint8_t {
     Text,
     Seed,   // 0 to 4294967295, refused outside: a seed out of range is no picture's
     Colour, // RRGGBB in hex, as a page's colours are written
+    // A number of seconds, 1 to 86400, refused outside (0 would start the saver at once), or
+    // none: then the next argument is read as the value only when it is a number.
+    OptionalSeconds,
 };
 
 template <std::optional<std::int32_t> TSettingsOverrides::*Field>
@@ -143,6 +150,10 @@ void SetDisplay(Reading& reading, const Given& given) {
     reading.Result.Display = given.Text;
 }
 
+void SetIdle(Reading& reading, const Given& given) {
+    reading.Result.IdleSeconds = given.Text.empty() ? DefaultIdleSeconds : ToInt32(given.Number);
+}
+
 struct OptionRow {
     std::string_view Name;  // without dashes
     std::string_view Other; // an alias, or the "no-" form of a switch
@@ -185,6 +196,10 @@ constexpr OptionRow Options[] = {
     {"angle", "", Takes::Number, "DEGREES", SetAngle, "the first picture turned, 0 to 359", "",
      true},
     {"display", "", Takes::Text, "NAME", SetDisplay, "the X display (default $DISPLAY)", "", false},
+    {"idle", "", Takes::OptionalSeconds, "[SECONDS]", SetIdle,
+     "watch the session: run the saver (/s) once it has been\nidle SECONDS (default 300, 1 to "
+     "86400), and again\nafter each return; alone, one watcher per session",
+     "", false},
     {"help", "", Takes::Nothing, "", SetFlag<&HostOptions::Help>, "", "", false},
     {"version", "", Takes::Nothing, "", SetFlag<&HostOptions::Version>, "", "", false},
 };
@@ -199,8 +214,8 @@ constexpr std::string_view HelpTail =
 draws inside the host's window, takes no input, never writes the settings and
 ends on SIGTERM, SIGINT, SIGHUP or when its window goes. Without a host the
 options run the saver full screen as /s does. Either way they hold for that run
-only; values out of range are brought into range, but a seed or a colour is
-refused.
+only; values out of range are brought into range, but a seed, a colour or an
+idle time is refused.
 )";
 // Where the help text of an option starts; the switches' long pairs have a column of their own.
 constexpr std::size_t HelpColumn = 25;
@@ -239,11 +254,24 @@ bool ReadValue(const std::vector<std::string>& arguments, std::size_t& i,
             error = shown + " takes no value";
         return true; // the option still counts
     }
+    if (row.Value == Takes::OptionalSeconds && !attached) {
+        // "--idle 60" or "--idle": a following argument is its value only when it is a number.
+        if (i + 1 >= arguments.size() || !ParseNumber(arguments[i + 1]))
+            return true;
+    }
     if (!attached && i + 1 >= arguments.size()) {
         error = shown + " needs a value";
         return false;
     }
     given.Text = attached ? *attached : arguments[++i];
+    if (row.Value == Takes::OptionalSeconds) {
+        const std::optional<std::int64_t> parsed = ParseNumber(given.Text);
+        const bool good = parsed && *parsed >= 1 && *parsed <= MaxIdleSeconds;
+        if (!good)
+            error = "bad value '" + given.Text + "' for " + shown + " (1 to 86400 seconds)";
+        given.Number = parsed.value_or(0);
+        return good;
+    }
     if (row.Value == Takes::Number) {
         const std::optional<std::int64_t> parsed = ParseNumber(given.Text);
         if (!parsed)
@@ -305,6 +333,7 @@ void ReadOption(const std::vector<std::string>& arguments, std::size_t& i, Readi
         error = "unknown option '" + argument + "' (see --help)";
         return;
     }
+    ++reading.Options;
     if (ReadValue(arguments, i, attached, *row, "--" + name, given, error))
         row->Set(reading, given);
 }
@@ -422,6 +451,13 @@ HostOptions ParseHostOptions(const std::vector<std::string>& arguments, const ch
     Reading reading{result};
     for (std::size_t i = 0; i < arguments.size() && result.Error.empty(); ++i)
         ReadOption(arguments, i, reading);
+    // The watcher runs the saver with its stored settings, in no host's window: nothing else
+    // would reach it.
+    if (result.IdleSeconds > 0) {
+        if (result.Error.empty() && reading.Options > 1)
+            result.Error = "--idle takes no other option";
+        return result;
+    }
     // The window: --window-id, else the host's, else the root window.
     if (!reading.WindowGiven && hostSet && result.Error.empty()) {
         const std::optional<unsigned long> id = ParseWindowId(hostWindow);

@@ -19,7 +19,10 @@ struct HostOptions {
     bool Help = false;
     bool Version = false;
     bool FrameRate = false;
-    std::string Display;          // --display, empty for $DISPLAY
+    std::string Display; // --display, empty for $DISPLAY
+    // --idle [SECONDS]: the session's idle watcher, which runs the saver after SECONDS idle; 0
+    // for a saver run.
+    int IdleSeconds = 0;
     unsigned long HostWindow = 0; // 0 = the root window
     TRunOptions Run;
 };

@@ -24,6 +24,7 @@
 #include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -185,6 +186,23 @@ GuardHandle LockInFallbackFolder(const std::string& file, bool& alreadyExists,
 }
 
 } // namespace
+
+int LockInPrivateFolders(const std::string& file, bool& heldElsewhere) {
+    heldElsewhere = false;
+    std::string problem;
+    bool unwritable = false;
+    GuardHandle guard = 0;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] == '/') {
+        const FileDescriptor top(open(runtime, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const FileDescriptor own(top.Valid() ? OpenPrivateFolder(top.Get(), ".") : -1);
+        if (own.Valid())
+            guard = TryLock(own.Get(), file, heldElsewhere, problem, unwritable);
+    }
+    if (guard == 0)
+        guard = LockInFallbackFolder(file, heldElsewhere, problem);
+    return guard != 0 ? DescriptorOf(guard) : -1;
+}
 
 GuardHandle PosixPlatform::CreateInstanceGuard(const std::string& name, bool& alreadyExists) {
     alreadyExists = false;

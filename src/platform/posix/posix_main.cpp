@@ -1,6 +1,7 @@
 // Entry point of lumivex-gl: the Linux back end of the window system in use under the portable
 // start-up. A mode letter (/s, /c, /p, /a) goes to the start-up as on Windows; options make a
 // screen-saver host's hack. Which back end runs is posix_backend.h's choice.
+#include "platform/idle/idle_watcher.h"
 #include "platform/options/hack_options.h"
 #include "platform/posix/posix_backend.h"
 #include "platform/posix/posix_signals.h"
@@ -91,6 +92,9 @@ int main(int argc, char** argv) {
         const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
         const lumivex::HostOptions options =
             lumivex::ParseHostOptions(arguments, std::getenv("XSCREENSAVER_WINDOW"));
+        // The watcher draws nothing and reads no settings: it runs the saver as a child.
+        if (options.IdleSeconds > 0 && options.Error.empty() && !options.Help && !options.Version)
+            return lumivex::RunIdleWatcher(options.IdleSeconds, argc > 0 ? argv[0] : nullptr);
         const std::unique_ptr<lumivex::PosixPlatform> platform = MakePlatform(options, arguments);
         if (platform == nullptr)
             return lumivex::TerminationRequested() ? 0 : 1;
