@@ -2,9 +2,8 @@
 # A GL library that does not exist: run mode names it on standard error, never starts the
 # saver, ends with code 0 and still saves the settings with the name unchanged. Without a display,
 # run mode and a hack's options end with 1 and say so in one line, in X's terms. A GL library named
-# by a settings file (where the links lead) that someone else may change is never loaded: one line
-# says so, and the picture settings of the file still count. A link to another user's file is
-# neither read nor written through: one line says so.
+# by a settings file (where the links lead) that someone else may change is never loaded, one to
+# another user's file neither read nor written through: one line says so; its picture settings count.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 unset DISPLAY

@@ -43,8 +43,7 @@ plug_in_and_out_then_key() {
     wl_input space
 }
 
-# The seat's keyboard and pointer go (as a wireless keyboard sleeps) and come back; keys sent
-# before the saver binds the new keyboard are lost, so Escape is sent until the saver ends.
+# The seat's devices go (as a wireless keyboard sleeps) and come back; Escape until one is bound.
 devices_leave_and_come_back() {
     stop_tree "$DEVICES_PID" && sleep 0.5 && start_input_devices
     escaped() { wl_input Escape && sleep 0.5 && ! saver_running; }
