@@ -84,20 +84,14 @@ second=$("$LUMIVEX_GL" --idle 7 2>&1) && [[ $second == *"an idle watcher runs al
     fail "a second watcher said: $second"
 
 if [ -n "$KEY" ]; then
-    for _ in $(seq $((IDLE * 2 + 1))); do # keys for longer than the idle time
-        sleep 0.5
-        $KEY
-    done
+    for _ in $(seq $((IDLE * 2 + 1))); do sleep 0.5 && $KEY; done # for longer than the idle time
     since=$(now_ms)
     ! saver_started || fail "a saver started while keys came"
     expect_saver_after "$since" "the last key"
     sleep 2
     # A key ends it (sent again while it runs: a saver only just up may not take keys yet).
-    for _ in 1 2 3 4 5 6; do
-        $KEY
-        since=$(now_ms) what="a key ended the saver"
-        poll_until 2 gone "$CHILD" && break
-    done
+    what="a key ended the saver"
+    for _ in 1 2 3 4 5 6; do $KEY && since=$(now_ms) && poll_until 2 gone "$CHILD" && break; done
     gone "$CHILD" || fail "keys do not end the saver"
 fi
 expect_saver_after "$since" "$what"
@@ -113,8 +107,7 @@ else
     poll_until 5 grep -q 'the saver was ended by signal 9' "$SAVER_OUT" || fail "the crash was not told"
     # Two inhibitions, one lifted by UnInhibit, the other when its client leaves the bus.
     start_client && client_says inhibit && first=$ANSWER && client_says inhibit && client_says uninhibit "$first"
-    $KEY
-    sleep $((IDLE + 2))
+    $KEY && sleep $((IDLE + 2))
     ! saver_started || fail "a saver started while a client held an inhibition"
     stop_client
     expect_saver_after "$(now_ms)" "the inhibition was lifted"

@@ -216,9 +216,10 @@ TEST_F(X11SystemTest, RootFollowsOnlyTheFolderOwnersLinksToTheOwnersFiles) {
     if (geteuid() != 0)
         GTEST_SKIP() << "only root can give files to other users";
     const std::string mine = root + "/mine", only = root + "/rootonly";
-    ASSERT_EQ(Shell("mkdir -m 700 " + mine + " " + only + " " + dir + " && echo REGEDIT4 >" + mine +
-                    "/nobody.reg && echo REGEDIT4 >" + mine + "/root.reg && echo secret >" + only +
-                    "/victim && chown 65534:65534 " + mine + " " + mine + "/nobody.reg " + dir),
+    ASSERT_EQ(Shell("cd " + root +
+                    " && mkdir -m 700 mine rootonly config/lumivex-gl && echo secret"
+                    " >rootonly/victim && echo REGEDIT4 | tee mine/root.reg >mine/nobody.reg &&"
+                    " chown 65534:65534 mine mine/nobody.reg config/lumivex-gl"),
               0);
     const struct {
         std::string Target; // of the settings file's link, or of the folder's (rootonly)
@@ -241,12 +242,11 @@ TEST_F(X11SystemTest, RootFollowsOnlyTheFolderOwnersLinksToTheOwnersFiles) {
         SetPlatform(&run);
         LoadSettings();
         std::uint32_t error = 0;
-        const bool saved = SaveSettings(&error);
-        const std::string why = saved ? "" : run.ErrorText(error);
+        const std::string why = SaveSettings(&error) ? "" : run.ErrorText(error);
         bool exists = false;
         run.CloseInstanceGuard(run.CreateInstanceGuard("LumivexGLSemaphore", exists));
         SetPlatform(&platform);
-        EXPECT_TRUE(c.Refusal.empty() ? saved : why.find(c.Refusal) != std::string::npos)
+        EXPECT_TRUE(why.empty() == c.Refusal.empty() && why.find(c.Refusal) != std::string::npos)
             << c.Target << ": " << why;
         EXPECT_EQ(FilesIn(only), std::vector<std::string>{"victim"}) << c.Target;
         EXPECT_EQ(FilesIn(mine), (std::vector<std::string>{"nobody.reg", "root.reg"})) << c.Target;
@@ -414,10 +414,9 @@ TEST_F(X11SystemTest, OthersWhoMayWriteAreSeenThroughAccessListsLoginGroupsAndHa
               alone + "x");
 }
 
-// Without a settings folder the guard is in the first folder lumivex-gl-<uid>(.N) of the fixed
-// fallback folder that is the user's alone: the same one whatever TMPDIR and XDG_RUNTIME_DIR say,
-// past a name another user made first, also once that user removed it. A fallback folder whose
-// files others may remove holds none.
+// Without a settings folder the guard is in the fixed fallback folder's first lumivex-gl-<uid>(.N)
+// that is the user's alone, whatever TMPDIR and XDG_RUNTIME_DIR say, also once a name another user
+// made first is gone; none where others may remove files.
 TEST_F(X11SystemTest, WhereTheSettingsFolderCannotBeMadeEveryStartFindsTheSameGuard) {
     WriteFile(root + "/home", "a file where the folders would be");
     setenv("XDG_CONFIG_HOME", (root + "/home/config").c_str(), 1);
