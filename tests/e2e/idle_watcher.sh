@@ -27,10 +27,8 @@ stop_client() { [ -z "${CLIENT_PID:-}" ] || stop_tree "$CLIENT_PID"; }
 start_desktop() {
     command -v "$1" >/dev/null || skip "$1 is not installed (scripts/install-deps.sh)"
     COMPOSITOR=$1
-    unset DISPLAY
-    start_session_bus
-    # The packaged kwin_wayland has a file capability a sandbox may not grant; a copy (its name
-    # still ending in kwin_wayland) runs without it.
+    unset DISPLAY && start_session_bus
+    # A copy (its name still kwin_wayland) runs without the file capability a sandbox may not grant.
     [ "$1" != kwin_wayland ] || { cp "$(command -v "$1")" "$E2E_TMP/$1" && set -- "$E2E_TMP/$@"; }
     "$@" >>"$E2E_TMP/compositor.log" 2>&1 &
     COMPOSITOR_PID=$!
@@ -65,14 +63,12 @@ expect_saver_after() {
 
 # COMMAND... ends the watcher with EXPECTED, and its saver: watcher_ends EXPECTED COMMAND...
 watcher_ends() {
-    local expected=$1 rc=0
-    shift
-    "$@"
-    poll_until 10 gone "$WATCHER_PID" || fail "the watcher outlived $*"
+    local rc=0
+    "${@:2}"
+    poll_until 10 gone "$WATCHER_PID" || fail "the watcher outlived ${*:2}"
     wait "$WATCHER_PID" || rc=$?
     WATCHER_PID=""
-    [ "$rc" -eq "$expected" ] || fail "$* ended the watcher with $rc"
-    gone "$CHILD" || fail "the saver outlived its watcher"
+    [ "$rc" -eq "$1" ] && gone "$CHILD" || fail "after ${*:2} the watcher ended with $rc, its saver runs: $(gone "$CHILD" || echo yes)"
 }
 
 export LUMIVEX_FPS=1
@@ -85,8 +81,7 @@ second=$("$LUMIVEX_GL" --idle 7 2>&1) && [[ $second == *"an idle watcher runs al
 
 if [ -n "$KEY" ]; then
     for _ in $(seq $((IDLE * 2 + 1))); do sleep 0.5 && $KEY; done # for longer than the idle time
-    since=$(now_ms)
-    ! saver_started || fail "a saver started while keys came"
+    since=$(now_ms) && ! saver_started || fail "a saver started while keys came"
     expect_saver_after "$since" "the last key"
     sleep 2
     # A key ends it (sent again while it runs: a saver only just up may not take keys yet).
@@ -97,8 +92,7 @@ fi
 expect_saver_after "$since" "$what"
 
 if [ "$2" != x11 ]; then
-    sleep 2
-    reports=$(grep -c 'frames in' "$SAVER_OUT" || true)
+    sleep 2 && reports=$(grep -c 'frames in' "$SAVER_OUT" || true)
     watcher_ends 0 kill -TERM "$WATCHER_PID"
     [ "$(grep -c 'frames in' "$SAVER_OUT")" -gt "$reports" ] &&
         grep 'frames in' "$SAVER_OUT" | tail -n 1 | grep -q ' [1-9][0-9]* frames in' || fail "the saver drew nothing"

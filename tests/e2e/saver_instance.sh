@@ -52,17 +52,15 @@ two_starts "the first with XDG_RUNTIME_DIR, the second without" as_is without_ru
 rm -rf "${SETTINGS_FILE%/*}"
 two_starts "umask 0277" narrow_umask narrow_umask
 [ -f "$SETTINGS_FILE" ] || fail "the settings were not saved under umask 0277"
-# A settings folder that cannot be made (root made the config folder) and another user's folder
-# where the guard would be in /tmp: the saver runs and says once that it could not save; a second
-# start with another TMPDIR and XDG_RUNTIME_DIR set finds its guard. As a user of its own, whose
-# folders in /tmp are removed.
+# No settings folder (root made the config folder) and another user's folder where the guard would
+# be in /tmp: the saver runs, says once it could not save, and a second start with another TMPDIR
+# and XDG_RUNTIME_DIR set finds its guard. As a user of its own, whose /tmp folders are removed.
 if [ "$(id -u)" -eq 0 ]; then
     user=$((30000 + $$ % 20000))
     trap 'status=$?; set +e; rm -rf /tmp/lumivex-gl-$user /tmp/lumivex-gl-$user.*; (exit $status); e2e_cleanup' EXIT
     AS_NOBODY=(setpriv --reuid="$user" --regid="$user" --clear-groups)
     rm -rf "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"/* && install -d -m 755 "$XDG_CONFIG_HOME"
-    mkdir -m 1777 "$E2E_TMP/tmp2" && chmod 1777 "$TMPDIR" && chown "$user" "$XDG_RUNTIME_DIR"
-    install -d -m 700 -o "$OTHER_UID" "/tmp/lumivex-gl-$user"
+    mkdir -m 1777 "$E2E_TMP/tmp2" && chown "$user" "$XDG_RUNTIME_DIR" && install -d -m 700 -o "$OTHER_UID" "/tmp/lumivex-gl-$user"
     elsewhere() { env TMPDIR="$E2E_TMP/tmp2" "$@"; }
     FIRST_RC=1
     two_starts "no settings folder, another user's /tmp/lumivex-gl-<uid>" without_runtime elsewhere

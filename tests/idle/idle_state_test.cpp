@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lumivex {
@@ -14,10 +15,7 @@ using enum IdleEvent;
 
 TEST(IdleDecisions, OneSaverAnIdlePeriodAndAWholeIdleTimeAfterAnInhibitionIsLifted) {
     // What each step did: S started a saver, A armed the timer, C cancelled it, '.' nothing.
-    const struct {
-        std::vector<IdleEvent> Events;
-        std::string Done;
-    } cases[] = {
+    const std::pair<std::vector<IdleEvent>, std::string> cases[] = {
         {{Idle, Active, SaverEnded, Idle}, "S..S"},
         {{Idle, SaverEnded, Active, Idle}, "S..S"}, // the saver's end told before the input
         {{Idle, Idle}, "S."},                       // none while one runs
@@ -28,16 +26,16 @@ TEST(IdleDecisions, OneSaverAnIdlePeriodAndAWholeIdleTimeAfterAnInhibitionIsLift
         {{Inhibited, Uninhibited, Idle}, "..S"}, // lifted while the session is in use: no timer
         {{Idle, Inhibited, Uninhibited}, "S.."}, // nor while a saver runs
     };
-    for (const auto& c : cases) {
+    for (const auto& [events, expected] : cases) {
         IdleDecisions decisions;
         std::string done;
-        for (IdleEvent event : c.Events) {
+        for (IdleEvent event : events) {
             const IdleStep step = decisions.On(event);
             const std::string letters = std::string(step.StartSaver ? "S" : "") +
                                         (step.ArmTimer ? "A" : "") + (step.CancelTimer ? "C" : "");
             done += letters.empty() ? "." : letters;
         }
-        EXPECT_EQ(done, c.Done);
+        EXPECT_EQ(done, expected);
     }
 }
 

@@ -364,11 +364,10 @@ TEST_F(X11SystemTest, TheGuardIsOnlyHadInAFolderNobodyElseMayWriteTo) {
     EXPECT_NE(access((root + "/elsewhere").c_str(), F_OK), 0);
 }
 
-// Others who may write to the settings or the guard's folder (an access list entry within its
-// mask, everyone through the mode beside an access list, as root an account logging in with the
-// folder owner's group or a second entry of its number with another member), or a lock
-// hard-linked to root's own file: each is named, and root's file is not given away. The owner's
-// own private group is the owner.
+// Others who may write to the settings or the guard's folder (an access list entry within its mask,
+// everyone by the mode beside an access list, as root an account logging in with the owner's group
+// or a second entry of its number with another member; not the owner's own private group), or a
+// lock hard-linked to root's own file: each is named, and root's file is not given away.
 TEST_F(X11SystemTest, OthersWhoMayWriteAreSeenThroughAccessListsLoginGroupsAndHardLinks) {
     MakeDir();
     WriteFile(file, "REGEDIT4\n");
@@ -433,8 +432,7 @@ TEST_F(X11SystemTest, WhereTheSettingsFolderCannotBeMadeEveryStartFindsTheSameGu
         EXPECT_EQ(
             access(((squat.empty() ? own : own + ".1") + "/LumivexGLSemaphore.lock").c_str(), F_OK),
             0);
-        if (!squat.empty())
-            rmdir(squat.c_str());
+        rmdir(squat.c_str()); // none when empty
         setenv("TMPDIR", root.c_str(), 1);
         for (const std::string& runtimeDir : {std::string(), runtime}) {
             setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1); // empty: none
