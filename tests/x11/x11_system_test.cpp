@@ -429,9 +429,8 @@ TEST_F(X11SystemTest, WhereTheSettingsFolderCannotBeMadeEveryStartFindsTheSameGu
         bool exists = true;
         const GuardHandle first = platform.CreateInstanceGuard("LumivexGLSemaphore", exists);
         EXPECT_TRUE(first != 0 && !exists) << platform.ErrorText(platform.GetLastError());
-        EXPECT_EQ(
-            access(((squat.empty() ? own : own + ".1") + "/LumivexGLSemaphore.lock").c_str(), F_OK),
-            0);
+        const std::string held = (squat.empty() ? own : own + ".1") + "/LumivexGLSemaphore.lock";
+        EXPECT_EQ(access(held.c_str(), F_OK), 0);
         rmdir(squat.c_str()); // none when empty
         setenv("TMPDIR", root.c_str(), 1);
         for (const std::string& runtimeDir : {std::string(), runtime}) {
