@@ -1,41 +1,30 @@
 #!/usr/bin/env python3
-"""A client of the session bus that stays connected while the idle watcher's test needs it, reading
-its orders from standard input, one a line, and answering each on standard output:
-  inhibit                 org.freedesktop.ScreenSaver.Inhibit; answers the cookie
-  uninhibit COOKIE        org.freedesktop.ScreenSaver.UnInhibit
-  remote-desktop          a session of GNOME's org.gnome.Mutter.RemoteDesktop, started
-  key CODE                a press and a release of the evdev key CODE in that session
-Both an inhibition and the remote desktop session end with the connection, at the end of input.
-usage: idle_bus.py (the address in DBUS_SESSION_BUS_ADDRESS)"""
+"""The idle watcher test's session bus client; its inhibitions and remote desktop session last
+until its input ends. Orders, one a line, each answered: inhibit (the cookie), uninhibit COOKIE,
+remote-desktop (a started GNOME RemoteDesktop session), key CODE (an evdev key pressed, released)."""
 import sys
 
 import dbus
 
 bus = dbus.SessionBus()
-session = None
+SAVER, REMOTE = "org.freedesktop.ScreenSaver", "org.gnome.Mutter.RemoteDesktop"
 for line in sys.stdin:
-    words = line.split()
-    if not words:
-        continue
-    if words[0] == "inhibit":
-        saver = bus.get_object("org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver")
-        answer = saver.Inhibit("lumivex-e2e", "a test holds idleness back",
-                               dbus_interface="org.freedesktop.ScreenSaver")
-    elif words[0] == "uninhibit":
-        saver = bus.get_object("org.freedesktop.ScreenSaver", "/ScreenSaver")
-        saver.UnInhibit(dbus.UInt32(words[1]), dbus_interface="org.freedesktop.ScreenSaver")
+    order, *args = line.split()
+    if order == "inhibit":
+        answer = bus.get_object(SAVER, "/org/freedesktop/ScreenSaver").Inhibit(
+            "lumivex-e2e", "a test holds idleness back", dbus_interface=SAVER)
+    elif order == "uninhibit":  # at the other path browsers use
+        bus.get_object(SAVER, "/ScreenSaver").UnInhibit(dbus.UInt32(args[0]), dbus_interface=SAVER)
         answer = "done"
-    elif words[0] == "remote-desktop":
-        desktop = bus.get_object("org.gnome.Mutter.RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop")
-        path = desktop.CreateSession(dbus_interface="org.gnome.Mutter.RemoteDesktop")
-        session = dbus.Interface(bus.get_object("org.gnome.Mutter.RemoteDesktop", path),
-                                 "org.gnome.Mutter.RemoteDesktop.Session")
+    elif order == "remote-desktop":
+        path = bus.get_object(REMOTE, "/org/gnome/Mutter/RemoteDesktop").CreateSession(dbus_interface=REMOTE)
+        session = dbus.Interface(bus.get_object(REMOTE, path), REMOTE + ".Session")
         session.Start()
         answer = "started"
-    elif words[0] == "key":
+    elif order == "key":
         for pressed in (True, False):
-            session.NotifyKeyboardKeycode(dbus.UInt32(words[1]), pressed)
+            session.NotifyKeyboardKeycode(dbus.UInt32(args[0]), pressed)
         answer = "sent"
     else:
-        sys.exit("idle_bus.py: no order " + words[0])
+        sys.exit("idle_bus.py: no order " + order)
     print(answer, flush=True)

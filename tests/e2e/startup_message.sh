@@ -2,9 +2,8 @@
 # A GL library that does not exist: run mode names it on standard error, never starts the
 # saver, ends with code 0 and still saves the settings with the name unchanged. Without a display,
 # run mode and a hack's options end with 1 and say so in one line, in X's terms. A GL library named
-# by a settings file (where the links lead) that someone else may change is never loaded: one line
-# says so, and the picture settings of the file still count. A link to another user's file is
-# neither read nor written through: one line says so.
+# by a settings file (where the links lead) that someone else may change is never loaded, one to
+# another user's file neither read nor written through: one line says so; its picture settings count.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 unset DISPLAY
@@ -25,17 +24,15 @@ timeout 10 "$LUMIVEX_GL" /s >/dev/null 2>"$E2E_TMP/err" || fail "run mode failed
 grep -qx "Lumivex GL cannot initialize OpenGL library: OpenGL32.DLL" "$E2E_TMP/err" ||
     fail "standard error was: $(cat "$E2E_TMP/err")"
 
-# gl_named_by WHO OWNER MODE LOADED: the settings, a link that WHO (root when empty) made in a
+# gl_named_by WHO OWNER MODE LOADED: the settings, a link WHO (else the test's user) made in a
 # folder of WHO's to a file of OWNER with MODE in another folder of WHO's, name a library that marks
 # its loading, and it was LOADED: yes, no (others may change the file) or refused (not WHO's file).
 marks="$E2E_TMP/marks" shared="$E2E_TMP/shared" target="$E2E_TMP/shared/settings.reg"
 mkdir -p -m 777 "$marks" "$shared" && install -m 755 "$LUMIVEX_RECGL" "$E2E_TMP/marking.so"
 gl_named_by() {
-    local case="${1:-$(id -un)}, a file of $2 with mode $3" load="$E2E_TMP/marking.so" ids=0:0
-    [ -z "$1" ] || ids="$(id -u "$1"):$(id -g "$1")"
+    local case="${1:-$(id -un)}, a file of $2 with mode $3" load="$E2E_TMP/marking.so" ids="$(id -u $1):$(id -g $1)"
     rm -f "$marks/loaded" "$target" "${SETTINGS_FILE%/*}/LumivexGLSemaphore.lock"
-    ln -sfn "$target" "$SETTINGS_FILE" && chown -h "$ids" "$SETTINGS_FILE"
-    chown "$ids" "${SETTINGS_FILE%/*}" "$shared"
+    ln -sfn "$target" "$SETTINGS_FILE" && chown -h "$ids" "$SETTINGS_FILE" && chown "$ids" "${SETTINGS_FILE%/*}" "$shared"
     printf 'REGEDIT4\n\n[%s]\n"OpenGLDLL"="%s"\n"Rest"=dword:00001388\n' "$SETTINGS_KEY" "$load" >"$target"
     chown "$2" "$target" && chmod "$3" "$target"
     ${1:+"${AS_NOBODY[@]}"} env LUMIVEX_RECGL_FILE="$marks/loaded" timeout 10 "$LUMIVEX_GL" /s \

@@ -3,10 +3,9 @@
 # a focused full-screen view covers each output, none inhibiting idleness; each output shows a
 # picture of its own with the symmetry of 12 mirrored reflections about that output's centre, and
 # its trails build up. A key, a click and SIGTERM each end the saver with 0 within 2 s, the
-# settings as they were, SIGTERM also while it starts, Escape also from a keyboard that left and
-# came back; with Caps Lock on the keys edit them, and Escape saves the edits. An output that comes
-# while the saver runs is covered too, and one that goes leaves it drawing. At Rest 20 the passes
-# keep the desktop's pace.
+# settings as they were, SIGTERM also while it starts, Escape from a keyboard that left and came
+# back too; with Caps Lock on keys edit them, Escape saves the edits. An output that comes while
+# the saver runs is covered too, one that goes leaves it drawing. At Rest 20 passes keep pace.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 layout=(640x480+0+0 400x400+640+40)
@@ -43,8 +42,7 @@ plug_in_and_out_then_key() {
     wl_input space
 }
 
-# The seat's keyboard and pointer go (as a wireless keyboard sleeps) and come back; keys sent
-# before the saver binds the new keyboard are lost, so Escape is sent until the saver ends.
+# The seat's devices go (as a wireless keyboard sleeps) and come back; Escape until one is bound.
 devices_leave_and_come_back() {
     stop_tree "$DEVICES_PID" && sleep 0.5 && start_input_devices
     escaped() { wl_input Escape && sleep 0.5 && ! saver_running; }

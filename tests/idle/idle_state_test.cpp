@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lumivex {
@@ -12,43 +13,30 @@ namespace {
 
 using enum IdleEvent;
 
-// What the steps did, letters for each: S started a saver, A armed the timer, C cancelled it,
-// '.' nothing.
-std::string Steps(const std::vector<IdleEvent>& events) {
-    IdleDecisions decisions;
-    std::string done;
-    for (IdleEvent event : events) {
-        const IdleStep step = decisions.On(event);
-        std::string letters = std::string(step.StartSaver ? "S" : "") + (step.ArmTimer ? "A" : "") +
-                              (step.CancelTimer ? "C" : "");
-        done += letters.empty() ? "." : letters;
+TEST(IdleDecisions, OneSaverAnIdlePeriodAndAWholeIdleTimeAfterAnInhibitionIsLifted) {
+    // What each step did: S started a saver, A armed the timer, C cancelled it, '.' nothing.
+    const std::pair<std::vector<IdleEvent>, std::string> cases[] = {
+        {{Idle, Active, SaverEnded, Idle}, "S..S"},
+        {{Idle, SaverEnded, Active, Idle}, "S..S"}, // the saver's end told before the input
+        {{Idle, Idle}, "S."},                       // none while one runs
+        {{Idle, SaverEnded, TimerFired, Active, Idle}, "S...S"}, // not again without input
+        {{Inhibited, Idle, Uninhibited, TimerFired}, "..ASC"},   // the timer spent
+        {{Inhibited, Idle, Uninhibited, Active, TimerFired, Idle}, "..AC.S"}, // input cancels it
+        {{Inhibited, Idle, Uninhibited, Inhibited, TimerFired, Uninhibited}, "..AC.A"},
+        {{Inhibited, Uninhibited, Idle}, "..S"}, // lifted while the session is in use: no timer
+        {{Idle, Inhibited, Uninhibited}, "S.."}, // nor while a saver runs
+    };
+    for (const auto& [events, expected] : cases) {
+        IdleDecisions decisions;
+        std::string done;
+        for (IdleEvent event : events) {
+            const IdleStep step = decisions.On(event);
+            const std::string letters = std::string(step.StartSaver ? "S" : "") +
+                                        (step.ArmTimer ? "A" : "") + (step.CancelTimer ? "C" : "");
+            done += letters.empty() ? "." : letters;
+        }
+        EXPECT_EQ(done, expected);
     }
-    return done;
-}
-
-TEST(IdleDecisions, OneSaverAnIdlePeriod) {
-    // Idle starts a saver; the input that ends it and the saver's end start nothing; the next
-    // idle period starts the next.
-    EXPECT_EQ(Steps({Idle, Active, SaverEnded, Idle}), "S..S");
-    // The saver's end may come before the source tells the input.
-    EXPECT_EQ(Steps({Idle, SaverEnded, Active, Idle}), "S..S");
-    // No second saver while one runs.
-    EXPECT_EQ(Steps({Idle, Idle}), "S.");
-}
-
-TEST(IdleDecisions, ASaverThatEndsWithoutInputIsNotRunAgainAtOnce) {
-    EXPECT_EQ(Steps({Idle, SaverEnded, TimerFired, Active, Idle}), "S...S");
-}
-
-TEST(IdleDecisions, HeldBackNoSaverStartsAndAWholeIdleTimeFollowsTheLift) {
-    EXPECT_EQ(Steps({Inhibited, Idle, Uninhibited, TimerFired}), "..ASC"); // the timer spent
-    // Input during that time cancels it; the source's next idle starts the saver.
-    EXPECT_EQ(Steps({Inhibited, Idle, Uninhibited, Active, TimerFired, Idle}), "..AC.S");
-    // Held back again during that time: nothing until the next lift.
-    EXPECT_EQ(Steps({Inhibited, Idle, Uninhibited, Inhibited, TimerFired, Uninhibited}), "..AC.A");
-    // Lifted while the session is in use, or while a saver runs: no timer.
-    EXPECT_EQ(Steps({Inhibited, Uninhibited, Idle}), "..S");
-    EXPECT_EQ(Steps({Idle, Inhibited, Uninhibited}), "S..");
 }
 
 } // namespace
