@@ -48,8 +48,8 @@ bool SetAccessList(int fd, const std::string& list);
 void OwnLikeFolder(int fd, const struct stat& folder);
 
 // An exclusive lock on `file` in a folder of the user's alone: $XDG_RUNTIME_DIR, else the guard's
-// fallback folder in /tmp (posix_instance.cpp). Its descriptor, or -1 when neither can hold it; `heldElsewhere` when a live process holds it (the
-// caller closes the descriptor then).
+// fallback folder in /tmp (posix_instance.cpp). Its descriptor, or -1 when neither can hold it;
+// `heldElsewhere` when a live process holds it (the caller closes the descriptor then).
 int LockInPrivateFolders(const std::string& file, bool& heldElsewhere);
 
 // An open descriptor closed with its owner.
