@@ -1,26 +1,23 @@
-// Another program's window for the tests: magenta, at the place its command line gives (X Y W H,
-// in Windows' screen coordinates), noting in LUMIVEX_TEST_LOG its handle and every key and click
-// it gets. Once the file LUMIVEX_TEST_ANSWER holds "1" it brings itself to the foreground, as a
-// program may.
+// Another program's magenta window at X Y W H (Windows' screen coordinates), noting its handle and
+// every key and click it gets; it brings itself forward, as a program may, once the answer is 1.
 #include "test_dll_log.h"
 
 #include <cstdlib>
 
 namespace {
 
-constexpr UINT_PTR PollTimer = 1;
-bool cameForward = false;
+void Note(const char* format, unsigned long value) {
+    char line[64];
+    wsprintfA(line, format, value);
+    lumivex_test::Note(line);
+}
 
 LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    char line[64];
+    static bool cameForward = false;
     switch (message) {
     case WM_KEYDOWN:
-        wsprintfA(line, "key %u", static_cast<unsigned>(wParam));
-        lumivex_test::Note(line);
-        return 0;
     case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-        lumivex_test::Note("click");
+        Note(message == WM_KEYDOWN ? "key %lu" : "click", static_cast<unsigned long>(wParam));
         return 0;
     case WM_TIMER:
         if (!cameForward && lumivex_test::Answer() == '1') {
@@ -50,12 +47,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const HWND window = CreateWindowExA(
         0, windowClass.lpszClassName, "Other program", WS_POPUP | WS_VISIBLE, atoi(__argv[1]),
         atoi(__argv[2]), atoi(__argv[3]), atoi(__argv[4]), nullptr, nullptr, instance, nullptr);
-    if (window == nullptr)
-        return 1;
-    char line[64];
-    wsprintfA(line, "window %lu", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)));
-    lumivex_test::Note(line);
-    SetTimer(window, PollTimer, 100, nullptr);
+    Note("window %lu", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)));
+    SetTimer(window, 1, 100, nullptr);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);

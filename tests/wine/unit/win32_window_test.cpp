@@ -5,46 +5,36 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <string>
 
 namespace lumivex {
 namespace {
 
+std::string Text(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " " +
+           std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + ";";
+}
 std::string Text(const std::vector<ViewRect>& rects) {
     std::string text;
     for (const ViewRect& r : rects)
-        text += std::to_string(r.Left) + "," + std::to_string(r.Top) + " " +
-                std::to_string(r.Width) + "x" + std::to_string(r.Height) + ";";
+        text += Text(RECT{r.Left, r.Top, r.Left + r.Width, r.Top + r.Height});
     return text;
 }
 
-// Metrics of a system of three monitors, the primary in the middle; of Windows 95 with `flat`.
+// Three monitors, the primary in the middle; Windows 95 (virtual-screen metrics 0) with `flat`.
 bool flat = false;
 int WINAPI Metrics(int index) {
-    switch (index) {
-    case SM_CXSCREEN:
-        return 1024;
-    case SM_CYSCREEN:
-        return 768;
-    case 76: // the virtual screen's left, top, width and height
-        return flat ? 0 : -1280;
-    case 77:
-        return flat ? 0 : -100;
-    case 78:
-        return flat ? 0 : 3328;
-    case 79:
-        return flat ? 0 : 868;
-    default:
-        return 0;
-    }
+    const int virtualScreen[] = {-1280, -100, 3328, 868}; // SM_XVIRTUALSCREEN (76) on
+    if (index >= 76 && index <= 79)
+        return flat ? 0 : virtualScreen[index - 76];
+    return index == SM_CXSCREEN ? 1024 : index == SM_CYSCREEN ? 768 : 0;
 }
 
 TEST(MonitorsTest, VirtualScreenAndTheMonitorsInTheView) {
     flat = false;
-    const RECT screen = VirtualScreen(&Metrics);
-    EXPECT_EQ((std::vector<LONG>{screen.left, screen.top, screen.right, screen.bottom}),
-              (std::vector<LONG>{-1280, -100, 2048, 768}));
+    EXPECT_EQ(Text(VirtualScreen(&Metrics)), "-1280,-100 3328x868;");
     // A window over it; the monitors in view coordinates, cut to the view, the primary first.
     const std::vector<RECT> monitors{
         {0, 0, 1024, 768}, {-1280, -100, 0, 924}, {1024, 0, 2048, 768}, {5000, 0, 6000, 768}};
@@ -56,42 +46,30 @@ TEST(MonitorsTest, VirtualScreenAndTheMonitorsInTheView) {
 
 TEST(MonitorsTest, Windows95HasOneScreenAndNoMonitors) {
     flat = true;
-    const RECT screen = VirtualScreen(&Metrics);
-    EXPECT_EQ((std::vector<LONG>{screen.left, screen.top, screen.right, screen.bottom}),
-              (std::vector<LONG>{0, 0, 1024, 768}));
+    EXPECT_EQ(Text(VirtualScreen(&Metrics)), "0,0 1024x768;");
     // A USER32 without EnumDisplayMonitors and GetMonitorInfoA.
     EXPECT_TRUE(DisplayMonitors(::GetModuleHandleA("kernel32.dll")).empty());
     EXPECT_TRUE(DisplayMonitors(nullptr).empty());
     // This system's own: at least the primary one, first.
     const std::vector<RECT> found = DisplayMonitors(::GetModuleHandleA("user32.dll"));
     ASSERT_FALSE(found.empty());
-    EXPECT_EQ(found[0].left, 0);
-    EXPECT_EQ(found[0].top, 0);
+    EXPECT_EQ(Text(found[0]).substr(0, 4), "0,0 ");
 }
 
 TEST(HelpTest, WinHelpOnlyBeforeVistaAndWithTheFile) {
     const std::string file = "LMVXTEST.HLP";
-    const PlatformVersion windows98{1, 4, 10};
-    const PlatformVersion windowsXP{2, 5, 1};
-    const PlatformVersion windows10{2, 10, 0};
+    const PlatformVersion windows98{1, 4, 10}, windowsXP{2, 5, 1}, windows10{2, 10, 0};
     EXPECT_FALSE(WinHelpCanShow(file, windows98));
-    // Beside the program.
-    char name[MAX_PATH] = {};
+    char name[MAX_PATH] = {}; // beside the program
     ASSERT_GT(::GetModuleFileNameA(nullptr, name, MAX_PATH), 0u);
-    std::string path(name);
-    path = path.substr(0, path.find_last_of('\\') + 1) + file;
-    std::FILE* help = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(help, nullptr);
-    std::fclose(help);
+    const std::string path = std::string(name, std::strrchr(name, '\\') + 1) + file;
+    ASSERT_TRUE(std::ofstream(path).good());
     EXPECT_TRUE(WinHelpCanShow(file, windows98));
     EXPECT_TRUE(WinHelpCanShow(file, windowsXP));
     EXPECT_FALSE(WinHelpCanShow(file, windows10));
     ::DeleteFileA(path.c_str());
-    // The own help tells every Caps Lock key, Backspace, the settings' place and the password.
-    for (const char* words :
-         {"Caps Lock", "0 to 9", "keypad + and -", "T, V, W", "Up and Down", "Left and Right",
-          "Delete", "Escape", "Backspace",
-          "HKEY_CURRENT_USER\\Software\\Orvantix\\Lumivex GL\\Version 3.0", "password"})
+    for (const char* words : {"0 to 9", "keypad +", "T, V, W", "Up and Down", "Left and Right",
+                              "Delete", "Backspace", "Software\\Orvantix\\Lumivex GL", "password"})
         EXPECT_NE(std::string(OwnHelpText).find(words), std::string::npos) << words;
 }
 
@@ -120,8 +98,8 @@ class SaverWindowOnDisplay : public ::testing::Test, public WindowEvents {
         platform.DestroySaverWindow();
         SetPlatform(nullptr);
     }
-    LRESULT Send(UINT message, WPARAM wParam = 0, const PowerSetting* setting = nullptr) {
-        return ::SendMessageA(frame, message, wParam, reinterpret_cast<LPARAM>(setting));
+    LRESULT Send(UINT message, const PowerSetting* setting = nullptr) {
+        return ::SendMessageA(frame, message, 0x8013, reinterpret_cast<LPARAM>(setting));
     }
 
     void OnKeyDown(std::uint16_t) override {}
@@ -129,7 +107,7 @@ class SaverWindowOnDisplay : public ::testing::Test, public WindowEvents {
     void OnMouseMove(int, int) override {}
     void OnTimer(TimerId timer) override {
         if (timer == TimerTick && ++Ticks == 1)
-            Send(WM_POWERBROADCAST, 0x8013, &On);
+            Send(WM_POWERBROADCAST, &On);
     }
     void OnPaint() override {}
     void OnResize(int width, int height) override {
@@ -150,32 +128,28 @@ class SaverWindowOnDisplay : public ::testing::Test, public WindowEvents {
     std::string Sizes;
 };
 
-struct PowerCase {
-    const char* Name;
-    PowerSetting Off;
-    PowerSetting On;
-    int TicksAtFirstPass; // 0: the passes never stopped
-};
-
 TEST_F(SaverWindowOnDisplay, PassesStopWhileEveryDisplayIsOffAndTheTimersCount) {
-    const PowerCase cases[] = {
-        {"Windows 8 on, dimmed counts as on",
-         {ConsoleDisplayState, 4, 0},
-         {ConsoleDisplayState, 4, 2},
-         1},
-        {"Vista and 7", {MonitorPowerOn, 4, 0}, {MonitorPowerOn, 4, 1}, 1},
-        {"another setting", {OtherSetting, 4, 0}, {OtherSetting, 4, 1}, 0},
-        {"no state", {ConsoleDisplayState, 0, 0}, {ConsoleDisplayState, 4, 1}, 0},
+    struct {
+        const char* Name;
+        GUID Setting;
+        DWORD OffLength, OnState;
+        int TicksAtFirstPass; // 0: the passes never stopped
+    } const cases[] = {
+        {"Windows 8 on, dimmed counts as on", ConsoleDisplayState, 4, 2, 1},
+        {"Vista and 7", MonitorPowerOn, 4, 1, 1},
+        {"another setting", OtherSetting, 4, 1, 0},
+        {"no state", ConsoleDisplayState, 0, 1, 0},
     };
     platform.SetIdleHandler(true);
     platform.SetTimerEnabled(TimerTick, true);
-    for (const PowerCase& c : cases) {
-        On = c.On;
+    for (const auto& c : cases) {
+        const PowerSetting off{c.Setting, c.OffLength, 0};
+        On = {c.Setting, 4, c.OnState};
         Ticks = 0;
-        EXPECT_EQ(Send(WM_POWERBROADCAST, 0x8013, &c.Off), TRUE) << c.Name;
+        EXPECT_EQ(Send(WM_POWERBROADCAST, &off), TRUE) << c.Name; // PBT_POWERSETTINGCHANGE
         platform.RunModal();
         EXPECT_EQ(TicksAtFirstPass, c.TicksAtFirstPass) << c.Name;
-        Send(WM_POWERBROADCAST, 0x8013, &c.On);
+        Send(WM_POWERBROADCAST, &On);
     }
 }
 
@@ -183,19 +157,15 @@ TEST_F(SaverWindowOnDisplay, PassesStopWhileEveryDisplayIsOffAndTheTimersCount) 
 // the form hears of the layout, even at the same size; not once it has closed.
 TEST_F(SaverWindowOnDisplay, FollowsTheScreenAsMonitorsChange) {
     const RECT screen = VirtualScreen();
-    const std::string full = std::to_string(screen.right - screen.left) + "x" +
-                             std::to_string(screen.bottom - screen.top) + ";";
+    const std::string full = Text(screen).substr(Text(screen).find(' ') + 1);
     for (UINT message : {UINT{WM_DISPLAYCHANGE}, UINT{0x02E0}}) { // and WM_DPICHANGED
         platform.SetWindowBounds(10, 10, 100, 100);
         Sizes.clear();
         Send(message);
         RECT now{};
         ::GetWindowRect(frame, &now);
-        EXPECT_EQ((std::vector<LONG>{now.left, now.top, now.right, now.bottom}),
-                  (std::vector<LONG>{screen.left, screen.top, screen.right, screen.bottom}))
-            << message;
-        // The size message, then the layout told again.
-        EXPECT_EQ(Sizes, full + full) << message;
+        EXPECT_EQ(Text(now), Text(screen)) << message;
+        EXPECT_EQ(Sizes, full + full) << message; // the size message, then the layout again
     }
     platform.SetWindowBounds(0, 0, 0, 0);
     Sizes.clear();
