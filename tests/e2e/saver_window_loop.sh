@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The back end's own tests that need a display (the modal loop, the GL context), run on a
-# virtual one: test_x11 skips them unless LUMIVEX_DISPLAY_TESTS=1; test_win32 runs under Wine.
+# virtual one: test_x11 skips them unless LUMIVEX_DISPLAY_TESTS=1.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
-tests="${LUMIVEX_TEST_X11:-}"
+tests="${2:-${LUMIVEX_TEST_X11:-}}" # or test_win32, under Wine
 [ -x "$tests" ] || fail "LUMIVEX_TEST_X11 does not name the test_x11 program"
 
 start_xvfb 640x480

@@ -150,7 +150,6 @@ relayed() { grep -a "Call [A-Za-z0-9]*\.$1(" "$SAVER_OUT" || true; }
 start_other_window() {
     OTHER_LOG="$E2E_TMP/other.log" OTHER_FORWARD="$E2E_TMP/other.forward"
     : >"$OTHER_LOG"
-    echo 0 >"$OTHER_FORWARD"
     LUMIVEX_TEST_LOG=$(winepath -w "$OTHER_LOG") LUMIVEX_TEST_ANSWER=$(winepath -w "$OTHER_FORWARD") \
         wine "${LUMIVEX_TEST_WINDOW:?the test window program}" "$@" >/dev/null 2>&1 &
     poll_until 30 grep -q '^window ' "$OTHER_LOG" || fail "the other program's window did not appear"

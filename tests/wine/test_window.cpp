@@ -1,5 +1,6 @@
 // Another program's magenta window at X Y W H (Windows' screen coordinates), noting its handle and
 // every key and click it gets; it brings itself forward, as a program may, once the answer is 1.
+// It lives until Wine is stopped.
 #include "test_dll_log.h"
 
 #include <cstdlib>
@@ -13,20 +14,16 @@ void Note(const char* format, unsigned long value) {
 }
 
 LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    static bool cameForward = false;
     switch (message) {
     case WM_KEYDOWN:
     case WM_LBUTTONDOWN:
         Note(message == WM_KEYDOWN ? "key %lu" : "click", static_cast<unsigned long>(wParam));
         return 0;
     case WM_TIMER:
-        if (!cameForward && lumivex_test::Answer() == '1') {
-            cameForward = true;
+        if (lumivex_test::Answer() == '1') {
+            KillTimer(window, 1);
             lumivex_test::Note(SetForegroundWindow(window) ? "forward" : "forward refused");
         }
-        return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
@@ -36,8 +33,6 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    if (__argc != 5)
-        return 2;
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = &Procedure;
     windowClass.hInstance = instance;
@@ -50,9 +45,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Note("window %lu", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)));
     SetTimer(window, 1, 100, nullptr);
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
+    while (GetMessageA(&message, nullptr, 0, 0) > 0)
         DispatchMessageA(&message);
-    }
     return 0;
 }
