@@ -2,11 +2,10 @@
 # The screen-saver password of the 95/98/ME family, with test DLLs in the system directory:
 # reporting Windows 98, Escape closes the saver only when Password.cpl's VerifyScreenSavePwd
 # answers TRUE (a FALSE keeps it running and taking keys); reporting the NT family, Escape closes
-# it without loading Password.cpl. On three monitors, the primary in the middle, the saver covers
-# each with a picture symmetric about its centre and hides another program's window; refused, a
-# click on that window's place, typed keys and that program bringing itself forward each ask for
-# the password, and nothing reaches that program. /a 1234 calls Mpr.dll's PwdChangePasswordA with
-# "SCRSAVE", 1234, 0, 0; /a without a number, or with one that is not, calls nothing.
+# it without loading Password.cpl. On three monitors (the primary in the middle) each shows a
+# picture symmetric about its centre, another program's window hidden; a click there, keys and that
+# program coming forward each ask for the password, and none reaches it. /a 1234 calls Mpr.dll's
+# PwdChangePasswordA with "SCRSAVE", 1234, 0, 0; /a without a number, or a bad one, calls nothing.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 for dll in LUMIVEX_PASSWORD_CPL LUMIVEX_MPR_DLL; do

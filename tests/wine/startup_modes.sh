@@ -2,12 +2,11 @@
 # Preview (/p 1234) ends at once with code 0 and leaves in the registry the ten values the
 # program owns, the two library names as REG_SZ and the rest as REG_DWORD, beside the stored
 # Background and WallpaperDir, which it never writes. A name stored as REG_EXPAND_SZ is read as
-# it stands (not expanded) and written back as REG_SZ. Configure (/c) on Windows XP, with the file
-# in the Windows folder, opens help context 1000 of LMVXSVGL.HLP owned by the desktop window, and
-# shows no window of its own; on Windows 10, which has no WinHelp, it starts none even with the
-# file there and shows its own help window, owned by the window "/c:N" names, which Escape, Enter
-# and its close box each close, the program ending with 0. At 192 dots per inch the saver (/s),
-# DPI-aware, covers the whole screen in its pixels with a picture centred on it.
+# it stands (not expanded) and written back as REG_SZ. Configure (/c) on Windows XP, the file in
+# the Windows folder, opens help context 1000 of LMVXSVGL.HLP owned by the desktop window, and
+# shows no window of its own; on Windows 10 no WinHelp but its own help window, owned by the window
+# "/c:N" names, which Escape, Enter and its close box each close with 0. At 192 dots per inch
+# the saver (/s), DPI-aware, covers the whole screen in its pixels with a picture centred on it.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 start_xvfb 320x240
@@ -39,11 +38,10 @@ WallpaperDir REG_SZ C:\\pictures"
 $listing"
 
 note "configure"
-# Wine's help viewer, finding no help in the file, holds the call with a dialog of its own; the
-# call itself is what is checked, and the viewer is ended with the prefix's processes.
-help_file="$WINEPREFIX/drive_c/windows/LMVXSVGL.HLP"
-: >"$help_file"
-on_cleanup 'rm -f "$help_file"'
+# Wine's help viewer, finding LMVXSVGL.HLP empty, holds the call with a dialog of its own; the call
+# itself is what is checked, and the viewer is ended with the prefix's processes.
+: >"$WINEPREFIX/drive_c/windows/LMVXSVGL.HLP"
+on_cleanup 'rm -f "$WINEPREFIX/drive_c/windows/LMVXSVGL.HLP"'
 wine_quiet reg add 'HKCU\Software\Wine' /v Version /d winxp /f || fail "cannot report Windows XP"
 relay_calls 'user32.WinHelpA;user32.GetDesktopWindow'
 start_saver /c
