@@ -1,23 +1,18 @@
 // Another program's magenta window at X Y W H (Windows' screen coordinates), noting its handle and
 // every key and click it gets; it brings itself forward, as a program may, once the answer is 1.
-// It lives until Wine is stopped.
 #include "test_dll_log.h"
 
 #include <cstdlib>
 
 namespace {
 
-void Note(const char* format, unsigned long value) {
-    char line[64];
-    wsprintfA(line, format, value);
-    lumivex_test::Note(line);
-}
-
 LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    char line[64];
     switch (message) {
     case WM_KEYDOWN:
     case WM_LBUTTONDOWN:
-        Note(message == WM_KEYDOWN ? "key %lu" : "click", static_cast<unsigned long>(wParam));
+        wsprintfA(line, message == WM_KEYDOWN ? "key %lu" : "click", wParam);
+        lumivex_test::Note(line);
         return 0;
     case WM_TIMER:
         if (lumivex_test::Answer() == '1') {
@@ -42,9 +37,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const HWND window = CreateWindowExA(
         0, windowClass.lpszClassName, "Other program", WS_POPUP | WS_VISIBLE, atoi(__argv[1]),
         atoi(__argv[2]), atoi(__argv[3]), atoi(__argv[4]), nullptr, nullptr, instance, nullptr);
-    Note("window %lu", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)));
+    char line[64];
+    wsprintfA(line, "window %lu", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)));
+    lumivex_test::Note(line);
     SetTimer(window, 1, 100, nullptr);
-    MSG message;
+    MSG message; // until Wine is stopped
     while (GetMessageA(&message, nullptr, 0, 0) > 0)
         DispatchMessageA(&message);
     return 0;

@@ -185,8 +185,7 @@ TEST(MonitorsTest, Windows95HasOneScreenAndNoMonitors) {
     EXPECT_TRUE(DisplayMonitors(::GetModuleHandleA("kernel32.dll")).empty());
 }
 
-// Windows XP with the file in the Windows folder and Windows 10 are run under Wine
-// (startup_modes.sh); here Windows 98 without the file and with it beside the program.
+// Windows 98 without the file and with it beside the program (XP and 10: startup_modes.sh).
 TEST(HelpTest, WinHelpOnlyWithTheFile) {
     const std::string file = "LMVXTEST.HLP";
     EXPECT_FALSE(WinHelpCanShow(file, {1, 4, 10}));
@@ -256,22 +255,21 @@ class SaverWindowOnDisplay : public ::testing::Test, public WindowEvents {
 TEST_F(SaverWindowOnDisplay, PassesStopWhileEveryDisplayIsOffAndTheTimersCount) {
     struct {
         const char* Name;
-        GUID Setting;
-        DWORD OffLength, OnState;
+        PowerSetting Off;
+        DWORD OnState;
         int TicksAtFirstPass; // 0: the passes never stopped
     } const cases[] = {
-        {"Windows 8 on, dimmed counts as on", ConsoleDisplayState, 4, 2, 1},
-        {"Vista and 7", MonitorPowerOn, 4, 1, 1},
-        {"another setting", GUID{}, 4, 1, 0},
-        {"no state", ConsoleDisplayState, 0, 1, 0},
+        {"Windows 8 on, dimmed counts as on", {ConsoleDisplayState, 4, 0}, 2, 1},
+        {"Vista and 7", {MonitorPowerOn, 4, 0}, 1, 1},
+        {"another setting", {GUID{}, 4, 0}, 1, 0},
+        {"no state", {ConsoleDisplayState, 0, 0}, 1, 0},
     };
     platform.SetIdleHandler(true);
     platform.SetTimerEnabled(TimerTick, true);
     for (const auto& c : cases) {
-        const PowerSetting off{c.Setting, c.OffLength, 0};
-        On = {c.Setting, 4, c.OnState};
+        On = {c.Off.Setting, 4, c.OnState};
         Ticks = 0;
-        EXPECT_EQ(Send(WM_POWERBROADCAST, &off), TRUE) << c.Name; // PBT_POWERSETTINGCHANGE
+        EXPECT_EQ(Send(WM_POWERBROADCAST, &c.Off), TRUE) << c.Name; // PBT_POWERSETTINGCHANGE
         platform.RunModal();
         EXPECT_EQ(TicksAtFirstPass, c.TicksAtFirstPass) << c.Name;
         Send(WM_POWERBROADCAST, &On);
