@@ -45,8 +45,7 @@ settings16 = "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}"
 assert root.tag == v1 + "assembly" and root.get("manifestVersion") == "1.0", root.tag
 found = root.findall(f"{v3}application/{v3}windowsSettings/{settings}dpiAware")
 assert [e.text for e in found] == ["true"], "no dpiAware true"
-found = root.findall(f"{v3}application/{v3}windowsSettings/{settings16}dpiAwareness")
-assert [e.text for e in found] == ["PerMonitorV2"], "no dpiAwareness PerMonitorV2"
+assert root.find(f".//{settings16}dpiAwareness").text == "PerMonitorV2", "no PerMonitorV2"
 # Nothing Windows 98 lacks: no dependency (common controls 6), no trust level, no other setting.
 assert [e.tag for e in root.iter()] == [v1 + "assembly", v3 + "application",
     v3 + "windowsSettings", settings + "dpiAware", settings16 + "dpiAwareness"], [e.tag for e in root.iter()]

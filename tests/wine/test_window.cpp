@@ -1,35 +1,24 @@
-// Another program's window for the tests: magenta, at the place its command line gives (X Y W H,
-// in Windows' screen coordinates), noting in LUMIVEX_TEST_LOG its handle and every key and click
-// it gets. Once the file LUMIVEX_TEST_ANSWER holds "1" it brings itself to the foreground, as a
-// program may.
+// Another program's magenta window at X Y W H (Windows' screen coordinates), noting its handle and
+// every key and click it gets; it brings itself forward, as a program may, once the answer is 1.
 #include "test_dll_log.h"
 
 #include <cstdlib>
 
 namespace {
 
-constexpr UINT_PTR PollTimer = 1;
-bool cameForward = false;
-
 LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     char line[64];
     switch (message) {
     case WM_KEYDOWN:
-        wsprintfA(line, "key %u", static_cast<unsigned>(wParam));
+    case WM_LBUTTONDOWN:
+        wsprintfA(line, message == WM_KEYDOWN ? "key %lu" : "click", wParam);
         lumivex_test::Note(line);
         return 0;
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-        lumivex_test::Note("click");
-        return 0;
     case WM_TIMER:
-        if (!cameForward && lumivex_test::Answer() == '1') {
-            cameForward = true;
+        if (lumivex_test::Answer() == '1') {
+            KillTimer(window, 1);
             lumivex_test::Note(SetForegroundWindow(window) ? "forward" : "forward refused");
         }
-        return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
@@ -39,8 +28,6 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    if (__argc != 5)
-        return 2;
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = &Procedure;
     windowClass.hInstance = instance;
@@ -50,16 +37,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const HWND window = CreateWindowExA(
         0, windowClass.lpszClassName, "Other program", WS_POPUP | WS_VISIBLE, atoi(__argv[1]),
         atoi(__argv[2]), atoi(__argv[3]), atoi(__argv[4]), nullptr, nullptr, instance, nullptr);
-    if (window == nullptr)
-        return 1;
     char line[64];
     wsprintfA(line, "window %lu", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)));
     lumivex_test::Note(line);
-    SetTimer(window, PollTimer, 100, nullptr);
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
+    SetTimer(window, 1, 100, nullptr);
+    MSG message; // until Wine is stopped
+    while (GetMessageA(&message, nullptr, 0, 0) > 0)
         DispatchMessageA(&message);
-    }
     return 0;
 }
