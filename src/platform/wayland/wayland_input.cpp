@@ -129,27 +129,25 @@ const wl_pointer_listener PointerListener = {
 
 // A device that goes (a wireless keyboard asleep) is let go, so that the one that comes next is
 // bound and heard: the seat hands out no events through the old object.
+template <typename Device>
+void LetGo(Device*& device, std::uint32_t (*version)(Device*), std::uint32_t releaseSince,
+           void (*release)(Device*), void (*destroy)(Device*)) {
+    if (device != nullptr)
+        (version(device) >= releaseSince ? release : destroy)(device);
+    device = nullptr;
+}
+
 void ReleaseKeyboard(WaylandWindow& window) {
-    if (window.keyboard == nullptr)
-        return;
-    if (wl_keyboard_get_version(window.keyboard) >= WL_KEYBOARD_RELEASE_SINCE_VERSION)
-        wl_keyboard_release(window.keyboard);
-    else
-        wl_keyboard_destroy(window.keyboard);
-    window.keyboard = nullptr;
+    LetGo(window.keyboard, &wl_keyboard_get_version, WL_KEYBOARD_RELEASE_SINCE_VERSION,
+          &wl_keyboard_release, &wl_keyboard_destroy);
     // No key is held on a keyboard that is gone; the next keyboard brings its own keymap and
     // modifiers, and until then Caps Lock stays as it was last told.
     window.keys.repeatKey = 0;
 }
 
 void ReleasePointer(WaylandWindow& window) {
-    if (window.pointer == nullptr)
-        return;
-    if (wl_pointer_get_version(window.pointer) >= WL_POINTER_RELEASE_SINCE_VERSION)
-        wl_pointer_release(window.pointer);
-    else
-        wl_pointer_destroy(window.pointer);
-    window.pointer = nullptr;
+    LetGo(window.pointer, &wl_pointer_get_version, WL_POINTER_RELEASE_SINCE_VERSION,
+          &wl_pointer_release, &wl_pointer_destroy);
     window.pointerSurface = nullptr;
 }
 

@@ -201,19 +201,12 @@ void FollowDisplayPower(WindowState& state, LPARAM lParam) {
     state.displaysOn = setting->State != 0;
 }
 
-void WatchDisplayPower(WindowState& state) {
-    const OSVERSIONINFOA version = [] {
-        OSVERSIONINFOA info{};
-        info.dwOSVersionInfoSize = sizeof info;
-        ::GetVersionExA(&info);
-        return info;
-    }();
+void WatchDisplayPower(WindowState& state, const PlatformVersion& version) {
     const auto registerFor =
         User32Proc<RegisterPowerSettingProc>("RegisterPowerSettingNotification");
-    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT || version.dwMajorVersion < 6 ||
-        registerFor == nullptr)
+    if (version.PlatformId != VER_PLATFORM_WIN32_NT || version.Major < 6 || registerFor == nullptr)
         return;
-    const bool windows8 = version.dwMajorVersion > 6 || version.dwMinorVersion >= 2;
+    const bool windows8 = version.Major > 6 || version.Minor >= 2;
     state.powerNotification = registerFor(
         state.frame, windows8 ? &ConsoleDisplayState : &MonitorPowerOn, NotifyWindowHandle);
 }
@@ -499,7 +492,7 @@ WindowHandle Win32Platform::CreateSaverWindow(WindowEvents* events) {
     // The view's private device context lasts as long as the view; the GL context is made on it.
     if (RunningOnWine())
         state->wineViewDC = ::GetDC(state->view);
-    WatchDisplayPower(*state);
+    WatchDisplayPower(*state, GetVersion());
     window_ = std::move(state);
     RaiseHeldError(*window_);
     return reinterpret_cast<WindowHandle>(window_->frame);
