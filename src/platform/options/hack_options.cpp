@@ -57,6 +57,14 @@ std::optional<std::int64_t> ParseNumber(std::string_view text) {
     return error == std::errc() ? std::optional(value) : std::nullopt;
 }
 
+// The whole of `text` as a 32-bit number in `base`: digits only, no sign, no space, nothing after.
+std::optional<std::uint32_t> ParseUnsigned(std::string_view text, int base) {
+    std::uint32_t value = 0;
+    const char* last = text.data() + text.size();
+    const auto [end, error] = std::from_chars(text.data(), last, value, base);
+    return error == std::errc() && end == last ? std::optional(value) : std::nullopt;
+}
+
 // Hosts write window ids in hex (0x600008) or decimal (4194305).
 std::optional<unsigned long> ParseWindowId(std::string_view text) {
     int base = 10;
@@ -280,29 +288,22 @@ bool ReadValue(const std::vector<std::string>& arguments, std::size_t& i,
         return parsed.has_value();
     }
     if (row.Value == Takes::Seed) {
-        // Decimal digits only: a sign or a number beyond 32 bits names no picture.
-        std::uint32_t seed = 0;
-        const char* first = given.Text.data();
-        const char* last = first + given.Text.size();
-        const auto [end, parseError] = std::from_chars(first, last, seed);
-        const bool good = first != last && std::isdigit(static_cast<unsigned char>(*first)) != 0 &&
-                          parseError == std::errc() && end == last;
-        if (!good)
+        // A sign or a number beyond 32 bits names no picture.
+        const std::optional<std::uint32_t> seed = ParseUnsigned(given.Text, 10);
+        if (!seed)
             error = "bad value '" + given.Text + "' for " + shown + " (0 to 4294967295)";
-        given.Number = seed;
-        return good;
+        given.Number = seed.value_or(0);
+        return seed.has_value();
     }
     if (row.Value == Takes::Colour) {
-        std::uint32_t rgb = 0;
-        const char* first = given.Text.data();
-        const char* last = first + given.Text.size();
-        const auto [end, parseError] = std::from_chars(first, last, rgb, 16);
-        const bool good = given.Text.size() == 6 && parseError == std::errc() && end == last;
-        if (!good)
+        const std::optional<std::uint32_t> rgb =
+            given.Text.size() == 6 ? ParseUnsigned(given.Text, 16) : std::nullopt;
+        if (!rgb)
             error = "bad value '" + given.Text + "' for " + shown + " (RRGGBB)";
         // Stored as the settings keep colours: 0x00BBGGRR.
-        given.Number = (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
-        return good;
+        const std::uint32_t c = rgb.value_or(0);
+        given.Number = (c >> 16 & 0xFF) | (c & 0xFF00) | (c & 0xFF) << 16;
+        return rgb.has_value();
     }
     if (row.Value == Takes::WindowId) {
         const std::optional<unsigned long> id = ParseWindowId(given.Text);
