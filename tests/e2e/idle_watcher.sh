@@ -7,7 +7,6 @@
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 IDLE=3 WATCHER_PID="" SAVER_OUT="$E2E_TMP/watcher.out" # the watcher's output, shown on failure
-
 BUS_PID=$(dbus-daemon --session --fork --print-pid --address="unix:path=$E2E_TMP/bus") || fail "no session bus"
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_TMP/bus" # the bus stopped by lib.sh as a host's
 # A bus client that runs Python SETUP, then STEP at each line it is sent, and holds its connection
@@ -20,7 +19,6 @@ for line in sys.stdin: ${2:-pass}; print(flush=True)" 2>>"$E2E_TMP/client.log"; 
 }
 answered() { read -r -t 10 _ <&"${CLIENT[0]}" || fail "the bus client failed: $(cat "$E2E_TMP/client.log")"; }
 remote_key() { echo >&"${CLIENT[1]}" && answered; } # space, through GNOME's remote desktop
-
 # A compositor on the test's bus, on the socket lumivex-idle: start_desktop COMMAND...
 start_desktop() {
     command -v "$1" >/dev/null || skip "$1 is not installed (scripts/install-deps.sh)"
@@ -46,7 +44,6 @@ kwin) watched=ext_idle_notifier_v1 KEY="" && start_desktop kwin_wayland --virtua
     --no-lockscreen --socket lumivex-idle ;;
 *) fail "no desktop $2" ;;
 esac
-
 now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
 gone() { ! kill -0 "$1" 2>/dev/null; }
 saver_started() { CHILD=$(pgrep -P "$WATCHER_PID" -f 'lumivex-gl /s$' | head -n 1) && [ -n "$CHILD" ]; }

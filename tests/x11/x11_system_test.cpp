@@ -209,9 +209,8 @@ TEST_F(X11SystemTest, ASymbolicLinkKeepsPointingAtTheSettingsEvenBeforeItsTarget
     EXPECT_EQ(FilesIn(dotfiles), std::vector<std::string>{"lumivex.reg"});
 }
 
-// Root with a user's HOME (here nobody's folder) follows only the links the folder's owner made to
-// the owner's files in the owner's folders: any other is neither read nor written through, the
-// save says why, and nothing is made or changed where it leads (a missing name is not made).
+// Root with nobody's HOME follows only links nobody made to nobody's files in nobody's folders; any
+// other is neither read nor written through, the save says why, nothing is made or changed there.
 TEST_F(X11SystemTest, RootFollowsOnlyTheFolderOwnersLinksToTheOwnersFiles) {
     if (geteuid() != 0)
         GTEST_SKIP() << "only root can give files to other users";
@@ -408,9 +407,8 @@ TEST_F(X11SystemTest, OthersWhoMayWriteAreSeenThroughAccessListsLoginGroupsAndHa
         Shell("userdel " + other + "; userdel " + owner + "; userdel " + alone);
 }
 
-// Without a settings folder the guard is in the fixed fallback folder's first lumivex-gl-<uid>(.N)
-// that is the user's alone, whatever TMPDIR says, also once a name another user made first is gone;
-// none where others may remove files.
+// Without a settings folder the guard is in the fallback folder's first lumivex-gl-<uid>(.N) of the
+// user's alone, whatever TMPDIR says, also once another user's is gone; none where all may remove.
 TEST_F(X11SystemTest, WhereTheSettingsFolderCannotBeMadeEveryStartFindsTheSameGuard) {
     WriteFile(root + "/home", "a file where the folders would be");
     setenv("XDG_CONFIG_HOME", (root + "/home/config").c_str(), 1);
