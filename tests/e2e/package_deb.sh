@@ -4,10 +4,9 @@
 # to it where screen-saver hosts look for hacks (which xscreensaver runs and which draws the
 # kaleidoscope), the man page, the copyright, the changelog, the settings dialog's description and
 # MATE's theme entry where they belong (the entry valid, its program in the folder MATE's screen
-# saver runs themes from), the idle watcher's systemd user unit (valid, not enabled), and
-# lumivex-gl --help then works from PATH. The package is removed again at the end. Installing
-# needs root: skipped otherwise, and skipped when lumivex-gl is installed already (that
-# installation is left alone).
+# saver runs themes from), the idle watcher's user unit (valid, not enabled), and lumivex-gl --help
+# then works from PATH. The package is removed again at the end. Installing needs root: skipped
+# otherwise, and skipped when lumivex-gl is installed already (that installation is left alone).
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
 build=${LUMIVEX_BUILD_DIR:?the build folder}
@@ -49,8 +48,7 @@ report=$(desktop-file-validate --no-hints $theme 2>&1) && [ -z "$report" ] || fa
 program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' $theme)
 [ "$(dirname "$hack")/$program" = $hack ] ||
     fail "MATE's screen saver would not find '$program' of $theme"
-# The idle watcher's unit as a user's systemd reads it (its program and man page installed), and
-# left for the user to enable.
+# The idle watcher's unit as a user's systemd reads it, left for the user to enable.
 report=$(systemd-analyze --user verify $unit 2>&1) || fail "$unit: $report"
 [ -z "$(find /etc/systemd/user -name "$(basename $unit)" 2>/dev/null)" ] || fail "the package enabled $unit"
 rc=0

@@ -43,10 +43,9 @@ plug_in_and_out_then_key() {
 }
 
 # The seat's devices go (as a wireless keyboard sleeps) and come back; Escape until one is bound.
+escaped() { wl_input Escape && sleep 0.5 && ! saver_running; }
 devices_leave_and_come_back() {
-    stop_tree "$DEVICES_PID" && sleep 0.5 && start_input_devices
-    escaped() { wl_input Escape && sleep 0.5 && ! saver_running; }
-    poll_until 10 escaped || fail "Escape from a keyboard that came back is not heard"
+    stop_tree "$DEVICES_PID" && sleep 0.5 && start_input_devices && poll_until 10 escaped || fail "Escape from a keyboard that came back is not heard"
 }
 
 # how it ends | what is sent | the settings then (as saver_keys.sh has them: with Caps Lock on,

@@ -2,6 +2,8 @@
 // in, what the options override, and refusals that name what was wrong.
 #include "platform/options/hack_options.h"
 
+#include "platform/idle/idle_watcher.h"
+
 #include "gl/OpenGL12.h"
 #include "shell/fmCanvas.h"
 #include "support/FakePlatform.h"
@@ -39,6 +41,9 @@ TEST(HostOptions, ModeLettersStayAndTheWindowIsTheGivenOneElseTheHostsElseTheRoo
                              Args{"/p", "1234"}, Args{"/a", "5"}, Args{""}, Args{"--"}})
         EXPECT_FALSE(ParseHostOptions(args, nullptr).UsesOptions) << args.size();
     EXPECT_FALSE(ParseHostOptions({"/s"}, "0x600008").UsesOptions);
+    const HostOptions idle = ParseHostOptions({"--idle"}, "0x600008"); // five minutes, not hosted
+    EXPECT_TRUE(idle.UsesOptions && idle.Error.empty() && !idle.Run.Hosted &&
+                idle.IdleSeconds == 300);
 
     struct Case {
         Args args;
@@ -115,20 +120,33 @@ TEST(HostOptions, RefusalsNameWhatWasWrong) {
     }
     EXPECT_EQ(ParseHostOptions({"--count", "+5"}, nullptr).Run.Overrides.NumOfElements, 5);
     EXPECT_EQ(ParseHostOptions({"--seed", "4294967295"}, nullptr).Run.Seed, 4294967295u);
+    EXPECT_EQ(ParseHostOptions({"-idle", "1"}, nullptr).IdleSeconds, 1);
+    EXPECT_EQ(ParseHostOptions({"--idle=86400"}, nullptr).IdleSeconds, 86400);
 }
 
-// The watcher's time, five minutes unless given; a host's window in the environment does not make
-// it a hosted run.
-TEST(HostOptions, IdleWatchesForTheSecondsGivenElseFiveMinutes) {
-    const std::pair<Args, int> cases[] = {
-        {{"--idle"}, 300}, {{"-idle", "1"}, 1}, {{"--idle=86400"}, 86400}, {{"--idle", "+60"}, 60}};
-    for (const auto& [args, seconds] : cases) {
-        const HostOptions options = ParseHostOptions(args, "0x600008");
-        EXPECT_TRUE(options.UsesOptions && options.Error.empty() && !options.Run.Hosted &&
-                    options.IdleSeconds == seconds)
-            << seconds << ": " << options.Error;
+// The watcher's decisions: one saver an idle period, none while one runs or while idleness is held
+// back, and a whole idle time again once an inhibition is lifted.
+TEST(IdleDecisions, OneSaverAnIdlePeriodAndAWholeIdleTimeAfterAnInhibitionIsLifted) {
+    using enum IdleEvent;
+    // What each step did: S started a saver, A armed the timer, C cancelled it, '.' nothing.
+    const std::pair<std::vector<IdleEvent>, std::string> cases[] = {
+        {{Idle, Idle, Active, SaverEnded, Idle}, "S...S"},       // none while one runs
+        {{Idle, SaverEnded, TimerFired, Active, Idle}, "S...S"}, // not again without input
+        {{Inhibited, Idle, Uninhibited, Active, TimerFired, Idle}, "..AC.S"}, // input cancels it
+        {{Inhibited, Idle, Uninhibited, Inhibited, TimerFired, Uninhibited}, "..AC.A"},
+        {{Inhibited, Uninhibited, Idle}, "..S"}, // lifted while the session is in use: no timer
+    };
+    for (const auto& [events, expected] : cases) {
+        IdleDecisions decisions;
+        std::string done;
+        for (IdleEvent event : events) {
+            const IdleStep step = decisions.On(event);
+            const std::string letters = std::string(step.StartSaver ? "S" : "") +
+                                        (step.ArmTimer ? "A" : "") + (step.CancelTimer ? "C" : "");
+            done += letters.empty() ? "." : letters;
+        }
+        EXPECT_EQ(done, expected);
     }
-    EXPECT_EQ(ParseAddressOptions({"idle", "5"}).Error, "unknown option 'idle' in the address");
 }
 
 // The page's address: names and values in turn, only the options a page has, named as written.
@@ -142,6 +160,7 @@ TEST(HostOptions, ThePageReadsItsOwnOptionsAndNamesThemAsItsAddressDoes) {
     // The page's own tests refuse unknown options and bad values in the browser.
     EXPECT_EQ(ParseAddressOptions({"count", ""}).Error, "count needs a value");
     EXPECT_EQ(ParseAddressOptions({"tile", "1"}).Error, "tile takes no value");
+    EXPECT_EQ(ParseAddressOptions({"idle", "5"}).Error, "unknown option 'idle' in the address");
     EXPECT_EQ(ParseAddressOptions({"seed", "4000000007", "angle", "45"}).Run.Seed, 4000000007u);
 }
 
