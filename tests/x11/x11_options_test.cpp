@@ -2,8 +2,6 @@
 // in, what the options override, and refusals that name what was wrong.
 #include "platform/options/hack_options.h"
 
-#include "platform/idle/idle_watcher.h"
-
 #include "gl/OpenGL12.h"
 #include "shell/fmCanvas.h"
 #include "support/FakePlatform.h"
@@ -122,31 +120,6 @@ TEST(HostOptions, RefusalsNameWhatWasWrong) {
     EXPECT_EQ(ParseHostOptions({"--seed", "4294967295"}, nullptr).Run.Seed, 4294967295u);
     EXPECT_EQ(ParseHostOptions({"-idle", "1"}, nullptr).IdleSeconds, 1);
     EXPECT_EQ(ParseHostOptions({"--idle=86400"}, nullptr).IdleSeconds, 86400);
-}
-
-// The watcher's decisions: one saver an idle period, none while one runs or while idleness is held
-// back, and a whole idle time again once an inhibition is lifted.
-TEST(IdleDecisions, OneSaverAnIdlePeriodAndAWholeIdleTimeAfterAnInhibitionIsLifted) {
-    using enum IdleEvent;
-    // What each step did: S started a saver, A armed the timer, C cancelled it, '.' nothing.
-    const std::pair<std::vector<IdleEvent>, std::string> cases[] = {
-        {{Idle, Idle, Active, SaverEnded, Idle}, "S...S"},       // none while one runs
-        {{Idle, SaverEnded, TimerFired, Active, Idle}, "S...S"}, // not again without input
-        {{Inhibited, Idle, Uninhibited, Active, TimerFired, Idle}, "..AC.S"}, // input cancels it
-        {{Inhibited, Idle, Uninhibited, Inhibited, TimerFired, Uninhibited}, "..AC.A"},
-        {{Inhibited, Uninhibited, Idle}, "..S"}, // lifted while the session is in use: no timer
-    };
-    for (const auto& [events, expected] : cases) {
-        IdleDecisions decisions;
-        std::string done;
-        for (IdleEvent event : events) {
-            const IdleStep step = decisions.On(event);
-            const std::string letters = std::string(step.StartSaver ? "S" : "") +
-                                        (step.ArmTimer ? "A" : "") + (step.CancelTimer ? "C" : "");
-            done += letters.empty() ? "." : letters;
-        }
-        EXPECT_EQ(done, expected);
-    }
 }
 
 // The page's address: names and values in turn, only the options a page has, named as written.
