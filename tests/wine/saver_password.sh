@@ -41,9 +41,7 @@ for monitor in 1024x768+0+0 1024x768+1024+0 1024x768+2048+0; do
 done
 awk -v s="$(magenta_share "$E2E_TMP/monitors.png" "$other")" 'BEGIN { exit !(s < 0.01) }' || fail "the other window shows"
 # asked N WHY: the password asked for N times by now, else the test fails with WHY.
-asked() {
-    poll_until 15 bash -c "[ \$(grep -c '^VerifyScreenSavePwd' '$log') -ge $1 ]" || fail "$2: $(cat "$log")"
-}
+asked() { poll_until 15 bash -c "[ \$(grep -c '^VerifyScreenSavePwd' '$log') -ge $1 ]" || fail "$2: $(cat "$log")"; }
 send key Escape
 asked 1 "Password.cpl was not asked"
 sleep 1
