@@ -16,8 +16,7 @@ for helper in e2e_init e2e_cleanup start_xvfb start_saver write_settings read_se
     eval "linux_$(declare -f "$helper")"
 done
 unset helper
-# The Windows program, too, shows a picture on each monitor (Wine reads them as below); the
-# test programs are Windows programs.
+# The Windows program, too, shows a picture on each monitor; the test programs are Windows ones.
 PICTURE_PER_MONITOR=1 RUN_PROGRAM=wine
 
 # Quiet, and nothing installed or registered outside the prefix.
@@ -25,8 +24,8 @@ export WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 
 # prepare_prefix DIR: a 32-bit prefix, made once and reused. Wine itself, not a window manager,
-# gives the saver the keyboard focus, as Windows does. Without RandR Wine takes the monitors that
-# `xrandr --setmonitor` makes (through Xinerama) when its server starts; with it, one wide one.
+# gives the saver the keyboard focus, as Windows does.
+# Without RandR Wine takes the monitors of `xrandr --setmonitor` (with it, one wide one).
 prepare_prefix() {
     export WINEPREFIX=$1
     mkdir -p "$(dirname "$WINEPREFIX")"
@@ -145,13 +144,14 @@ relay_off() {
 # The relay lines of calls of FUNCTION in the saver's output.
 relayed() { grep -a "Call [A-Za-z0-9]*\.$1(" "$SAVER_OUT" || true; }
 
-# start_other_window X Y W H: another program's magenta window there (in Windows' coordinates),
-# noting its handle, keys and clicks in $OTHER_LOG; it comes forward once $OTHER_FORWARD holds 1.
+# start_other_window X Y W H: another program's magenta window there (in Windows' coordinates,
+# by Password.cpl through rundll32), noting its handle, keys and clicks in $OTHER_LOG; it comes
+# forward once $OTHER_FORWARD holds 1.
 start_other_window() {
     OTHER_LOG="$E2E_TMP/other.log" OTHER_FORWARD="$E2E_TMP/other.forward"
     : >"$OTHER_LOG"
     LUMIVEX_TEST_LOG=$(winepath -w "$OTHER_LOG") LUMIVEX_TEST_ANSWER=$(winepath -w "$OTHER_FORWARD") \
-        wine "${LUMIVEX_TEST_WINDOW:?the test window program}" "$@" >/dev/null 2>&1 &
+        wine rundll32 "$(winepath -w "$LUMIVEX_PASSWORD_CPL"),OtherWindow" "$@" >/dev/null 2>&1 &
     poll_until 30 grep -q '^window ' "$OTHER_LOG" || fail "the other program's window did not appear"
 }
 

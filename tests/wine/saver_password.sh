@@ -36,17 +36,12 @@ wine_quiet reg add 'HKCU\Software\Wine' /v Version /d win98 /f || fail "cannot r
 echo 0 >"$E2E_TMP/answer"
 linux_start_saver /s # in the Wine that shows the other program
 wait_for_saver_ready
-sleep 2
-screenshot "$E2E_TMP/monitors.png"
 for monitor in 1024x768+0+0 1024x768+1024+0 1024x768+2048+0; do
-    expect_symmetric "$E2E_TMP/monitors.png" "$monitor"
+    wait_for_symmetric "$E2E_TMP/monitors.png" "$monitor"
 done
-share=$(magenta_share "$E2E_TMP/monitors.png" "$other")
-awk -v s="$share" 'BEGIN { exit !(s < 0.01) }' || fail "the other window shows ($share of it)"
+awk -v s="$(magenta_share "$E2E_TMP/monitors.png" "$other")" 'BEGIN { exit !(s < 0.01) }' || fail "the other window shows"
 # asked N WHY: the password asked for N times by now, else the test fails with WHY.
-asked() {
-    poll_until 15 bash -c "[ \$(grep -c '^VerifyScreenSavePwd' '$log') -ge $1 ]" || fail "$2: $(cat "$log")"
-}
+asked() { poll_until 15 bash -c "[ \$(grep -c '^VerifyScreenSavePwd' '$log') -ge $1 ]" || fail "$2: $(cat "$log")"; }
 send key Escape
 asked 1 "Password.cpl was not asked"
 sleep 1
@@ -66,8 +61,7 @@ send key Escape
 wait_for_saver_exit
 [ "$SAVER_RC" -eq 0 ] || fail "the saver ended with code $SAVER_RC"
 # Loaded for each question and asked with the same, real window each time.
-[ "$(grep -c '^Password.cpl loaded$' "$log")" -eq "$(grep -c '^VerifyScreenSavePwd' "$log")" ] ||
-    fail "calls: $(cat "$log")"
+[ "$(grep -c '^Password.cpl loaded$' "$log")" -eq "$(grep -c '^VerifyScreenSavePwd' "$log")" ] || fail "calls: $(cat "$log")"
 windows=$(sed -n 's/^VerifyScreenSavePwd //p' "$log" | sort -u)
 [ "$(echo "$windows" | wc -l)" -eq 1 ] && [ "$windows" -ne 0 ] || fail "calls: $(cat "$log")"
 

@@ -3,9 +3,9 @@
 # program owns, the two library names as REG_SZ and the rest as REG_DWORD, beside the stored
 # Background and WallpaperDir, which it never writes. A name stored as REG_EXPAND_SZ is read as
 # it stands (not expanded) and written back as REG_SZ. Configure (/c) on Windows XP, the file in
-# the Windows folder, opens help context 1000 of LMVXSVGL.HLP owned by the desktop window, and
-# shows no window of its own; on Windows 10 no WinHelp but its own help window, owned by the window
-# "/c:N" names, which Escape, Enter and its close box each close with 0. At 192 dots per inch
+# the Windows folder, opens help context 1000 of LMVXSVGL.HLP owned by the desktop window; on 10,
+# no WinHelp but its own window, owned by the window "/c:N" names, closed with 0 by Escape, Enter
+# or its close box. At 192 dots per inch
 # the saver (/s), DPI-aware, covers the whole screen in its pixels with a picture centred on it.
 source "$(dirname "$0")/lib.sh"
 e2e_init "${1:-}"
@@ -60,23 +60,19 @@ wine_quiet reg add 'HKCU\Software\Wine' /v Version /d win10 /f || fail "cannot r
 relay_calls 'user32.WinHelpA;user32.MessageBoxA'
 start_other_window 0 0 100 100
 handle=$(sed -n 's/^window //p' "$OTHER_LOG")
-for close in Escape Return "close box"; do
+for close in "key Escape" "key Return" "close box"; do
     # Owned by the window the display settings name (here another program's), else by nobody.
-    [ "$close" = Escape ] && args=/c:$handle owner=$(printf '%08x' "$handle") || args=/c owner=00000000
+    [ "$close" = "key Escape" ] && args=/c:$handle owner=$(printf '%08x' "$handle") || args=/c owner=00000000
     linux_start_saver "$args" # in the Wine that shows the other program
     wait_for_saver_ready 30 # shown, titled "Lumivex GL", with the keyboard
     [ -z "$(relayed WinHelpA)" ] || fail "configure called WinHelp on Windows 10"
     relayed MessageBoxA | grep -q "MessageBoxA($owner," || fail "owner not $owner: $(relayed MessageBoxA)"
-    if [ "$close" = "close box" ]; then
-        eval "$(timeout 5 xdotool getwindowgeometry --shell "$(saver_window)")"
-        send mousemove $((X + WIDTH - 12)) $((Y + 11)) click 1 # the right end of Wine's title bar
-    else
-        send key "$close"
-    fi
+    [ "$close" != "close box" ] || { eval "$(timeout 5 xdotool getwindowgeometry --shell "$(saver_window)")" &&
+        close="mousemove $((X + WIDTH - 12)) $((Y + 11)) click 1"; } # the right end of Wine's title bar
+    send $close
     wait_for_saver_exit
     [ "$SAVER_RC" -eq 0 ] || fail "configure closed by $close ended with code $SAVER_RC"
 done
-relay_off
 wine_quiet reg delete 'HKCU\Software\Wine' /v Version /f || true
 start_xvfb 320x240
 

@@ -1,7 +1,8 @@
 // The Windows back end's pieces on the real system (under Wine on the build machine): the pixel
 // format request and palette, registry strings through the settings' own load and save,
-// libraries and the system's texts, the virtual screen and its monitors (with Windows 95's lack of
-// them), which help configure mode shows; the *OnDisplay suites open the saver window.
+// libraries and the system's texts, Windows 95's one screen; *OnDisplay opens the saver window.
+#include <initguid.h> // the power settings' GUIDs defined here
+
 #include "platform/win32/win32_help.h"
 #include "platform/win32/win32_monitors.h"
 #include "platform/win32/win32_wgl.h"
@@ -11,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <string>
 
 namespace lumivex {
@@ -131,6 +131,16 @@ TEST_F(Win32PlatformTest, StringsComeBackAsStored) {
               std::string(expandable, sizeof expandable));
 }
 
+std::string Text(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " " +
+           std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + ";";
+}
+
+// Windows 95's metrics: a screen of 1024x768 and no virtual screen (0).
+int WINAPI Windows95Metrics(int index) {
+    return index == SM_CXSCREEN ? 1024 : index == SM_CYSCREEN ? 768 : 0;
+}
+
 TEST_F(Win32PlatformTest, LibrariesAndSystemTexts) {
     EXPECT_EQ(platform.LoadLibrary(""), nullptr); // not the program itself
     EXPECT_EQ(platform.LoadLibrary("NoSuchLibrary.dll"), nullptr);
@@ -150,54 +160,14 @@ TEST_F(Win32PlatformTest, LibrariesAndSystemTexts) {
     EXPECT_NE(system.find(':'), std::string::npos) << system;
     EXPECT_EQ(system.find('\0'), std::string::npos);
     EXPECT_LT(platform.MillisecondsSinceMidnightUTC(), 86400000u);
-}
 
-std::string Text(const RECT& r) {
-    return std::to_string(r.left) + "," + std::to_string(r.top) + " " +
-           std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + ";";
-}
-std::string Text(const std::vector<ViewRect>& rects) {
-    std::string text;
-    for (const ViewRect& r : rects)
-        text += Text(RECT{r.Left, r.Top, r.Left + r.Width, r.Top + r.Height});
-    return text;
-}
-
-// A virtual screen left of 0 (the primary in the middle) is run for real in saver_password.sh.
-TEST(MonitorsTest, TheMonitorsInTheView) {
-    // A window over three; the monitors in view coordinates, cut to the view, the primary first.
-    const std::vector<RECT> monitors{
-        {0, 0, 1024, 768}, {-1280, -100, 0, 924}, {1024, 0, 2048, 768}, {5000, 0, 6000, 768}};
-    EXPECT_EQ(Text(MonitorsInView(monitors, {-1280, -100}, {3328, 868})),
-              "1280,100 1024x768;0,0 1280x868;2304,100 1024x768;");
-    // One monitor in view: the view's one picture.
-    EXPECT_EQ(Text(MonitorsInView(monitors, {0, 0}, {1024, 768})), "");
-}
-
-// Windows 95's metrics: a screen of 1024x768 and no virtual screen (0).
-int WINAPI Windows95Metrics(int index) {
-    return index == SM_CXSCREEN ? 1024 : index == SM_CYSCREEN ? 768 : 0;
-}
-
-TEST(MonitorsTest, Windows95HasOneScreenAndNoMonitors) {
-    EXPECT_EQ(Text(VirtualScreen(&Windows95Metrics)), "0,0 1024x768;");
-    // A USER32 without EnumDisplayMonitors and GetMonitorInfoA.
-    EXPECT_TRUE(DisplayMonitors(::GetModuleHandleA("kernel32.dll")).empty());
-}
-
-// Windows 98 without the file and with it beside the program (XP and 10: startup_modes.sh).
-TEST(HelpTest, WinHelpOnlyWithTheFile) {
-    const std::string file = "LMVXTEST.HLP";
-    EXPECT_FALSE(WinHelpCanShow(file, {1, 4, 10}));
-    char name[MAX_PATH] = {};
-    ASSERT_GT(::GetModuleFileNameA(nullptr, name, MAX_PATH), 0u);
-    const std::string path = std::string(name, std::strrchr(name, '\\') + 1) + file;
-    ASSERT_TRUE(std::ofstream(path).good());
-    EXPECT_TRUE(WinHelpCanShow(file, {1, 4, 10}));
-    ::DeleteFileA(path.c_str());
-    for (const char* words : {"0 to 9", "keypad +", "T, V, W", "Up and Down", "Left and Right",
-                              "Delete", "Backspace", "Software\\Orvantix\\Lumivex GL", "password"})
+    // Windows 98 without the file shows the help window (XP with it, 10: startup_modes.sh).
+    EXPECT_FALSE(WinHelpCanShow("LMVXTEST.HLP", {1, 4, 10}));
+    for (const char* words : {"keypad +", "Backspace", "Software\\Orvantix\\Lumivex GL"})
         EXPECT_NE(std::string(OwnHelpText).find(words), std::string::npos) << words;
+    // Windows 95: one screen, no monitor functions (several monitors: saver_password.sh).
+    EXPECT_EQ(Text(VirtualScreen(&Windows95Metrics)), "0,0 1024x768;");
+    EXPECT_TRUE(DisplayMonitors(::GetModuleHandleA("kernel32.dll")).empty());
 }
 
 struct PowerSetting {
@@ -205,22 +175,18 @@ struct PowerSetting {
     DWORD DataLength;
     DWORD State;
 };
-constexpr GUID ConsoleDisplayState = {
-    0x6FE69556, 0x704A, 0x47A0, {0x8F, 0x24, 0xC2, 0x8D, 0x93, 0x6F, 0xDA, 0x47}};
-constexpr GUID MonitorPowerOn = {
-    0x02731015, 0x4510, 0x4526, {0x99, 0xE6, 0xE5, 0xA1, 0x7E, 0xBD, 0x1A, 0xEA}};
 
 // A saver window on the real back end; its form notes the sizes it hears and the ticks counted
 // before the first idle pass, which ends the loop; the first tick sends `On` to the window.
-class SaverWindowOnDisplay : public ::testing::Test, public WindowEvents {
+class SaverWindowOnDisplay : public Win32PlatformTest, public WindowEvents {
   protected:
     void SetUp() override {
-        SetPlatform(&platform);
+        Win32PlatformTest::SetUp();
         frame = reinterpret_cast<HWND>(platform.CreateSaverWindow(this));
     }
     void TearDown() override {
         platform.DestroySaverWindow();
-        SetPlatform(nullptr);
+        Win32PlatformTest::TearDown();
     }
     LRESULT Send(UINT message, const PowerSetting* setting = nullptr) {
         return ::SendMessageA(frame, message, 0x8013, reinterpret_cast<LPARAM>(setting));
@@ -244,7 +210,6 @@ class SaverWindowOnDisplay : public ::testing::Test, public WindowEvents {
         GetPlatform().RequestClose();
     }
 
-    Win32Platform platform;
     HWND frame = nullptr;
     PowerSetting On{};
     int Ticks = 0;
@@ -259,10 +224,10 @@ TEST_F(SaverWindowOnDisplay, PassesStopWhileEveryDisplayIsOffAndTheTimersCount) 
         DWORD OnState;
         int TicksAtFirstPass; // 0: the passes never stopped
     } const cases[] = {
-        {"Windows 8 on, dimmed counts as on", {ConsoleDisplayState, 4, 0}, 2, 1},
-        {"Vista and 7", {MonitorPowerOn, 4, 0}, 1, 1},
+        {"Windows 8 on, dimmed counts as on", {GUID_CONSOLE_DISPLAY_STATE, 4, 0}, 2, 1},
+        {"Vista and 7", {GUID_MONITOR_POWER_ON, 4, 0}, 1, 1},
         {"another setting", {GUID{}, 4, 0}, 1, 0},
-        {"no state", {ConsoleDisplayState, 0, 0}, 1, 0},
+        {"no state", {GUID_CONSOLE_DISPLAY_STATE, 0, 0}, 1, 0},
     };
     platform.SetIdleHandler(true);
     platform.SetTimerEnabled(TimerTick, true);
@@ -272,16 +237,15 @@ TEST_F(SaverWindowOnDisplay, PassesStopWhileEveryDisplayIsOffAndTheTimersCount) 
         EXPECT_EQ(Send(WM_POWERBROADCAST, &c.Off), TRUE) << c.Name; // PBT_POWERSETTINGCHANGE
         platform.RunModal();
         EXPECT_EQ(TicksAtFirstPass, c.TicksAtFirstPass) << c.Name;
-        Send(WM_POWERBROADCAST, &On);
     }
 }
 
-// Monitors plugged in or out, or another scale: the window covers the virtual screen again and
-// the form hears of the layout, even at the same size; not once it has closed.
+// Monitors plugged in or out, or another scale (WM_DPICHANGED): the window covers the virtual
+// screen again and the form hears of the layout, even at the same size; not once it has closed.
 TEST_F(SaverWindowOnDisplay, FollowsTheScreenAsMonitorsChange) {
     const RECT screen = VirtualScreen();
     const std::string full = Text(screen).substr(Text(screen).find(' ') + 1);
-    for (UINT message : {UINT{WM_DISPLAYCHANGE}, UINT{0x02E0}}) { // and WM_DPICHANGED
+    for (UINT message : {UINT{WM_DISPLAYCHANGE}, UINT{0x02E0}}) {
         platform.SetWindowBounds(10, 10, 100, 100);
         Sizes.clear();
         Send(message);
